@@ -1,0 +1,16 @@
+# Compile options shared by every target of the tree.
+add_library(tidewake_options INTERFACE)
+target_compile_options(tidewake_options INTERFACE -Wall -Wextra -Wpedantic)
+target_include_directories(tidewake_options INTERFACE ${PROJECT_SOURCE_DIR})
+if(TIDEWAKE_WERROR)
+  target_compile_options(tidewake_options INTERFACE -Werror)
+endif()
+if(TIDEWAKE_SANITIZE)
+  target_compile_options(tidewake_options INTERFACE -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  target_link_options(tidewake_options INTERFACE -fsanitize=address,undefined)
+endif()
+if(WIN32)
+  # One self-contained .exe per program: no MinGW runtime DLLs beside it.
+  target_link_options(tidewake_options INTERFACE -static -static-libgcc -static-libstdc++)
+  target_compile_definitions(tidewake_options INTERFACE WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
+endif()

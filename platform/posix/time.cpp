@@ -1,0 +1,101 @@
+// POSIX clock services: local time, calendar splitting, the locale's short date, CLOCK_MONOTONIC.
+#include "platform/time.h"
+
+#include <clocale>
+#include <cstring>
+#include <ctime>
+#include <langinfo.h>
+#include <locale.h>
+
+namespace platform {
+
+namespace {
+
+void fill(const std::tm& tm, unsigned milliseconds, SystemTime* out) {
+  out->year = static_cast<std::uint16_t>(tm.tm_year + 1900);
+  out->month = static_cast<std::uint16_t>(tm.tm_mon + 1);
+  out->day_of_week = static_cast<std::uint16_t>(tm.tm_wday);
+  out->day = static_cast<std::uint16_t>(tm.tm_mday);
+  out->hour = static_cast<std::uint16_t>(tm.tm_hour);
+  out->minute = static_cast<std::uint16_t>(tm.tm_min);
+  out->second = static_cast<std::uint16_t>(tm.tm_sec);
+  out->milliseconds = static_cast<std::uint16_t>(milliseconds);
+}
+
+// The environment's LC_TIME locale, opened once; the C locale when none is set or usable.
+locale_t time_locale() {
+  static locale_t locale = [] {
+    locale_t l = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(0));
+    return l;
+  }();
+  return locale;
+}
+
+bool is_c_locale(locale_t locale) {
+  if (locale == static_cast<locale_t>(0)) return true;
+  const char* name = nl_langinfo_l(_NL_LOCALE_NAME(LC_TIME), locale);
+  return name == nullptr || name[0] == '\0' || std::strcmp(name, "C") == 0 ||
+         std::strcmp(name, "POSIX") == 0 || std::strncmp(name, "C.", 2) == 0;
+}
+
+}  // namespace
+
+void local_time(SystemTime* out) {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  time_t seconds = now.tv_sec;
+  std::tm tm{};
+  localtime_r(&seconds, &tm);
+  fill(tm, static_cast<unsigned>(now.tv_nsec / 1000000L), out);
+}
+
+bool file_time_to_system_time(std::uint64_t file_time, SystemTime* out) {
+  // Windows rejects counts with the top bit set; the epoch difference is 11644473600 s.
+  if (file_time >= 0x8000000000000000ULL) return false;
+  const std::uint64_t kEpochDifference = 11644473600ULL;
+  std::uint64_t seconds = file_time / 10000000ULL;
+  unsigned milliseconds = static_cast<unsigned>((file_time % 10000000ULL) / 10000ULL);
+  long long unix_seconds = static_cast<long long>(seconds) - static_cast<long long>(kEpochDifference);
+  time_t t = static_cast<time_t>(unix_seconds);
+  std::tm tm{};
+  if (gmtime_r(&t, &tm) == nullptr) return false;
+  fill(tm, milliseconds, out);
+  return true;
+}
+
+int short_date(const SystemTime& time, char* buffer, int size) {
+  if (buffer == nullptr || size <= 0) return 0;
+  std::tm tm{};
+  tm.tm_year = time.year - 1900;
+  tm.tm_mon = time.month - 1;
+  tm.tm_mday = time.day;
+  tm.tm_wday = time.day_of_week;
+  tm.tm_hour = time.hour;
+  tm.tm_min = time.minute;
+  tm.tm_sec = time.second;
+  char text[128];
+  std::size_t n;
+  locale_t locale = time_locale();
+  if (is_c_locale(locale)) {
+    n = strftime(text, sizeof text, "%Y-%m-%d", &tm);
+  } else {
+    n = strftime_l(text, sizeof text, "%x", &tm, locale);
+  }
+  if (n == 0 || n + 1 > static_cast<std::size_t>(size)) {
+    buffer[0] = '\0';
+    return 0;
+  }
+  std::memcpy(buffer, text, n + 1);
+  return static_cast<int>(n + 1);
+}
+
+std::uint64_t performance_counter() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<std::uint64_t>(now.tv_sec) * 1000000000ULL +
+         static_cast<std::uint64_t>(now.tv_nsec);
+}
+
+std::uint64_t performance_frequency() { return 1000000000ULL; }
+
+}  // namespace platform

@@ -1,0 +1,40 @@
+// Socket compatibility: BSD sockets under their Winsock names, last error in Winsock numbering.
+#pragma once
+
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+typedef int SOCKET;
+#ifndef INVALID_SOCKET
+#define INVALID_SOCKET (-1)
+#endif
+#ifndef SOCKET_ERROR
+#define SOCKET_ERROR (-1)
+#endif
+#ifndef SD_RECEIVE
+#define SD_RECEIVE SHUT_RD
+#endif
+inline int closesocket(SOCKET s) { return ::close(s); }
+#endif
+
+namespace platform {
+
+// Winsock start-up with the requested version; nothing to do on POSIX.
+bool socket_startup(int major, int minor);
+void socket_cleanup();
+
+// The calling thread's last socket error, in Winsock numbering on every platform
+// (WSAGetLastError; on POSIX errno mapped onto the Winsock codes).
+int last_socket_error();
+void set_last_socket_error(int code);
+
+// Winsock code for a POSIX errno value; values without a Winsock counterpart map to
+// 20000 + errno, which no Winsock code uses.
+int winsock_code_from_errno(int error);
+
+}  // namespace platform

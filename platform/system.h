@@ -1,0 +1,25 @@
+// Process and thread services: last error, sleep, system message texts, module path.
+#pragma once
+
+namespace platform {
+
+// The calling thread's last system error (GetLastError). On POSIX the layer's own
+// functions set it to errno values, or to the Windows status codes named below.
+unsigned long last_error();
+void set_last_error(unsigned long code);
+
+// "Already exists" as create_directory reports it (183 on Windows, EEXIST on POSIX).
+extern const unsigned long kErrorAlreadyExists;
+
+void sleep_ms(unsigned long milliseconds);
+
+// The system's message text for an error code, with its final line end as the system
+// writes it ("\r\n"); nullptr when the system has no text. Free with free_system_message.
+char* system_message_alloc(unsigned long code);
+void free_system_message(char* text);
+
+// The program's own file path (GetModuleFileNameA): writes at most size - 1 characters
+// and a terminator; returns the number of characters written, 0 on failure.
+unsigned long module_path(char* buffer, unsigned long size);
+
+}  // namespace platform

@@ -1,0 +1,18 @@
+// User-interface services that exist without the dialog: the message box.
+#pragma once
+
+namespace platform {
+
+// Opaque window handle (HWND on Windows, the dialog host's window elsewhere).
+typedef void* Window;
+
+// Message box types, Windows' numbering.
+constexpr unsigned kMessageBoxOk = 0x0;
+constexpr unsigned kMessageBoxIconWarning = 0x30;
+
+// A modal message box with an OK button (MessageBoxA). Where the platform has no window
+// system of its own at hand (POSIX without the dialog), the box is one line
+// "caption: text" on standard error.
+int message_box(Window owner, const char* text, const char* caption, unsigned type);
+
+}  // namespace platform

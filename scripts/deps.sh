@@ -1,0 +1,35 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that the build, the tests and the demo need, when missing.
+# As root it runs apt-get; otherwise it prints the command to run.
+set -euo pipefail
+
+packages=(
+  build-essential cmake pkg-config
+  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  iproute2 iputils-ping tshark wakeonlan procps
+  libgtk-3-dev xvfb xauth xdotool imagemagick
+  g++-mingw-w64-x86-64-posix wine wine64
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ "${#missing[@]}" -eq 0 ]; then
+  echo "deps: all packages present"
+  exit 0
+fi
+
+cmd=(apt-get install -y -q --no-install-recommends "${missing[@]}")
+if [ "$(id -u)" -ne 0 ]; then
+  echo "deps: missing packages: ${missing[*]}"
+  echo "deps: run as root: apt-get update && ${cmd[*]}"
+  exit 1
+fi
+echo "deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q
+"${cmd[@]}"

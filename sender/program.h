@@ -1,0 +1,27 @@
+// Process-wide state of kestrava set at start-up and read by the dialog and the sender.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/ui.h"
+
+// Command-line results.
+extern const char* g_title_word;         // first bare word, or nullptr
+extern std::int32_t g_debug_flags;       // Debug= value; bit 0: status text after a send
+extern const char* g_target_ip_text;     // IP= value, or nullptr (reset by every parse)
+extern const char* g_target_mac_text;    // MAC= value, or nullptr (reset by every parse)
+
+// Interactive start-up.
+extern std::uint32_t g_startup_netmask;  // network byte order, from GetLocalNetmask
+extern void* g_instance;                 // program instance handle (HINSTANCE on Windows)
+extern platform::Window g_main_dialog;   // owner of the send failures' message boxes
+extern platform::Window g_active_dialog;
+extern bool g_console_allocated;
+
+// Debug flag bits.
+constexpr std::int32_t kDebugStatusText = 0x1;
+constexpr std::int32_t kDebugQuickPing = 0x10;
+
+// Parses the command-line text in place (it is modified) and, when it names both IP= and
+// MAC=, sends one broadcast magic packet. Returns 99 after that silent send, 0 otherwise.
+int ParseCommandLine(char* command_line);

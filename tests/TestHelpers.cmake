@@ -1,0 +1,14 @@
+# tidewake_add_unit_test(NAME SOURCES... LIBS libs... [LABELS labels...]): one GoogleTest
+# executable, registered with CTest test by test.
+function(tidewake_add_unit_test name)
+  cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
+  add_executable(${name} ${T_SOURCES})
+  target_link_libraries(${name} PRIVATE ${T_LIBS} tidewake_options GTest::gtest GTest::gtest_main Threads::Threads)
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS "unit;${T_LABELS}")
+endfunction()
+
+# tidewake_add_lab_test(NAME SCRIPT ARGS...): a lab script run as root; exit 77 means skipped.
+function(tidewake_add_lab_test name script)
+  add_test(NAME ${name} COMMAND bash ${script} ${ARGN})
+  set_tests_properties(${name} PROPERTIES LABELS lab SKIP_RETURN_CODE 77 TIMEOUT 300 RUN_SERIAL TRUE)
+endfunction()
