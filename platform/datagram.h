@@ -1,0 +1,25 @@
+// Receiving one datagram with its sender, its real length and whether it was cut.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/sockets.h"
+
+namespace platform {
+
+// What the receive call learnt about one datagram.
+struct DatagramInfo {
+  int stored;                     // bytes placed in the caller's buffer
+  int length;                     // the datagram's real length where the platform reports
+                                  // it, else the number of bytes stored
+  bool truncated;                 // larger than the buffer: only the first bytes were stored
+  std::uint32_t sender_address;   // IPv4, network byte order
+  std::uint16_t sender_port;      // host byte order
+};
+
+// Blocks until one datagram arrives on `s` and stores at most `size` bytes of it. A
+// datagram larger than the buffer is not a failure: it comes back truncated. A receive
+// interrupted by a signal is retried. False on failure, with the last socket error set.
+bool receive_datagram(SOCKET s, void* buffer, int size, DatagramInfo* info);
+
+}  // namespace platform

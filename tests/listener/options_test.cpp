@@ -1,0 +1,88 @@
+// pilvorne's command line: ports, usage requests, syntax errors and what each prints.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "listener/listener.h"
+
+namespace {
+
+const std::string kUsage = "pilvorne  [-PortNo[=1778]]\n          [-Help] [-?] [-Version]\n";
+const std::string kVersion = "pilvorne Version ?? (May 12 2005)\n";
+std::string Syntax(const char* arg) { return "Syntax error near " + std::string(arg) + "\n" + kUsage; }
+
+std::string Contents(FILE* f) {
+  std::string text;
+  std::rewind(f);
+  for (int c; (c = std::fgetc(f)) != EOF;) text.push_back(static_cast<char>(c));
+  std::fclose(f);
+  return text;
+}
+
+struct OptionCase {
+  std::vector<std::string> args;
+  int code;
+  int port;
+  std::string out, err;
+};
+
+void PrintTo(const OptionCase& c, std::ostream* os) {
+  for (const std::string& a : c.args) *os << '"' << a << "\" ";
+}
+
+class OptionsTest : public ::testing::TestWithParam<OptionCase> {};
+
+TEST_P(OptionsTest, ParsesAndPrints) {
+  OptionCase c = GetParam();
+  listener::ResetListenerState();
+  std::vector<char*> argv{const_cast<char*>("pilvorne")};
+  for (std::string& a : c.args) argv.push_back(&a[0]);
+  FILE* out = std::tmpfile();
+  FILE* err = std::tmpfile();
+  ASSERT_TRUE(out != nullptr && err != nullptr);
+  EXPECT_EQ(listener::ParseListenerCommandLine(static_cast<int>(argv.size()), argv.data(), out, err),
+            c.code);
+  EXPECT_EQ(listener::g_port, c.port);
+  EXPECT_EQ(Contents(out), c.out);
+  EXPECT_EQ(Contents(err), c.err);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    CommandLines, OptionsTest,
+    ::testing::Values(
+        OptionCase{{}, 0, 1778, "", ""},
+        OptionCase{{"-portno=2000"}, 0, 2000, "", ""},
+        OptionCase{{"/PORTNO=2000"}, 0, 2000, "", ""},
+        OptionCase{{"-PortNo:2000"}, 0, 2000, "", ""},
+        OptionCase{{"-portnox1234"}, 0, 1234, "", ""},
+        OptionCase{{"-PortNo=70000"}, 0, 70000, "", ""},
+        OptionCase{{"-PortNo=abc"}, 0, 0, "", ""},
+        OptionCase{{"-PortNo=99999999999"}, 0, 2147483647, "", ""},
+        OptionCase{{"-PortNo"}, 0, 1778, "", ""},
+        OptionCase{{"-PortNo=2000", "-PortNo"}, 0, 2000, "", ""},
+        OptionCase{{"/VERSIONS", "-version"}, 0, 1778, kVersion + kVersion, ""},
+        OptionCase{{"-Version", "-?"}, 1, 1778, kVersion, kUsage},
+        OptionCase{{"-?", "-Version"}, 1, 1778, kVersion, kUsage},
+        OptionCase{{"-Helpme"}, 1, 1778, "", kUsage},
+        OptionCase{{"-?x"}, 1, 1778, "", kUsage},
+        OptionCase{{"-h"}, 1, 1778, "", Syntax("-h")},
+        OptionCase{{"-Vers"}, 1, 1778, "", Syntax("-Vers")},
+        OptionCase{{"-"}, 1, 1778, "", Syntax("-")},
+        OptionCase{{"x"}, 1, 1778, "", Syntax("x")},
+        OptionCase{{"-PortNo=5", "x", "-Version"}, 1, 5, "", Syntax("x")},
+        OptionCase{{"-Version", "x"}, 1, 1778, kVersion, Syntax("x")},
+        OptionCase{{"-?", "x"}, 1, 1778, "", Syntax("x")}),
+    [](const ::testing::TestParamInfo<OptionCase>& info) {
+      // The case number and the letters and digits of the arguments.
+      std::string name = std::to_string(info.index);
+      for (const std::string& a : info.param.args) {
+        name += '_';
+        for (char c : a) name += std::isalnum(static_cast<unsigned char>(c)) ? std::string(1, c) : "";
+      }
+      return name;
+    });
+
+}  // namespace

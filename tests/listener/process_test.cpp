@@ -1,0 +1,168 @@
+// pilvorne run as a program on loopback: its lines, its exit statuses and its error texts.
+#include <gtest/gtest.h>
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/sockets.h"
+
+namespace {
+
+const char kUsage[] = "pilvorne  [-PortNo[=1778]]\n          [-Help] [-?] [-Version]\n";
+constexpr int kWaitMs = 5000;
+
+// A running pilvorne with its standard output and error on pipes.
+struct Child {
+  pid_t pid = -1;
+  int fd[2] = {-1, -1};        // standard output, standard error
+  std::string text[2];
+};
+
+void Start(const std::vector<std::string>& args, Child* child) {
+  int out[2], err[2];
+  ASSERT_EQ(pipe(out), 0);
+  ASSERT_EQ(pipe(err), 0);
+  child->pid = fork();
+  ASSERT_GE(child->pid, 0);
+  if (child->pid == 0) {
+    dup2(out[1], 1);
+    dup2(err[1], 2);
+    std::vector<char*> argv{const_cast<char*>(PILVORNE_PATH)};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    execv(PILVORNE_PATH, argv.data());
+    _exit(127);
+  }
+  close(out[1]);
+  close(err[1]);
+  child->fd[0] = out[0];
+  child->fd[1] = err[0];
+}
+
+// Reads both pipes until standard output holds `lines` lines or, with lines < 0, until the
+// child closes both; bounded in time. Returns the exit status once the child has ended by
+// itself, else -1000 (it is then killed).
+int Collect(Child* child, int lines) {
+  bool open[2] = {true, true};
+  for (int waited = 0; (open[0] || open[1]) && waited < kWaitMs; waited += 100) {
+    int have = 0;
+    for (char c : child->text[0]) have += c == '\n';
+    if (lines >= 0 && have >= lines) return 0;
+    pollfd p[2] = {{child->fd[0], POLLIN, 0}, {child->fd[1], POLLIN, 0}};
+    if (poll(p, 2, 100) <= 0) continue;
+    for (int i = 0; i < 2; ++i) {
+      if (!open[i] || !(p[i].revents & (POLLIN | POLLHUP))) continue;
+      char buffer[512];
+      ssize_t n = read(child->fd[i], buffer, sizeof buffer);
+      if (n <= 0) open[i] = false;
+      else child->text[i].append(buffer, static_cast<std::size_t>(n));
+    }
+  }
+  if (lines >= 0) return -1000;
+  int status = 0;
+  for (int waited = 0; waited < kWaitMs; waited += 20, usleep(20000)) {
+    if (waitpid(child->pid, &status, WNOHANG) == child->pid) {
+      return WIFEXITED(status) ? WEXITSTATUS(status) : -1000;
+    }
+  }
+  kill(child->pid, SIGKILL);
+  waitpid(child->pid, &status, 0);
+  return -1000;
+}
+
+void Stop(Child* child) {
+  kill(child->pid, SIGTERM);
+  waitpid(child->pid, nullptr, 0);
+  close(child->fd[0]);
+  close(child->fd[1]);
+}
+
+// A UDP socket bound to a free port on all addresses; returns the port.
+int BindFreePort(SOCKET* s) {
+  *s = socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  socklen_t length = sizeof a;
+  bind(*s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+  getsockname(*s, reinterpret_cast<sockaddr*>(&a), &length);
+  return ntohs(a.sin_port);
+}
+
+TEST(ListenerProcess, PrintsTwoLinesPerDatagramAndKeepsListening) {
+  SOCKET sender;
+  int port = BindFreePort(&sender);
+  closesocket(sender);                     // the port is free again for pilvorne
+  Child child;
+  Start({"-PortNo=" + std::to_string(port)}, &child);
+  Collect(&child, 1);
+  ASSERT_EQ(child.text[0], "Listening for magic packets on port no " + std::to_string(port) + "\n");
+
+  // Byte i of every datagram is i + 1: the MAC printed shows the offset it was read from.
+  const struct {
+    int length;
+    const char* line;
+  } cases[] = {
+      {12, "   short unsuspend              - 07:08:09:0A:0B:0C from 127.0.0.1 (len=12)\n"},
+      {28, "   short unsuspend(hdr)         - 17:18:19:1A:1B:1C from 127.0.0.1 (len=28)\n"},
+      {50, "   Not a QE magic pkt           - 07:08:09:0A:0B:0C from 127.0.0.1 (len=50)\n"},
+      {102, "   broadcast magic packet       - 07:08:09:0A:0B:0C from 127.0.0.1 (len=102)\n"},
+      {104, "   direct magic packet          - 07:08:09:0A:0B:0C from 127.0.0.1 (len=104)\n"},
+      {118, "   broadcast magic packet(hdr)  - 17:18:19:1A:1B:1C from 127.0.0.1 (len=118)\n"},
+      {120, "   direct magic packet(hdr)     - 17:18:19:1A:1B:1C from 127.0.0.1 (len=120)\n"},
+      {0, "   Not a QE magic pkt           - 00:00:00:00:00:00 from 127.0.0.1 (len=0)\n"},
+      {2000, "   Not a QE magic pkt           - 07:08:09:0A:0B:0C from 127.0.0.1 (len=2000)\n"},
+      {118, "   broadcast magic packet(hdr)  - 17:18:19:1A:1B:1C from 127.0.0.1 (len=118)\n"},
+  };
+  sender = socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  to.sin_port = htons(static_cast<unsigned short>(port));
+  int lines = 1;
+  for (const auto& c : cases) {
+    std::vector<unsigned char> data(static_cast<std::size_t>(c.length));
+    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<unsigned char>(i + 1);
+    sendto(sender, data.data(), data.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+    lines += 2;
+    ASSERT_EQ(Collect(&child, lines), 0) << "no entry for length " << c.length << ":\n"
+                                         << child.text[0];
+    // The time stamp and one blank, then the entry line.
+    const std::string& out = child.text[0];
+    std::size_t entry = out.rfind('\n', out.size() - 2) + 1;
+    EXPECT_EQ(out.substr(entry), c.line);
+    EXPECT_EQ(out.substr(entry - 2, 2), " \n");
+  }
+  closesocket(sender);
+  Stop(&child);
+}
+
+TEST(ListenerProcess, ExitStatusesAndTexts) {
+  SOCKET holder;
+  std::string busy = "-PortNo=" + std::to_string(BindFreePort(&holder));
+  const struct {
+    std::vector<std::string> args;
+    int status;
+    std::string out, err;
+  } cases[] = {
+      {{"-PortNo=5", "x", "-Version"}, 1, "", std::string("Syntax error near x\n") + kUsage},
+      {{"-Version", "/?"}, 1, "pilvorne Version 1.0.1.2 (May 12 2005)\n", kUsage},
+      {{busy}, 253, "", "Binding socket failed! Error: 10048"},
+  };
+  for (const auto& c : cases) {
+    Child child;
+    Start(c.args, &child);
+    EXPECT_EQ(Collect(&child, -1), c.status) << c.args[0];
+    EXPECT_EQ(child.text[0], c.out) << c.args[0];
+    EXPECT_EQ(child.text[1], c.err) << c.args[0];
+    close(child.fd[0]);
+    close(child.fd[1]);
+  }
+  closesocket(holder);
+}
+
+}  // namespace
