@@ -1,0 +1,47 @@
+// POSIX process services of the log: gettid, descriptor 1, tzname, the clock with milliseconds.
+#include "platform/process.h"
+
+#include <ctime>
+#include <fcntl.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace platform {
+
+namespace {
+
+// The zone names are narrow on POSIX; they are widened byte by byte. Anything outside
+// ASCII becomes '?', so that converting them back never fails in any locale.
+void widen(const char* from, wchar_t* to, int room) {
+  int i = 0;
+  for (; from != nullptr && from[i] != '\0' && i < room - 1; ++i) {
+    unsigned char c = static_cast<unsigned char>(from[i]);
+    to[i] = c < 0x80 ? static_cast<wchar_t>(c) : L'?';
+  }
+  to[i] = L'\0';
+}
+
+}  // namespace
+
+unsigned long current_thread_id() { return static_cast<unsigned long>(syscall(SYS_gettid)); }
+
+bool standard_output_present() { return fcntl(1, F_GETFD) != -1; }
+
+bool time_zone_names(TimeZoneNames* out) {
+  tzset();
+  widen(tzname[0], out->standard_name, 32);
+  widen(tzname[1], out->daylight_name, 32);
+  return true;
+}
+
+void time_with_ms(TimeWithMs* out) {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  out->seconds = static_cast<std::int64_t>(now.tv_sec);
+  out->milliseconds = static_cast<unsigned short>(now.tv_nsec / 1000000L);
+  time_t seconds = now.tv_sec;
+  std::tm tm{};
+  out->daylight = (localtime_r(&seconds, &tm) != nullptr && tm.tm_isdst > 0) ? 1 : 0;
+}
+
+}  // namespace platform

@@ -1,0 +1,33 @@
+// Process services of the log: thread identifier, standard output, zone names, time with ms.
+#pragma once
+
+#include <cstdint>
+
+namespace platform {
+
+// The calling thread's identifier (GetCurrentThreadId).
+unsigned long current_thread_id();
+
+// Whether the process has a standard-output handle now (GetStdHandle).
+bool standard_output_present();
+
+// Names of the local time zone, as the system keeps them (GetTimeZoneInformation).
+struct TimeZoneNames {
+  wchar_t standard_name[32];
+  wchar_t daylight_name[32];
+};
+
+// Fills both names (each terminated, at most 31 characters). False when the system
+// cannot tell; the names are then empty.
+bool time_zone_names(TimeZoneNames* out);
+
+// The current time as the C library's _ftime gives it.
+struct TimeWithMs {
+  std::int64_t seconds;       // since 1970-01-01 00:00:00 UTC
+  unsigned short milliseconds;  // 0-999
+  short daylight;             // non-zero while daylight saving time is in force
+};
+
+void time_with_ms(TimeWithMs* out);
+
+}  // namespace platform

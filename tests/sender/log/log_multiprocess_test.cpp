@@ -1,0 +1,176 @@
+// Several processes share one log file through the named mutex: whole records, no loss.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <spawn.h>
+#include <sstream>
+#include <string>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <utility>
+#include <vector>
+
+#include "platform/mutex.h"
+#include "tests/sender/log/isolated.h"
+#include "tests/sender/log/log_test_files.h"
+
+extern char** environ;
+
+namespace {
+
+const bool kCLocale = UseCLocale();
+const int kMaxRecord = 100;  // longer than any record of the tool
+
+// A copy of the tool under a name of this test only: the mutex name comes from the
+// program's base name, so parallel runs (and the sanitizer build) never share a mutex.
+class Tool {
+ public:
+  Tool(const TempDir& dir, const char* tag) {
+    path_ = dir / ("lw" + std::to_string(getpid()) + tag);
+    std::filesystem::copy_file(LOG_WRITER_TOOL, path_);
+    std::filesystem::permissions(path_, std::filesystem::perms::owner_all);
+    mutex_name_ = std::filesystem::path(path_).filename().string() + "_QELOG";
+    platform::named_mutex_remove(mutex_name_.c_str());
+  }
+  ~Tool() { platform::named_mutex_remove(mutex_name_.c_str()); }
+  const std::string& mutex_name() const { return mutex_name_; }
+
+  // Starts the tool with `args`; its standard output goes to `out` (a descriptor) or nowhere.
+  pid_t Start(const std::vector<std::string>& args, int out = -1) const {
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (out >= 0) {
+      posix_spawn_file_actions_adddup2(&actions, out, 1);
+    } else {
+      posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
+    }
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(path_.c_str()));
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    pid_t pid = -1;
+    int result = posix_spawn(&pid, path_.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    EXPECT_EQ(result, 0);
+    return result == 0 ? pid : -1;
+  }
+
+ private:
+  std::string path_;
+  std::string mutex_name_;
+};
+
+// Waits for all processes, at most `seconds`; kills the rest. True when all ended with 0.
+bool WaitAll(std::vector<pid_t> pids, int seconds) {
+  bool ok = true;
+  for (int tick = 0; tick < seconds * 20 && !pids.empty(); ++tick) {
+    for (std::size_t i = 0; i < pids.size();) {
+      int status = 0;
+      if (waitpid(pids[i], &status, WNOHANG) == pids[i]) {
+        ok = ok && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+        pids.erase(pids.begin() + static_cast<long>(i));
+      } else {
+        ++i;
+      }
+    }
+    if (!pids.empty()) usleep(50000);
+  }
+  for (pid_t pid : pids) {
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    ADD_FAILURE() << "process " << pid << " did not finish in " << seconds << " s";
+    ok = false;
+  }
+  return ok;
+}
+
+// Records found in a file, checked whole: (writer, sequence) in file order.
+std::vector<std::pair<int, int>> Records(const std::string& path) {
+  static const std::regex record(R"(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}: P(\d+)-R(\d+) x{50}\|)");
+  std::vector<std::pair<int, int>> found;
+  std::istringstream lines(ReadAll(path));
+  std::string line;
+  while (std::getline(lines, line)) {
+    std::smatch m;
+    EXPECT_TRUE(std::regex_match(line, m, record)) << "torn or mixed record in " << path << ": \"" << line << "\"";
+    if (!m.empty()) found.emplace_back(std::stoi(m[1].str()), std::stoi(m[2].str()));
+  }
+  return found;
+}
+
+std::vector<std::string> WriterArgs(const std::string& log, int max_size, int id, int count) {
+  return {log, std::to_string(max_size), std::to_string(id), std::to_string(count)};
+}
+
+TEST(LogMultiProcess, RotatingLogKeepsWholeRecordsInOrder) {
+  TempDir dir;
+  Tool tool(dir, "r");
+  const std::string log = dir / "shared.LOG", backup = dir / "shared.LO_";
+  const int kWriters = 4, kEach = 300, kLimit = 8192;
+  std::vector<pid_t> pids;
+  for (int id = 0; id < kWriters; ++id) pids.push_back(tool.Start(WriterArgs(log, kLimit, id, kEach)));
+  ASSERT_TRUE(WaitAll(pids, 120));
+  ASSERT_TRUE(Exists(backup)) << "the log rotated";
+  std::map<int, int> last_sequence;
+  for (const std::string& file : {backup, log}) {
+    EXPECT_LT(ReadAll(file).size(), static_cast<std::size_t>(kLimit + kMaxRecord))
+        << file << " grew past the limit by more than one record";
+    for (const auto& [id, sequence] : Records(file)) {
+      // Records of one writer appear in the order written, each once.
+      auto previous = last_sequence.find(id);
+      if (previous != last_sequence.end()) {
+        EXPECT_GT(sequence, previous->second) << "writer " << id;
+      }
+      last_sequence[id] = sequence;
+    }
+  }
+}
+
+TEST(LogMultiProcess, LargeLogKeepsEveryRecordOnce) {
+  TempDir dir;
+  Tool tool(dir, "l");
+  const std::string log = dir / "shared.LOG";
+  const int kWriters = 4, kEach = 150;
+  std::vector<pid_t> pids;
+  for (int id = 0; id < kWriters; ++id) pids.push_back(tool.Start(WriterArgs(log, 1 << 20, id, kEach)));
+  ASSERT_TRUE(WaitAll(pids, 120));
+  std::map<std::pair<int, int>, int> seen;
+  for (const auto& record : Records(log)) ++seen[record];
+  EXPECT_EQ(seen.size(), static_cast<std::size_t>(kWriters * kEach));
+  for (const auto& [record, times] : seen) EXPECT_EQ(times, 1) << record.first << "-" << record.second;
+  EXPECT_FALSE(Exists(dir / "shared.LO_"));
+}
+
+TEST(LogMultiProcess, AKilledHolderDoesNotStopTheOthers) {
+  TempDir dir;
+  Tool tool(dir, "k");
+  int pipe_ends[2];
+  ASSERT_EQ(pipe(pipe_ends), 0);
+  pid_t holder = tool.Start({"--hold"}, pipe_ends[1]);
+  close(pipe_ends[1]);
+  char said[5] = {};
+  ASSERT_EQ(read(pipe_ends[0], said, 4), 4);
+  close(pipe_ends[0]);
+  ASSERT_STREQ(said, "held");
+  kill(holder, SIGKILL);  // dies holding the mutex
+  waitpid(holder, nullptr, 0);
+
+  const std::string log = dir / "shared.LOG";
+  std::vector<pid_t> pids;
+  for (int id = 0; id < 2; ++id) pids.push_back(tool.Start(WriterArgs(log, 1 << 20, id, 20)));
+  ASSERT_TRUE(WaitAll(pids, 120));
+  EXPECT_EQ(Records(log).size(), 40u);
+  EXPECT_EQ(ReadAll(log).find("Mutex Timeout"), std::string::npos)
+      << "the abandoned mutex was acquired, not waited out";
+  // The mutex was made consistent again and released by the writers.
+  platform::NamedMutex* mutex = platform::named_mutex_create(tool.mutex_name().c_str());
+  ASSERT_NE(mutex, nullptr);
+  EXPECT_EQ(platform::named_mutex_wait(mutex, 1000), platform::MutexWait::kAcquired);
+  EXPECT_TRUE(platform::named_mutex_release(mutex));
+}
+
+}  // namespace
