@@ -5,6 +5,12 @@
 
 namespace platform {
 
+namespace {
+// A Winsock code set by the layer itself travels in errno above every real errno value,
+// so that last_socket_error gives it back unchanged.
+constexpr int kWinsockCodeInErrno = 1 << 20;
+}
+
 bool socket_startup(int, int) { return true; }
 
 void socket_cleanup() {}
@@ -61,11 +67,12 @@ int winsock_code_from_errno(int error) {
   }
 }
 
-int last_socket_error() { return winsock_code_from_errno(errno); }
-
-void set_last_socket_error(int code) {
-  // Only 0 has a faithful errno form; other codes are kept as errno values of their own.
-  errno = code;
+int last_socket_error() {
+  int error = errno;
+  if (error >= kWinsockCodeInErrno) return error - kWinsockCodeInErrno;
+  return winsock_code_from_errno(error);
 }
+
+void set_last_socket_error(int code) { errno = code == 0 ? 0 : kWinsockCodeInErrno + code; }
 
 }  // namespace platform

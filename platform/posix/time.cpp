@@ -1,4 +1,4 @@
-// POSIX clock services: local time, calendar splitting, the locale's short date, CLOCK_MONOTONIC.
+// POSIX clock services: local time, calendar splitting, the locale's short date.
 #include "platform/time.h"
 
 #include <clocale>
@@ -88,14 +88,5 @@ int short_date(const SystemTime& time, char* buffer, int size) {
   std::memcpy(buffer, text, n + 1);
   return static_cast<int>(n + 1);
 }
-
-std::uint64_t performance_counter() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<std::uint64_t>(now.tv_sec) * 1000000000ULL +
-         static_cast<std::uint64_t>(now.tv_nsec);
-}
-
-std::uint64_t performance_frequency() { return 1000000000ULL; }
 
 }  // namespace platform
