@@ -22,6 +22,22 @@ extern bool g_console_allocated;
 constexpr std::int32_t kDebugStatusText = 0x1;
 constexpr std::int32_t kDebugQuickPing = 0x10;
 
+// The argument table: entry 0 stands for the program name (an empty text), entries 1 to 255
+// hold the tokens. Tokens after the 255th are not taken.
+constexpr int kArgumentTableSize = 256;
+
+// Return value of ParseCommandLine after a silent send.
+constexpr int kSilentSendDone = 99;
+
+// Splits the text in place at spaces (only the space character separates) into `table`:
+// entry 0 the empty text, then the tokens; returns the number of entries filled (at least 1).
+int SplitCommandLine(char* text, const char* table[kArgumentTableSize]);
+
+// The command-line text of a program started with argv: the arguments after the program name
+// joined by single spaces, in storage that lives as long as the process (the parse keeps
+// references into it); a further call replaces the text of the one before. Never nullptr.
+char* JoinArguments(int argc, const char* const* argv);
+
 // Parses the command-line text in place (it is modified) and, when it names both IP= and
 // MAC=, sends one broadcast magic packet. Returns 99 after that silent send, 0 otherwise.
 int ParseCommandLine(char* command_line);

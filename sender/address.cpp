@@ -1,0 +1,212 @@
+// IPv4 and MAC addresses between text and bytes, the dotted-quad test and the local netmask.
+#include "sender/address.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/sockets.h"
+
+namespace {
+
+constexpr int kMacTextSize = 18;   // "00:11:22:33:44:55" and its terminator
+constexpr int kIpTextSize = 16;    // "255.255.255.255" and its terminator
+constexpr int kMacGroups = 6;
+constexpr int kIpGroups = 4;
+constexpr char kMacFormat[] = "%02X:%02X:%02X:%02X:%02X:%02X";
+constexpr char kIpFormat[] = "%d.%d.%d.%d";
+
+int DigitValue(int c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  return 99;
+}
+
+// The value the C library's strtol reads from `p` where long is 32 bits wide (as on
+// Windows): white space, sign, a 0x prefix in base 16, digits; saturating at the 32-bit
+// limits. A 64-bit long would read "001122334455" without saturating and keep a different
+// low byte, so the width is fixed here rather than taken from the host's long.
+template <typename Char>
+std::int32_t ReadLong32(const Char* p, int base) {
+  while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\v' || *p == '\f' || *p == '\r') ++p;
+  bool negative = false;
+  if (*p == '+' || *p == '-') negative = (*p++ == '-');
+  if (base == 16 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && DigitValue(p[2]) < 16) p += 2;
+  const std::uint64_t kLimit = 0x80000000ULL;
+  std::uint64_t magnitude = 0;
+  for (; DigitValue(*p) < base; ++p) {
+    magnitude = magnitude * static_cast<unsigned>(base) + static_cast<unsigned>(DigitValue(*p));
+    if (magnitude > kLimit) magnitude = kLimit + 1;  // stays saturated, never wraps
+  }
+  if (negative) {
+    return magnitude >= kLimit ? INT32_MIN : -static_cast<std::int32_t>(magnitude);
+  }
+  return magnitude >= kLimit ? INT32_MAX : static_cast<std::int32_t>(magnitude);
+}
+
+std::uint8_t Low8(std::int32_t value) {
+  return static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) & 0xFFu);
+}
+
+// Every character of a group gives the group's byte the value read from the group's start,
+// so the value is read once per group: the result is the same and a long text stays linear.
+template <typename Char>
+void WalkMac(const Char* text, bool dash_separates, std::uint8_t out[6]) {
+  int group = 0;
+  const Char* start = text;
+  const Char* read_from = nullptr;
+  std::uint8_t value = 0;
+  for (const Char* p = text;; ++p) {
+    const Char c = *p;
+    if (c == 0) break;
+    const bool separator = c == ':' || (dash_separates && c == '-');
+    if (!separator && !IsHexDigit(c)) break;
+    if (group >= kMacGroups) break;
+    if (read_from != start) {
+      value = Low8(ReadLong32(start, 16));
+      read_from = start;
+    }
+    out[group] = value;
+    if (separator) {
+      ++group;
+      start = p + 1;
+    }
+  }
+}
+
+// Fills bytes[0..3] with the groups of a dotted text in the order they are written.
+template <typename Char>
+void WalkIp(const Char* text, std::uint8_t bytes[4]) {
+  int group = 0;
+  const Char* start = text;
+  const Char* read_from = nullptr;
+  std::uint8_t value = 0;
+  for (const Char* p = text;; ++p) {
+    if (group >= kIpGroups) break;
+    const Char c = *p;
+    if (c == 0) break;
+    if (c != '.' && !(c >= '0' && c <= '9')) break;
+    if (read_from != start) {
+      value = Low8(ReadLong32(start, 10));
+      read_from = start;
+    }
+    bytes[group] = value;
+    if (c == '.') {
+      ++group;
+      start = p + 1;
+    }
+  }
+}
+
+template <typename Char>
+std::uint32_t ParseIpAddressOf(const Char* text) {
+  std::uint8_t bytes[kIpGroups] = {0, 0, 0, 0};
+  if (text != nullptr) WalkIp(text, bytes);
+  std::uint32_t address;
+  std::memcpy(&address, bytes, sizeof address);  // first group first in memory
+  return address;
+}
+
+}  // namespace
+
+bool IsHexDigit(int c) { return DigitValue(c) < 16; }
+
+char* FormatMacAddress(char* out, const std::uint8_t mac[6]) {
+  static char buffers[2][kAddressTextRoom];
+  static int turn = 0;
+  if (out == nullptr) {
+    out = buffers[turn];
+    turn ^= 1;
+  }
+  std::snprintf(out, kMacTextSize, kMacFormat, mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
+  return out;
+}
+
+std::uint8_t* ParseMacAddress(const char* text, std::uint8_t out[6]) {
+  std::memset(out, 0, kMacGroups);
+  if (text != nullptr) WalkMac(text, true, out);
+  return out;
+}
+
+std::uint8_t* ParseMacAddressW(const char16_t* text, std::uint8_t out[6]) {
+  std::memset(out, 0, kMacGroups);
+  if (text != nullptr) WalkMac(text, false, out);
+  return out;
+}
+
+std::uint32_t ParseIpAddress(const char* text) { return ParseIpAddressOf(text); }
+
+std::uint32_t ParseIpAddressW(const char16_t* text) { return ParseIpAddressOf(text); }
+
+std::uint32_t ParseIpAddressReversed(const char* text) {
+  std::uint8_t bytes[kIpGroups] = {0, 0, 0, 0};
+  if (text != nullptr) WalkIp(text, bytes);
+  return (static_cast<std::uint32_t>(bytes[0]) << 24) | (static_cast<std::uint32_t>(bytes[1]) << 16) |
+         (static_cast<std::uint32_t>(bytes[2]) << 8) | bytes[3];
+}
+
+char* FormatIpAddress(char* out, std::uint32_t address) {
+  static char buffers[2][kAddressTextRoom];
+  static int turn = 0;
+  if (out == nullptr) {
+    out = buffers[turn];
+    turn ^= 1;
+  }
+  std::uint8_t b[kIpGroups];
+  std::memcpy(b, &address, sizeof b);
+  std::snprintf(out, kIpTextSize, kIpFormat, b[0], b[1], b[2], b[3]);
+  return out;
+}
+
+char16_t* FormatIpAddressW(char16_t* out, std::uint32_t address) {
+  static char16_t buffers[2][kAddressTextRoom];
+  static int turn = 0;
+  if (out == nullptr) {
+    out = buffers[turn];
+    turn ^= 1;
+  }
+  char narrow[kIpTextSize];
+  FormatIpAddress(narrow, address);
+  int i = 0;
+  for (; narrow[i] != '\0'; ++i) out[i] = static_cast<char16_t>(narrow[i]);
+  out[i] = 0;
+  return out;
+}
+
+bool IsDottedQuad(const char* text) {
+  if (text == nullptr) return false;
+  int dots = 0;
+  for (const char* p = text; *p != '\0'; ++p) {
+    if (*p == '.') {
+      ++dots;
+    } else if (*p < '0' || *p > '9') {
+      return false;
+    }
+  }
+  return dots == 3;
+}
+
+std::uint32_t ChooseNetmask(const platform::InterfaceRecord* records, int count) {
+  for (int i = 0; i < count; ++i) {
+    if (records[i].flags == kNetmaskInterfaceFlags) return records[i].netmask;
+  }
+  // No plain broadcast interface (a host with only point-to-point links, say): the first
+  // interface that is up and not the loopback still gives a usable subnet.
+  for (int i = 0; i < count; ++i) {
+    if ((records[i].flags & platform::kInterfaceUp) != 0 &&
+        (records[i].flags & platform::kInterfaceLoopback) == 0) {
+      return records[i].netmask;
+    }
+  }
+  return 0;
+}
+
+std::uint32_t GetLocalNetmask() {
+  SOCKET query_socket = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  platform::InterfaceRecord records[kInterfaceListRoom];
+  int count = platform::query_interface_list(query_socket, records, kInterfaceListRoom);
+  if (query_socket != INVALID_SOCKET) closesocket(query_socket);
+  if (count < 0) count = 0;
+  if (count > kInterfaceListRoom) count = kInterfaceListRoom;
+  return ChooseNetmask(records, count);
+}

@@ -1,0 +1,51 @@
+// IPv4 and MAC addresses between text and bytes, the dotted-quad test and the local netmask.
+#pragma once
+
+#include <cstdint>
+
+#include "platform/interfaces.h"
+
+// Room of the formatters' own result buffers (characters, 16-bit characters for the W form).
+constexpr int kAddressTextRoom = 20;
+// Records the netmask query asks the platform for (Winsock's 760-byte room of 76-byte records).
+constexpr int kInterfaceListRoom = 10;
+// Flags word of the interface the netmask comes from: up, broadcast and multicast, and nothing else.
+constexpr std::uint32_t kNetmaskInterfaceFlags =
+    platform::kInterfaceUp | platform::kInterfaceBroadcast | platform::kInterfaceMulticast;
+
+// True for '0'-'9', 'A'-'F' and 'a'-'f'; false for every other code, negative ones included.
+bool IsHexDigit(int c);
+
+// "%02X:%02X:%02X:%02X:%02X:%02X" of mac[0..5] into `out` (at least 18 characters), or, when
+// `out` is nullptr, into one of two own buffers taken in turn (two consecutive results stay valid).
+char* FormatMacAddress(char* out, const std::uint8_t mac[6]);
+
+// Reads up to six hexadecimal groups separated by ':' or '-' into `out` (cleared first) and
+// returns `out`. Never fails: what cannot be read stays 0. A nullptr text gives six zero bytes.
+std::uint8_t* ParseMacAddress(const char* text, std::uint8_t out[6]);
+// The same over 16-bit text, with ':' as the only separator.
+std::uint8_t* ParseMacAddressW(const char16_t* text, std::uint8_t out[6]);
+
+// Dotted text to a 32-bit address in network byte order (first group first in memory).
+// Groups keep their low 8 bits, missing groups are 0, nullptr gives 0.
+std::uint32_t ParseIpAddress(const char* text);
+// The same walk, but the first group lands in the most significant byte (192.168.1.20 gives
+// 0xC0A80114 on every machine).
+std::uint32_t ParseIpAddressReversed(const char* text);
+std::uint32_t ParseIpAddressW(const char16_t* text);
+
+// "%d.%d.%d.%d" of the address's bytes in memory order into `out` (at least 16 characters),
+// or into one of the formatter's two own buffers when `out` is nullptr.
+char* FormatIpAddress(char* out, std::uint32_t address);
+char16_t* FormatIpAddressW(char16_t* out, std::uint32_t address);
+
+// True when the text holds only decimal digits and '.', with exactly three '.'.
+bool IsDottedQuad(const char* text);
+
+// The netmask the records name: that of the first record whose flags are exactly up, broadcast
+// and multicast; failing that, that of the first up, non-loopback record; failing that 0
+// (which makes every broadcast the limited broadcast 255.255.255.255).
+std::uint32_t ChooseNetmask(const platform::InterfaceRecord* records, int count);
+
+// The netmask of the local interface, network byte order, from the platform's interface list.
+std::uint32_t GetLocalNetmask();

@@ -1,0 +1,38 @@
+// Composing wake packets and sending them over UDP; the process-wide sender settings.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Settings every send uses. Only the port's low 16 bits travel; the header length is 16, or 0
+// once the packet header is switched off.
+struct SenderSettings {
+  std::int32_t port;
+  std::int32_t header_length;
+};
+extern SenderSettings g_sender_settings;
+
+// Message box captions of the send failures.
+extern const char kSolSocketErrCaption[];
+extern const char kSendMagicErrCaption[];
+extern const char kSendUnsuspendedErrCaption[];
+extern const char kSendDirectErrCaption[];
+
+// Writes one datagram of `kind` (one of the send flags 1, 2, 4) with a header of
+// `header_length` bytes (16 or 0) into `buffer`, which holds at least wake::kMaxDatagramLength
+// bytes, and returns its length; 0 for any other kind or header length.
+std::size_t ComposeWakePacket(int kind, int header_length, const std::uint8_t mac[6],
+                              std::uint8_t* buffer);
+
+// (address AND mask) OR NOT mask, both in network byte order.
+std::uint32_t BroadcastAddress(std::uint32_t address, std::uint32_t mask);
+
+// The destination port of a port setting: its low 16 bits, in network byte order.
+std::uint16_t DestinationPort(std::int32_t port);
+
+// Sends the kinds selected by `send_flags` (the broadcast magic packet to the subnet-directed
+// broadcast address first, then one datagram to the target itself) with the sender settings.
+// Failures are shown in message boxes with the Winsock text of the last error.
+// The caller has started the socket layer.
+void SendWakePackets(std::int32_t send_flags, std::uint32_t address, std::uint32_t mask,
+                     const std::uint8_t mac[6]);

@@ -1,0 +1,39 @@
+// A fake interface list for tests: replaces the platform's query_interface_list (link seam).
+#include "tests/fakes/fake_interfaces.h"
+
+namespace {
+
+constexpr int kMaxFakeRecords = 16;
+platform::InterfaceRecord g_records[kMaxFakeRecords];
+int g_count = 0;
+bool g_fail = false;
+int g_last_room = 0;
+int g_queries = 0;
+
+}  // namespace
+
+void fake_interfaces_set(const platform::InterfaceRecord* records, int count) {
+  g_fail = false;
+  g_count = count < kMaxFakeRecords ? count : kMaxFakeRecords;
+  for (int i = 0; i < g_count; ++i) g_records[i] = records[i];
+}
+
+void fake_interfaces_fail() { g_fail = true; }
+
+int fake_interfaces_last_room() { return g_last_room; }
+
+int fake_interfaces_queries() { return g_queries; }
+
+namespace platform {
+
+// Like the real list: never more records than the room holds.
+int query_interface_list(SOCKET, InterfaceRecord* records, int room) {
+  ++g_queries;
+  g_last_room = room;
+  if (g_fail) return -1;
+  int n = 0;
+  for (; n < g_count && n < room; ++n) records[n] = g_records[n];
+  return n;
+}
+
+}  // namespace platform

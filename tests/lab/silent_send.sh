@@ -1,0 +1,92 @@
+#!/usr/bin/env bash
+# Lab: kestrava's silent send on a virtual LAN: one datagram of the right bytes to the subnet-directed
+# broadcast address on port 1778, exit status 255, nothing sent after an unknown option, failures on
+# standard error. Usage: silent_send.sh KESTRAVA UDP_CAPTURE
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=lib.sh
+source "$here/lib.sh"
+
+kestrava=${1:?kestrava program}
+capture=${2:?udp_capture program}
+lab_require "$kestrava" "$capture"
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"; lab_cleanup' EXIT
+
+sender_mac=02:00:5e:00:02:0a
+target_mac=02:00:5e:00:02:14
+lab_switch lan || lab_fail_or_skip "cannot create the switch"
+# The sender's first interface after the loopback is up but has multicast switched off (one end
+# of a veth pair of its own), so only the exact flags rule picks eth0's /24; side0's /22 would
+# send elsewhere.
+lab_add_ns sender || lab_fail_or_skip "cannot create the sender"
+sender_ns=$(lab_ns sender)
+ip -n "$sender_ns" link add side0 type veth peer name side1 || lab_fail_or_skip "no veth pairs here"
+ip -n "$sender_ns" link set side0 multicast off
+ip -n "$sender_ns" addr add 198.51.100.1/22 dev side0
+ip -n "$sender_ns" link set side1 up
+ip -n "$sender_ns" link set side0 up
+lab_host sender lan 192.0.2.10/24 "$sender_mac" || lab_fail_or_skip "cannot create the sender"
+lab_host target lan 192.0.2.20/24 "$target_mac" || lab_fail_or_skip "cannot create the target"
+
+# The bytes a magic packet for the target's MAC carries, as lower-case hex.
+mac_hex=${target_mac//:/}
+body_hex=ffffffffffff
+for _ in $(seq 16); do body_hex+=$mac_hex; done
+header_hex=$(printf 'KESTRAVA' | od -An -tx1 | tr -d ' \n')76000000""00000000
+
+# run_send NAME HOST ARGS...: runs kestrava in HOST while the target listens on 1778 for 2 s.
+# Leaves $work/NAME.capture, $work/NAME.err and $work/NAME.status.
+run_send() {
+  local name=$1 host=$2; shift 2
+  lab_exec target "$capture" 1778 2 >"$work/$name.capture" &
+  local capture_pid=$!
+  if ! lab_wait_for 5 grep -q '^ready$' "$work/$name.capture"; then
+    echo "capture did not start" >&2
+  fi
+  lab_exec "$host" timeout 10 "$kestrava" "$@" 2>"$work/$name.err"
+  echo $? >"$work/$name.status"
+  wait "$capture_pid"
+}
+
+datagrams() { grep -c '^from ' "$work/$1.capture"; }
+field_of_only_datagram() { grep '^from ' "$work/$1.capture" | awk -v f="$2" '{print $f}'; }
+status_is() { [ "$(cat "$work/$1.status")" = "$2" ]; }
+equals() { [ "$1" = "$2" ] || { echo "  got:      $1" >&2; echo "  expected: $2" >&2; false; }; }
+
+lab_check "sender lists side0 before eth0" equals \
+  "$(lab_exec sender ip -4 -o addr show | awk '{print $2}' | tr '\n' ' ')" "lo side0 eth0 "
+
+run_send hdr sender /IP=192.0.2.20 /MAC=02-00-5E-00-02-14
+lab_check "with header: exactly one datagram" equals "$(datagrams hdr)" 1
+lab_check "with header: from the sender" equals "$(field_of_only_datagram hdr 2)" 192.0.2.10
+lab_check "with header: to the subnet-directed broadcast" equals "$(field_of_only_datagram hdr 4)" 192.0.2.255
+lab_check "with header: 118 bytes" equals "$(field_of_only_datagram hdr 6)" 118
+lab_check "with header: header and magic packet bytes" equals "$(field_of_only_datagram hdr 7)" "$header_hex$body_hex"
+lab_check "with header: exit status 255" status_is hdr 255
+lab_check "with header: nothing on standard error" equals "$(cat "$work/hdr.err")" ""
+
+run_send nohdr sender -ip=192.0.2.20 -mac=02:00:5e:00:02:14 -NOHDR
+lab_check "nohdr: exactly one datagram" equals "$(datagrams nohdr)" 1
+lab_check "nohdr: to the subnet-directed broadcast" equals "$(field_of_only_datagram nohdr 4)" 192.0.2.255
+lab_check "nohdr: 102 bytes" equals "$(field_of_only_datagram nohdr 6)" 102
+lab_check "nohdr: magic packet bytes" equals "$(field_of_only_datagram nohdr 7)" "$body_hex"
+lab_check "nohdr: exit status 255" status_is nohdr 255
+
+run_send unknown sender /x /IP=192.0.2.20 /MAC=02:00:5e:00:02:14
+lab_check "unknown option first: nothing sent" equals "$(datagrams unknown)" 0
+lab_check "unknown option first: no silent send (exit status 2)" status_is unknown 2
+lab_check "unknown option first: says how to send" grep -q '/IP=' "$work/unknown.err"
+
+# With its interfaces down the sender has no subnet: the netmask falls back to 0.0.0.0, the
+# destination is the limited broadcast, and with no route for it the send fails.
+ip -n "$sender_ns" link set eth0 down
+ip -n "$sender_ns" link set side0 down
+run_send down sender /IP=192.0.2.20 /MAC=02:00:5e:00:02:14
+lab_check "interface down: nothing sent" equals "$(datagrams down)" 0
+lab_check "interface down: the failure on standard error" equals "$(cat "$work/down.err")" \
+  "SendMagic err: The network can't be reached from this hos at this time"
+lab_check "interface down: exit status 255" status_is down 255
+
+lab_finish

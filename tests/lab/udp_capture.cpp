@@ -1,0 +1,89 @@
+// Lab helper: receives UDP datagrams on a port for a while and prints each with its addresses and bytes.
+// Usage: udp_capture PORT SECONDS. Prints "ready" once bound, then one line per datagram:
+// "from A.B.C.D to A.B.C.D len N HEX", where "to" is the datagram's destination address.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+long long NowMs() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<long long>(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 3) {
+    std::fprintf(stderr, "usage: udp_capture PORT SECONDS\n");
+    return 2;
+  }
+  const int port = std::atoi(argv[1]);
+  const int seconds = std::atoi(argv[2]);
+  if (port <= 0 || port > 65535 || seconds <= 0 || seconds > 60) {
+    std::fprintf(stderr, "udp_capture: port 1-65535, seconds 1-60\n");
+    return 2;
+  }
+  int s = socket(AF_INET, SOCK_DGRAM, 0);
+  const int on = 1;
+  setsockopt(s, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
+  setsockopt(s, IPPROTO_IP, IP_PKTINFO, &on, sizeof on);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_ANY);
+  if (s < 0 || bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    std::perror("udp_capture: bind");
+    return 1;
+  }
+  std::printf("ready\n");
+  std::fflush(stdout);
+
+  const long long end = NowMs() + seconds * 1000LL;
+  for (int received = 0; received < 1000;) {
+    const long long left = end - NowMs();
+    if (left <= 0) break;
+    pollfd p{s, POLLIN, 0};
+    if (poll(&p, 1, static_cast<int>(left)) <= 0) continue;
+    unsigned char data[65536];
+    char control[256];
+    sockaddr_in from{};
+    iovec io{data, sizeof data};
+    msghdr message{};
+    message.msg_name = &from;
+    message.msg_namelen = sizeof from;
+    message.msg_iov = &io;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    const ssize_t n = recvmsg(s, &message, 0);
+    if (n < 0) break;
+    ++received;
+    in_addr to{};
+    for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
+      if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+        in_pktinfo info;
+        std::memcpy(&info, CMSG_DATA(c), sizeof info);
+        to = info.ipi_addr;
+      }
+    }
+    char from_text[INET_ADDRSTRLEN], to_text[INET_ADDRSTRLEN];
+    inet_ntop(AF_INET, &from.sin_addr, from_text, sizeof from_text);
+    inet_ntop(AF_INET, &to, to_text, sizeof to_text);
+    std::printf("from %s to %s len %zd ", from_text, to_text, n);
+    for (ssize_t i = 0; i < n; ++i) std::printf("%02x", data[i]);
+    std::printf("\n");
+    std::fflush(stdout);
+  }
+  close(s);
+  return 0;
+}
