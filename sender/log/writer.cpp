@@ -77,8 +77,9 @@ bool make_mutex_name(char* name, std::size_t room) {
   if (platform::module_path(module, sizeof module) == 0) return false;
   char* base = file_name_of(module);
   cut_extension(base);
-  std::snprintf(name, room, kMutexName, base);
-  return true;
+  // A base name too long for the field is cut: every process of the program cuts it alike.
+  int written = std::snprintf(name, room, kMutexName, base);
+  return written > 0;
 }
 
 void create_mutex() {
@@ -257,8 +258,12 @@ void log_set_path(const char* path) {
   char* name = file_name_of(module);
   cut_extension(name);
   if (name[0] == '\0') return;
-  std::snprintf(g_log_path, sizeof g_log_path, "%s%c%s%s", platform::default_log_directory(),
-                platform::kPathSeparator, name, kLogExtension);
+  int written = std::snprintf(g_log_path, sizeof g_log_path, "%s%c%s%s",
+                              platform::default_log_directory(), platform::kPathSeparator, name,
+                              kLogExtension);
+  // A path that does not fit would name another file: no default then, records go to
+  // standard output only.
+  if (written < 0 || static_cast<std::size_t>(written) >= sizeof g_log_path) g_log_path[0] = '\0';
 }
 
 std::int32_t log_queue_record(const char* format, ...) {

@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# kestrava's dialog on a virtual display, driven by keyboard and mouse on the lab LAN: name
+# lookup, MAC lookup and the three send buttons, with pilvorne on the target as the witness.
+# Usage: dialog.sh KESTRAVA PILVORNE SELECTION_TOOL ARTIFACTS_DIR
+set -u
+KESTRAVA=$(realpath "$1")
+PILVORNE=$(realpath "$2")
+SELECTION=$(realpath "$3")
+ARTIFACTS=$4
+source "$(dirname "$0")/lib.sh"
+lab_require "$KESTRAVA" "$PILVORNE" "$SELECTION" Xvfb xdotool timeout
+
+SENDER_IP=192.0.2.1
+TARGET_IP=192.0.2.10
+TARGET_MAC=00:0C:29:AB:CD:EF
+TARGET_NAME=wakeme
+lab_switch lan || lab_fail_or_skip "cannot create the switch"
+lab_host sender lan "$SENDER_IP/24" 02:00:00:00:00:01 || lab_fail_or_skip "cannot create the sender"
+lab_host target lan "$TARGET_IP/24" "${TARGET_MAC,,}" || lab_fail_or_skip "cannot create the target"
+lab_wait_for 5 lab_exec sender ping -c1 -W1 "$TARGET_IP" || lab_fail_or_skip "the lab LAN does not come up"
+lab_exec sender ip neigh flush all
+
+# The sender's own hosts file: `ip netns exec` lays /etc/netns/<namespace>/hosts over /etc/hosts.
+NETNS_ETC=/etc/netns/$(lab_ns sender)
+OUT=$(mktemp)
+ERR=$(mktemp)
+DISPLAY_FILE=$(mktemp)
+XVFB_PID= LISTENER_PID= KESTRAVA_PID=
+stop() {
+  local pid
+  for pid in "$@"; do
+    [ -n "$pid" ] || continue
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+  done
+}
+finish() {
+  stop "$KESTRAVA_PID" "$LISTENER_PID" "$XVFB_PID"
+  rm -rf "$NETNS_ETC"
+  rmdir /etc/netns 2>/dev/null
+  rm -f "$OUT" "$ERR" "$DISPLAY_FILE"
+  lab_cleanup
+}
+trap finish EXIT
+mkdir -p "$NETNS_ETC"
+printf '127.0.0.1 localhost\n%s %s\n' "$TARGET_IP" "$TARGET_NAME" >"$NETNS_ETC/hosts"
+
+# A display of its own; Xvfb picks a free number. Its unix socket is reachable from the
+# namespaces, which share the file system.
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$DISPLAY_FILE" >/dev/null 2>&1 &
+XVFB_PID=$!
+lab_wait_for 10 test -s "$DISPLAY_FILE" || lab_fail_or_skip "Xvfb does not start"
+export DISPLAY=:$(head -n1 "$DISPLAY_FILE")
+export NO_AT_BRIDGE=1
+
+# Started without the lab_exec function's subshell, so that $! is the program itself and
+# stopping it reaps it.
+ip netns exec "$(lab_ns target)" "$PILVORNE" >"$OUT" 2>"$ERR" &
+LISTENER_PID=$!
+lab_check "pilvorne listens on port 1778" \
+  lab_wait_for 5 grep -qx "Listening for magic packets on port no 1778" "$OUT"
+
+# Debug=1: the status line shows each destination (seen in the screenshot).
+ip netns exec "$(lab_ns sender)" "$KESTRAVA" /Debug=1 Lab >/dev/null 2>>"$ERR" &
+KESTRAVA_PID=$!
+WINDOW=
+find_window() { WINDOW=$(xdotool search --onlyvisible --name '^Tidewake Lab$' 2>/dev/null | head -n1); [ -n "$WINDOW" ]; }
+for ((i = 0; i < 100; i++)); do find_window && break; sleep 0.1; done
+lab_check "the dialog opens with the caption \"Tidewake Lab\"" test -n "$WINDOW"
+[ -n "$WINDOW" ] || { cat "$ERR" >&2; lab_finish; exit 1; }
+xdotool windowfocus --sync "$WINDOW" 2>/dev/null || xdotool windowfocus "$WINDOW"
+sleep 0.3
+
+shot() { command -v import >/dev/null && import -window "$WINDOW" "$ARTIFACTS/$1" 2>/dev/null; }
+key() { xdotool key --clearmodifiers --delay 50 "$@"; sleep 0.3; }
+
+# Clicks into a field at its place in the dialog (dialog units of the 344 x 237 template) and
+# reads the field's text through the primary selection.
+read_field() {
+  local du_x=$1 du_y=$2 width height
+  eval "$(xdotool getwindowgeometry --shell "$WINDOW")"
+  width=$WIDTH height=$HEIGHT
+  xdotool mousemove --window "$WINDOW" $((du_x * width / 344)) $((du_y * height / 237)) click 1
+  sleep 0.2
+  xdotool key --clearmodifiers ctrl+a
+  sleep 0.2
+  timeout 5 "$SELECTION"
+}
+
+# The target name, typed into the focused Target Name field, resolved by Alt+R.
+xdotool type --delay 40 "$TARGET_NAME"
+sleep 0.2
+key alt+r
+# Alt+G: the MAC lookup pings the address (up to half a second) and reads the ARP table.
+key alt+g
+sleep 1
+MAC_FIELD=$(read_field 265 67)
+lab_check "the Mac Address field shows the MAC with '-' ($MAC_FIELD)" \
+  test "$MAC_FIELD" = "${TARGET_MAC//:/-}"
+NAME_FIELD=$(read_field 105 46)
+lab_check "the Target Name field keeps the name ($NAME_FIELD)" test "$NAME_FIELD" = "$TARGET_NAME"
+
+# The three send buttons by their mnemonics. The direct kinds go to the IP Address field's
+# address, so their arrival shows that the name lookup filled it in.
+key alt+m
+key alt+u
+key alt+d
+shot kestrava-dialog-lab.png
+
+expect_entry() {
+  local n=$1 line
+  line=$(printf '   %-28.28s - %s from %s (len=%d)' "$2" "$TARGET_MAC" "$SENDER_IP" "$3")
+  lab_wait_for 5 test "$(wc -l <"$OUT")" -ge $((1 + 2 * n))
+  [ "$(sed -n "$((1 + 2 * n))p" "$OUT")" = "$line" ] && return 0
+  echo "expected entry $n: $line" >&2
+  echo "got:                $(sed -n "$((1 + 2 * n))p" "$OUT")" >&2
+  return 1
+}
+lab_check "Send Magic Packet: a 118-byte broadcast magic packet" \
+  expect_entry 1 "broadcast magic packet(hdr)" 118
+lab_check "Send Short Unsuspend Datagram: a 28-byte datagram" \
+  expect_entry 2 "short unsuspend(hdr)" 28
+lab_check "Send Magic Packet Direct: a 120-byte direct magic packet" \
+  expect_entry 3 "direct magic packet(hdr)" 120
+
+# Enter presses the default button: one more broadcast magic packet.
+read_field 105 46 >/dev/null
+key Return
+lab_check "Enter sends a broadcast magic packet" \
+  expect_entry 4 "broadcast magic packet(hdr)" 118
+
+# Esc closes the dialog and the program ends with status 0.
+key Escape
+status=
+for ((i = 0; i < 50; i++)); do
+  if ! kill -0 "$KESTRAVA_PID" 2>/dev/null; then
+    wait "$KESTRAVA_PID"; status=$?; KESTRAVA_PID=; break
+  fi
+  sleep 0.1
+done
+lab_check "Esc closes the dialog and kestrava exits with 0 (status ${status:-running})" test "${status:-x}" = 0
+
+if [ "$LAB_FAILURES" -ne 0 ]; then
+  echo "--- pilvorne" >&2; cat "$OUT" >&2
+  echo "--- stderr" >&2; cat "$ERR" >&2
+fi
+lab_finish
