@@ -1,0 +1,12 @@
+// Windows message box: MessageBoxA, owned by the given window or by none.
+#include "platform/ui.h"
+
+#include <windows.h>
+
+namespace platform {
+
+int message_box(Window owner, const char* text, const char* caption, unsigned type) {
+  return MessageBoxA(static_cast<HWND>(owner), text, caption, type);
+}
+
+}  // namespace platform

@@ -1,0 +1,100 @@
+#!/usr/bin/env bash
+# The Windows programs, under Wine, meet the Linux ones on a lab LAN:
+#  - pilvorne.exe prints for each datagram the same two lines as the Linux pilvorne;
+#  - kestrava.exe's silent send reaches the Linux pilvorne on the target as the exact 118 bytes.
+# Usage: windows_interop.sh LINUX-PILVORNE WINDOWS-BUILD-DIR
+set -uo pipefail
+source "$(dirname "$0")/lib.sh"
+
+linux_pilvorne=$1
+windows_build=$2
+pilvorne_exe=$windows_build/listener/pilvorne.exe
+kestrava_exe=$windows_build/sender/kestrava.exe
+
+lab_require wine wineserver dumpcap tshark "$linux_pilvorne"
+for exe in "$pilvorne_exe" "$kestrava_exe"; do
+  [ -f "$exe" ] || lab_fail_or_skip "$exe is not built (make windows)"
+done
+
+work=$(mktemp -d /tmp/tidewake-wininterop.XXXXXX)
+# The lab's own Wine prefix: its server must live inside the lab host's network namespace,
+# since Wine opens sockets in its server, so no server of another prefix may serve us.
+export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
+unset DISPLAY
+finish() {
+  lab_exec win wineserver -k >/dev/null 2>&1
+  lab_cleanup
+  rm -rf "$work"
+}
+trap finish EXIT
+
+lab_switch lan
+lab_host win lan 192.0.2.10/24 02:00:00:00:00:10
+lab_host target lan 192.0.2.20/24 02:00:00:00:00:20
+
+mkdir -p "$WINEPREFIX"
+lab_exec win wineserver -p >/dev/null 2>&1 </dev/null
+lab_exec win wine cmd /c exit >/dev/null 2>&1 </dev/null || lab_fail_or_skip "wine cannot start a program"
+
+# Both listeners on the default port: the Linux one on the target, pilvorne.exe on the Windows host.
+lab_exec target "$linux_pilvorne" >"$work/linux.out" 2>&1 </dev/null &
+lab_exec win wine "$pilvorne_exe" >"$work/windows.out" 2>&1 </dev/null &
+listening() { grep -q 'Listening for magic packets on port no 1778' "$1"; }
+lab_wait_for 30 listening "$work/linux.out" || lab_fail_or_skip "the Linux pilvorne did not start"
+lab_wait_for 30 listening "$work/windows.out" || lab_fail_or_skip "pilvorne.exe did not start under Wine"
+
+# The same datagrams to each listener over its host's loopback: each kind with and without
+# the packet header, and one that is not a wake packet.
+mac='\x00\x11\x22\x33\x44\x55'
+body="\xff\xff\xff\xff\xff\xff"
+for ((i = 0; i < 16; i++)); do body+=$mac; done
+datagrams=(
+  "KESTRAVA\x76\x00\x00\x00\x00\x00\x00\x00$body"        # 118: broadcast magic packet with header
+  "$body"                                                # 102: broadcast magic packet
+  "KESTRAV2\x1c\x00\x00\x00\x00\x00\x00\x00\xff\xff\xff\xff\xff\xff$mac"  # 28
+  "\xff\xff\xff\xff\xff\xff$mac"                         # 12
+  "KESTRAV4\x78\x00\x00\x00\x00\x00\x00\x00$body\x00\x00"  # 120
+  "$body\x00\x00"                                        # 104
+  "not a wake packet, fifty bytes long..............."  # 50
+)
+for host in target win; do
+  for d in "${datagrams[@]}"; do
+    lab_exec "$host" bash -c 'printf "$1" >/dev/udp/127.0.0.1/1778' _ "$d"
+    sleep 0.1
+  done
+done
+entries() { [ "$(grep -c ' from 127.0.0.1 ' "$1")" -ge "${#datagrams[@]}" ]; }
+lab_wait_for 10 entries "$work/linux.out"
+lab_wait_for 10 entries "$work/windows.out"
+
+# Windows writes CR LF; the date part of the time stamp follows each system's short date format.
+normalise() { tr -d '\r' <"$1" | sed -E 's|^.* ([0-9]{2}:[0-9]{2}:[0-9]{2}) $|<date> \1 |; s|[0-9]{2}:[0-9]{2}:[0-9]{2} $|hh:mm:ss |'; }
+normalise "$work/linux.out" >"$work/linux.norm"
+normalise "$work/windows.out" >"$work/windows.norm"
+lab_check "pilvorne.exe printed 2 lines per datagram after its start-up line" \
+  [ "$(wc -l <"$work/windows.norm")" -eq $((1 + 2 * ${#datagrams[@]})) ]
+lab_check "pilvorne.exe's lines equal the Linux pilvorne's, date aside" diff "$work/linux.norm" "$work/windows.norm"
+lab_check "the 118-byte datagram's entry reads as it should" \
+  grep -qx '   broadcast magic packet(hdr)  - 00:11:22:33:44:55 from 127.0.0.1 (len=118)' "$work/windows.norm"
+
+# kestrava.exe's silent send: the target's subnet-directed broadcast, captured on the target.
+lab_exec target dumpcap -q -i eth0 -f 'udp port 1778' -c 1 -w "$work/send.pcapng" >"$work/dumpcap.out" 2>&1 &
+capture=$!
+lab_wait_for 10 grep -q 'Capturing on' "$work/dumpcap.out"
+lab_exec win wine "$kestrava_exe" /IP=192.0.2.20 /MAC=00-11-22-33-44-55 </dev/null >"$work/kestrava.out" 2>&1
+status=$?
+lab_check "kestrava.exe ends with exit code -1 after the silent send" [ "$status" -eq 255 ]
+from_win() { grep -q 'from 192.0.2.10 (len=118)' "$work/linux.out"; }
+lab_wait_for 10 from_win
+lab_check "the Linux pilvorne on the target received the broadcast magic packet" \
+  grep -q '   broadcast magic packet(hdr)  - 00:11:22:33:44:55 from 192.0.2.10 (len=118)' "$work/linux.out"
+for ((i = 0; i < 100; i++)); do kill -0 "$capture" 2>/dev/null || break; sleep 0.1; done
+kill "$capture" 2>/dev/null
+expected="4b455354524156417600000000000000ffffffffffff"
+for ((i = 0; i < 16; i++)); do expected+="001122334455"; done
+captured=$(tshark -r "$work/send.pcapng" -T fields -e ip.dst -e udp.dstport -e udp.payload 2>/dev/null | head -1)
+lab_check "the datagram went to 192.0.2.255 port 1778" [ "$(cut -f1,2 <<<"$captured")" = $'192.0.2.255\t1778' ]
+lab_check "the datagram is byte for byte the 118-byte magic packet with header" \
+  [ "$(cut -f3 <<<"$captured" | tr -d ':')" = "$expected" ]
+
+lab_finish

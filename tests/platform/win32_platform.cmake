@@ -1,0 +1,43 @@
+# Windows-only tests of the portability layer and the version resources (cross build, Wine).
+if(WIN32)
+  tidewake_add_unit_test(win32_platform_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/win32_interfaces_test.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/win32_mutex_test.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/win32_files_test.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/win32_datagram_test.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/win32_neighbours_test.cpp
+    LIBS tidewake_platform
+    LABELS windows)
+
+  # Its file name is part of what the module-path test checks.
+  if(TARGET kestrava_core)
+    tidewake_add_unit_test(win32_system_test
+      SOURCES ${CMAKE_CURRENT_LIST_DIR}/win32_system_test.cpp
+      LIBS kestrava_core
+      LABELS windows)
+  endif()
+
+  if(TARGET kestrava_log)
+    tidewake_add_unit_test(win32_log_stamp_test
+      SOURCES ${CMAKE_CURRENT_LIST_DIR}/win32_log_stamp_test.cpp
+      LIBS kestrava_log
+      LABELS windows)
+  endif()
+
+  # One test program per program's resource script, each linking that program's record.
+  foreach(program kestrava pilvorne)
+    if(program STREQUAL "kestrava")
+      set(record_library kestrava_core)
+      set(resource_script ${PROJECT_SOURCE_DIR}/sender/kestrava.rc)
+    else()
+      set(record_library pilvorne_core)
+      set(resource_script ${PROJECT_SOURCE_DIR}/listener/pilvorne.rc)
+    endif()
+    if(TARGET ${record_library})
+      add_executable(win32_version_${program}_test ${CMAKE_CURRENT_LIST_DIR}/win32_version_test.cpp ${resource_script})
+      target_link_libraries(win32_version_${program}_test PRIVATE ${record_library} tidewake_options GTest::gtest GTest::gtest_main)
+      gtest_discover_tests(win32_version_${program}_test DISCOVERY_MODE PRE_TEST TEST_PREFIX "${program}."
+                           PROPERTIES LABELS "unit;windows")
+    endif()
+  endforeach()
+endif()
