@@ -11,6 +11,7 @@ void set_last_error(unsigned long code);
 // "Already exists" as create_directory reports it (183 on Windows, EEXIST on POSIX).
 extern const unsigned long kErrorAlreadyExists;
 
+// Pauses the calling thread (Sleep). A service of its own, so that tests can fake it.
 void sleep_ms(unsigned long milliseconds);
 
 // The system's message text for an error code, with its final line end as the system

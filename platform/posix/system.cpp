@@ -1,4 +1,4 @@
-// POSIX process and thread services: a thread-local last error, sleep, strerror texts.
+// POSIX process and thread services: a thread-local last error, strerror texts, module path.
 #include "platform/system.h"
 
 #include <cerrno>
@@ -18,13 +18,6 @@ const unsigned long kErrorAlreadyExists = EEXIST;
 unsigned long last_error() { return t_last_error; }
 
 void set_last_error(unsigned long code) { t_last_error = code; }
-
-void sleep_ms(unsigned long milliseconds) {
-  timespec rest{static_cast<time_t>(milliseconds / 1000),
-                static_cast<long>(milliseconds % 1000) * 1000000L};
-  while (nanosleep(&rest, &rest) != 0 && errno == EINTR) {
-  }
-}
 
 char* system_message_alloc(unsigned long code) {
   if (code > static_cast<unsigned long>(__INT_MAX__)) return nullptr;

@@ -1,4 +1,4 @@
-// Windows process and thread services: GetLastError, Sleep, FormatMessageA, GetModuleFileNameA.
+// Windows process and thread services: GetLastError, FormatMessageA, GetModuleFileNameA.
 #include "platform/system.h"
 
 #include <windows.h>
@@ -10,8 +10,6 @@ const unsigned long kErrorAlreadyExists = ERROR_ALREADY_EXISTS;
 unsigned long last_error() { return GetLastError(); }
 
 void set_last_error(unsigned long code) { SetLastError(code); }
-
-void sleep_ms(unsigned long milliseconds) { Sleep(milliseconds); }
 
 namespace {
 

@@ -2,11 +2,11 @@
 #include "tests/fakes/fake_echo.h"
 
 #include <cstring>
-#include <ctime>
 
 #include "platform/echo.h"
 #include "platform/system.h"
 #include "tests/fakes/fake_clock.h"
+#include "tests/fakes/fake_sleep.h"
 
 namespace {
 std::vector<fake_echo::Outcome> g_script;
@@ -17,12 +17,6 @@ int g_opened = 0;
 int g_closed = 0;
 int g_handle_storage = 0;
 
-std::uint64_t wall_clock_ns() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<std::uint64_t>(now.tv_sec) * 1000000000ULL +
-         static_cast<std::uint64_t>(now.tv_nsec);
-}
 }  // namespace
 
 namespace fake_echo {
@@ -71,7 +65,7 @@ unsigned long echo_send(EchoHandle handle, std::uint32_t address, const void* pa
   request.payload.assign(bytes, bytes + size);
   request.reply_size = reply_size;
   request.timeout_ms = timeout_ms;
-  request.wall_clock_ns = wall_clock_ns();
+  request.pauses_before = fake_sleep::pauses();
   g_requests.push_back(request);
   if (handle != &g_handle_storage) {
     set_last_error(6);

@@ -20,7 +20,7 @@ struct Request {
   std::vector<std::uint8_t> payload;
   unsigned long reply_size;
   unsigned long timeout_ms;
-  std::uint64_t wall_clock_ns;  // CLOCK_MONOTONIC when the request was made
+  std::vector<unsigned long> pauses_before;  // the pauses asked for before this request
 };
 
 // Clears the script and the records; the service opens again.

@@ -2,6 +2,7 @@
 # the performance counter, the host-name lookup and the neighbour table.
 set(TARGET_RESOLUTION_FAKES
   ${CMAKE_CURRENT_SOURCE_DIR}/../fakes/fake_echo.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/../fakes/fake_sleep.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/../fakes/fake_clock.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/../fakes/fake_host.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/../fakes/fake_neighbours.cpp)

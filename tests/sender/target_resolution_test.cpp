@@ -15,6 +15,7 @@
 #include "tests/fakes/fake_echo.h"
 #include "tests/fakes/fake_host.h"
 #include "tests/fakes/fake_neighbours.h"
+#include "tests/fakes/fake_sleep.h"
 
 namespace {
 
@@ -55,6 +56,7 @@ class TargetResolution : public ::testing::Test {
     fake_echo::reset();
     fake_host::reset();
     fake_neighbours::reset();
+    fake_sleep::reset();
     log_set_path("-");
     log_set_line_hook(capture_line);
     g_lines.clear();
@@ -203,16 +205,16 @@ TEST_F(TargetResolution, QuickPingThatCannotStartSendsAndLogsNothing) {
 }
 
 TEST_F(TargetResolution, QuickPingPausesAfterAnsweredTriesOnly) {
-  // Wall-clock gaps between requests: a 50 ms pause follows an answered try; failed tries
-  // follow each other at once. The bound for the failed ones is far from what a loop without
-  // a pause takes, so the check does not depend on the machine's speed.
-  fake_echo::script({answered(1000), failed(113), failed(113), failed(113), failed(113),
-                     timed_out(), timed_out(), timed_out(), timed_out(), answered(1000)});
-  EXPECT_EQ(QuickPing("192.0.2.10", 500, 10, 32, 0), 1);
+  // One 50 ms pause follows each answered try; failed and timed-out tries are followed at once.
+  fake_echo::script({answered(1000), failed(113), timed_out(), answered(1000), answered(1000),
+                     failed(113)});
+  EXPECT_EQ(QuickPing("192.0.2.10", 500, 6, 32, 0), 1);
   const auto& r = fake_echo::requests();
-  ASSERT_EQ(r.size(), 10U);
-  EXPECT_GE(r[1].wall_clock_ns - r[0].wall_clock_ns, 50000000ULL);
-  EXPECT_LT(r[9].wall_clock_ns - r[1].wall_clock_ns, 8 * 50000000ULL / 2);
+  ASSERT_EQ(r.size(), 6U);
+  const std::vector<std::vector<unsigned long>> expected = {
+      {}, {50}, {50}, {50}, {50, 50}, {50, 50, 50}};
+  for (std::size_t i = 0; i < r.size(); ++i) EXPECT_EQ(r[i].pauses_before, expected[i]) << i;
+  EXPECT_EQ(fake_sleep::pauses(), (std::vector<unsigned long>{50, 50, 50}));
 }
 
 TEST_F(TargetResolution, PayloadsFollowThePingCounter) {
