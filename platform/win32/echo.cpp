@@ -19,9 +19,19 @@ unsigned long echo_send(EchoHandle handle, std::uint32_t address, const void* pa
                         std::uint16_t size, void* reply, unsigned long reply_size,
                         unsigned long timeout_ms) {
   // IcmpSendEcho takes the payload as a writable pointer but only reads it.
-  return IcmpSendEcho(static_cast<HANDLE>(handle), static_cast<IPAddr>(address),
-                      const_cast<void*>(payload), size, nullptr, reply,
-                      static_cast<DWORD>(reply_size), static_cast<DWORD>(timeout_ms));
+  DWORD replies = IcmpSendEcho(static_cast<HANDLE>(handle), static_cast<IPAddr>(address),
+                               const_cast<void*>(payload), size, nullptr, reply,
+                               static_cast<DWORD>(reply_size), static_cast<DWORD>(timeout_ms));
+  // An unreachable or time-exceeded answer comes back as a "reply" with that status: only a
+  // real echo reply counts, so that a dead host never looks reachable.
+  if (replies != 0 && reply != nullptr && reply_size >= sizeof(ICMP_ECHO_REPLY)) {
+    const ICMP_ECHO_REPLY* first = static_cast<const ICMP_ECHO_REPLY*>(reply);
+    if (first->Status != IP_SUCCESS) {
+      SetLastError(first->Status);
+      return 0;
+    }
+  }
+  return replies;
 }
 
 bool echo_close(EchoHandle handle) {
