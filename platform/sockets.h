@@ -33,8 +33,9 @@ void socket_cleanup();
 int last_socket_error();
 void set_last_socket_error(int code);
 
-// Winsock code for a POSIX errno value; values without a Winsock counterpart map to
-// 20000 + errno, which no Winsock code uses.
-int winsock_code_from_errno(int error);
+// The Winsock code of a socket's pending error as SO_ERROR reports it: Winsock's own code on
+// Windows; on POSIX an errno value, mapped as the last socket error is (values without a
+// Winsock counterpart become 20000 + errno, which no Winsock code uses).
+int socket_error_code(int pending_error);
 
 }  // namespace platform

@@ -78,7 +78,6 @@ constexpr WinsockText kWinsockTexts[] = {
 constexpr char kUnknownWinsockFormat[] = "WSAerr=%d";
 constexpr char kNoSystemTextFormat[] = "Error 0x%08lx";
 constexpr unsigned long kSocketErrorPauseMs = 20;
-constexpr int kFirstWinsockCode = 10000;
 
 char g_unknown_winsock_text[kUnknownWinsockTextRoom];
 char g_system_text[kSystemTextRoom];
@@ -101,10 +100,7 @@ int GetSocketError(SOCKET s) {
   int pending = 0;
   socklen_t length = sizeof pending;
   getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&pending), &length);
-  // SO_ERROR speaks the platform's own numbering: Winsock codes (all 10000 and above) where
-  // the sockets are Winsock's, C library errno values (all far below) elsewhere.
-  if (pending == 0 || pending >= kFirstWinsockCode) return pending;
-  return platform::winsock_code_from_errno(pending);
+  return platform::socket_error_code(pending);
 }
 
 const char* SocketErrorText(SOCKET s) {

@@ -9,11 +9,6 @@ namespace {
 // A Winsock code set by the layer itself travels in errno above every real errno value,
 // so that last_socket_error gives it back unchanged.
 constexpr int kWinsockCodeInErrno = 1 << 20;
-}
-
-bool socket_startup(int, int) { return true; }
-
-void socket_cleanup() {}
 
 int winsock_code_from_errno(int error) {
   switch (error) {
@@ -66,6 +61,14 @@ int winsock_code_from_errno(int error) {
     default: return 20000 + error;
   }
 }
+
+}  // namespace
+
+bool socket_startup(int, int) { return true; }
+
+void socket_cleanup() {}
+
+int socket_error_code(int pending_error) { return winsock_code_from_errno(pending_error); }
 
 int last_socket_error() {
   int error = errno;
