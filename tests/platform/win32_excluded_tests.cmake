@@ -5,8 +5,6 @@ set(TIDEWAKE_EXCLUDED_UNIT_TESTS
   log_record_test      # runs cases in child processes (fork, sys/wait.h)
   log_multiprocess_test  # starts its writer processes with posix_spawn; windows_log_shared covers Windows
   log_platform_test    # runs cases in child processes (fork, sys/wait.h); win32_platform_test covers these services
-  command_line_test    # drains its loopback socket with MSG_DONTWAIT, which Winsock lacks
-  wake_packet_test     # makes socket creation fail through an open-file limit (setrlimit)
 )
 foreach(excluded ${TIDEWAKE_EXCLUDED_UNIT_TESTS})
   message(STATUS "Windows build: unit test ${excluded} left out (see tests/platform/win32_excluded_tests.cmake)")
