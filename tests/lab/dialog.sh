@@ -26,16 +26,8 @@ OUT=$(mktemp)
 ERR=$(mktemp)
 DISPLAY_FILE=$(mktemp)
 XVFB_PID= LISTENER_PID= KESTRAVA_PID=
-stop() {
-  local pid
-  for pid in "$@"; do
-    [ -n "$pid" ] || continue
-    kill "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-  done
-}
 finish() {
-  stop "$KESTRAVA_PID" "$LISTENER_PID" "$XVFB_PID"
+  lab_stop "$KESTRAVA_PID" "$LISTENER_PID" "$XVFB_PID"
   rm -rf "$NETNS_ETC"
   rmdir /etc/netns 2>/dev/null
   rm -f "$OUT" "$ERR" "$DISPLAY_FILE"

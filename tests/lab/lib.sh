@@ -94,6 +94,16 @@ lab_exec() {
   ip netns exec "$(lab_ns "$host")" "$@"
 }
 
+# lab_stop PID...: ends background processes this shell started and reaps them (empty ones skipped).
+lab_stop() {
+  local pid
+  for pid in "$@"; do
+    [ -n "$pid" ] || continue
+    kill "$pid" 2>/dev/null
+    wait "$pid" 2>/dev/null
+  done
+}
+
 # lab_wait_for SECONDS COMMAND...: retries a command every 0.1 s until it succeeds.
 lab_wait_for() {
   local limit=$1; shift

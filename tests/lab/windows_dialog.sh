@@ -32,17 +32,9 @@ XVFB_PID= LISTENER_PID= KESTRAVA_PID=
 # Wine creates the sockets in its server, so the server runs inside the sender's namespace:
 # a prefix of this test's own guarantees that no server started elsewhere serves it.
 export WINEPREFIX=$WORK/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
-stop() {
-  local pid
-  for pid in "$@"; do
-    [ -n "$pid" ] || continue
-    kill "$pid" 2>/dev/null
-    wait "$pid" 2>/dev/null
-  done
-}
 finish() {
   [ -d "$WINEPREFIX" ] && lab_exec sender wineserver -k >/dev/null 2>&1
-  stop "$KESTRAVA_PID" "$LISTENER_PID" "$XVFB_PID"
+  lab_stop "$KESTRAVA_PID" "$LISTENER_PID" "$XVFB_PID"
   rm -rf "$WORK"
   lab_cleanup
 }
