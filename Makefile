@@ -6,7 +6,7 @@ ifeq ($(CI),true)
 CMAKE_FLAGS += -DTIDEWAKE_WERROR=ON
 endif
 
-.PHONY: all deps build build-sanitize test test-unit test-sanitize demo clean windows test-windows
+.PHONY: all deps build build-sanitize test test-unit test-sanitize demo clean windows test-windows fuzz bench
 
 all: build
 
@@ -40,6 +40,29 @@ test-windows: deps
 
 demo: build
 	@scripts/demo.sh build/default
+
+# The libFuzzer targets (clang, build/fuzz), each run for FUZZ_TIME seconds from its seed
+# corpus in fuzz/corpus/; what the run learns stays in build/fuzz/corpus/.
+FUZZ_TIME ?= 20
+FUZZ_TARGETS := address_fuzz command_line_fuzz listener_options_fuzz version_text_fuzz datagram_entry_fuzz
+fuzz:
+	cmake --preset fuzz $(CMAKE_FLAGS) >/dev/null
+	cmake --build build/fuzz --target fuzz_targets -j$(JOBS)
+	for t in $(FUZZ_TARGETS); do \
+	  mkdir -p build/fuzz/corpus/$$t build/fuzz/artifacts; \
+	  echo "fuzz: $$t for $(FUZZ_TIME)s"; \
+	  build/fuzz/fuzz/$$t -max_total_time=$(FUZZ_TIME) -runs=50000000 -max_len=4096 -timeout=10 \
+	    -print_final_stats=1 -artifact_prefix=build/fuzz/artifacts/$$t- \
+	    build/fuzz/corpus/$$t fuzz/corpus/$$t >build/fuzz/$$t.log 2>&1 \
+	    || { tail -n 40 build/fuzz/$$t.log; echo "fuzz: $$t failed, see build/fuzz/artifacts/"; exit 1; }; \
+	  grep -E '^(#[0-9]+ +DONE|stat::number_of_executed_units|stat::peak_rss_mb)' build/fuzz/$$t.log; \
+	done
+
+# The benchmarks of the hot paths, built optimised in build/bench and run; never part of `test`.
+bench:
+	cmake --preset bench $(CMAKE_FLAGS) >/dev/null
+	cmake --build build/bench --target tidewake_bench -j$(JOBS)
+	build/bench/bench/tidewake_bench $(BENCH_FLAGS)
 
 clean:
 	rm -rf build

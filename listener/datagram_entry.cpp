@@ -52,7 +52,7 @@ int FormatDatagramEntry(char* buffer, std::size_t size, const char* time_stamp,
   std::snprintf(sender, sizeof sender, kAddressFormat, a[0], a[1], a[2], a[3]);
   int n = std::snprintf(buffer, size, kDatagramFormat, time_stamp, kind.label, mac[0], mac[1],
                         mac[2], mac[3], mac[4], mac[5], sender, info.length);
-  if (n < 0) return 0;
+  if (n < 0 || size == 0) return 0;
   return static_cast<std::size_t>(n) < size ? n : static_cast<int>(size) - 1;
 }
 

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev clang libclang-rt-14-dev
   iproute2 iputils-ping tshark wakeonlan procps
   libgtk-3-dev xvfb xauth xdotool imagemagick
   g++-mingw-w64-x86-64-posix wine wine64
