@@ -18,7 +18,9 @@ extern platform::Window g_main_dialog;   // owner of the send failures' message 
 extern platform::Window g_active_dialog;
 extern bool g_console_allocated;
 
-// Debug flag bits.
+// Debug flag bits. Bit 0 is the only one the program acts on: the dialog's status text after a
+// send. QuickPing logs its tries under bit 4 of the flags it is given, but the MAC lookup gives
+// it flags of its own (0); only QuickPingWithDebugFlags hands it the process's flags.
 constexpr std::int32_t kDebugStatusText = 0x1;
 constexpr std::int32_t kDebugQuickPing = 0x10;
 
