@@ -50,14 +50,6 @@ void (*g_line_hook)(const char*, std::int32_t, bool) = nullptr;
 
 std::int32_t log_call(const char* format, va_list args);
 
-std::int32_t log_call_with(const char* format, ...) {
-  va_list args;
-  va_start(args, format);
-  std::int32_t n = log_call(format, args);
-  va_end(args);
-  return n;
-}
-
 // The program's file name without directory: a pointer into `path`.
 char* file_name_of(char* path) {
   char* separator = std::strrchr(path, platform::kPathSeparator);
@@ -173,10 +165,10 @@ void rotate(std::FILE* file) {
   // Complete log calls, made while this call still holds the (recursive) mutex: unless
   // the callback logged first they are the first records of the new file.
   if (g_release_errors != 0) {
-    log_call_with(kMutexReleaseErrors, static_cast<int>(g_release_errors),
+    log_printf_unchecked(kMutexReleaseErrors, static_cast<int>(g_release_errors),
                   static_cast<unsigned long>(g_last_release_error));
   }
-  if (g_rename_errors != 0) log_call_with(kLogRenameErrors, static_cast<int>(g_rename_errors));
+  if (g_rename_errors != 0) log_printf_unchecked(kLogRenameErrors, static_cast<int>(g_rename_errors));
 }
 
 std::int32_t log_call(const char* format, va_list args) {
@@ -290,7 +282,7 @@ std::int32_t log_queue_record(const char* format, ...) {
 }
 
 bool log_flush_pending() {
-  if (g_pending_head != nullptr) log_call_with("");
+  if (g_pending_head != nullptr) log_printf_unchecked("");
   return false;
 }
 

@@ -99,15 +99,7 @@ key alt+u
 key alt+d
 shot kestrava-dialog-lab.png
 
-expect_entry() {
-  local n=$1 line
-  line=$(printf '   %-28.28s - %s from %s (len=%d)' "$2" "$TARGET_MAC" "$SENDER_IP" "$3")
-  lab_wait_for 5 test "$(wc -l <"$OUT")" -ge $((1 + 2 * n))
-  [ "$(sed -n "$((1 + 2 * n))p" "$OUT")" = "$line" ] && return 0
-  echo "expected entry $n: $line" >&2
-  echo "got:                $(sed -n "$((1 + 2 * n))p" "$OUT")" >&2
-  return 1
-}
+expect_entry() { lab_expect_entry "$OUT" "$1" "$2" "$3" "$TARGET_MAC" "$SENDER_IP"; }
 lab_check "Send Magic Packet: a 118-byte broadcast magic packet" \
   expect_entry 1 "broadcast magic packet(hdr)" 118
 lab_check "Send Short Unsuspend Datagram: a 28-byte datagram" \

@@ -115,6 +115,18 @@ lab_wait_for() {
   return 1
 }
 
+# lab_expect_entry OUTPUT N LABEL LENGTH MAC SENDER: waits until pilvorne's OUTPUT (its start-up
+# line, then two lines per datagram) holds datagram N, and checks that entry's second line.
+lab_expect_entry() {
+  local out=$1 n=$2 line
+  line=$(printf '   %-28.28s - %s from %s (len=%d)' "$3" "$5" "$6" "$4")
+  lab_wait_for 5 test "$(wc -l <"$out")" -ge $((1 + 2 * n))
+  [ "$(sed -n "$((1 + 2 * n))p" "$out")" = "$line" ] && return 0
+  echo "expected entry $n: $line" >&2
+  echo "got:                $(sed -n "$((1 + 2 * n))p" "$out")" >&2
+  return 1
+}
+
 # Assertions that count failures; lab_finish reports and sets the exit status.
 LAB_FAILURES=0
 LAB_CHECKS=0

@@ -125,15 +125,7 @@ type_into $MAC_AT "${TARGET_MAC//:/-}"
 type_into $PORT_AT "$PORT"
 shot() { command -v import >/dev/null && import -window "$WINDOW" "$ARTIFACTS/$1" 2>/dev/null; }
 
-expect_entry() {
-  local n=$1 line
-  line=$(printf '   %-28.28s - %s from %s (len=%d)' "$2" "$TARGET_MAC" "$SENDER_IP" "$3")
-  lab_wait_for 5 test "$(wc -l <"$OUT")" -ge $((1 + 2 * n))
-  [ "$(sed -n "$((1 + 2 * n))p" "$OUT")" = "$line" ] && return 0
-  echo "expected entry $n: $line" >&2
-  echo "got:                $(sed -n "$((1 + 2 * n))p" "$OUT")" >&2
-  return 1
-}
+expect_entry() { lab_expect_entry "$OUT" "$1" "$2" "$3" "$TARGET_MAC" "$SENDER_IP"; }
 status_is() { test "$(probe 1010)" = "Pkt. sent to $1"; }
 
 click $SEND_MAGIC_AT
