@@ -103,8 +103,9 @@ lab_check "rows come in ascending order of address" \
 lab_check "an unresolved address is listed with a zero hardware address" \
   grep -q '^192.0.2.98 00:00:00:00:00:00 len=6 type=2$' <<<"$out"
 small=$(tool table 2)
+# By address only: the kernel may move the unresolved entry's state between two reads.
 lab_check "a room smaller than the table gives its first rows" \
-  equals "$(tail -n +2 <<<"$small")" "$(sed -n 2,3p <<<"$out")"
+  equals "$(tail -n +2 <<<"$small" | awk '{ print $1 }')" "$(sed -n 2,3p <<<"$out" | awk '{ print $1 }')"
 lab_check "a room smaller than the table still gives the total ($(head -n1 <<<"$small"))" \
   test "$(sed -n 's/^total=//p' <<<"$small")" -ge 4
 
