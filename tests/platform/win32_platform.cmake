@@ -10,34 +10,23 @@ if(WIN32)
     LABELS windows)
 
   # Its file name is part of what the module-path test checks.
-  if(TARGET kestrava_core)
-    tidewake_add_unit_test(win32_system_test
-      SOURCES ${CMAKE_CURRENT_LIST_DIR}/win32_system_test.cpp
-      LIBS kestrava_core
-      LABELS windows)
-  endif()
+  tidewake_add_unit_test(win32_system_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/win32_system_test.cpp
+    LIBS kestrava_core
+    LABELS windows)
 
-  if(TARGET kestrava_log)
-    tidewake_add_unit_test(win32_log_stamp_test
-      SOURCES ${CMAKE_CURRENT_LIST_DIR}/win32_log_stamp_test.cpp
-      LIBS kestrava_log
-      LABELS windows)
-  endif()
+  tidewake_add_unit_test(win32_log_stamp_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/win32_log_stamp_test.cpp
+    LIBS kestrava_log
+    LABELS windows)
 
-  # One test program per program's resource script, each linking that program's record.
+  # One test program per program's version information: its resource, read back through the
+  # reader, against its generated record.
   foreach(program kestrava pilvorne)
-    if(program STREQUAL "kestrava")
-      set(record_library kestrava_core)
-      set(resource_script ${PROJECT_SOURCE_DIR}/sender/kestrava.rc)
-    else()
-      set(record_library pilvorne_core)
-      set(resource_script ${PROJECT_SOURCE_DIR}/listener/pilvorne.rc)
-    endif()
-    if(TARGET ${record_library})
-      add_executable(win32_version_${program}_test ${CMAKE_CURRENT_LIST_DIR}/win32_version_test.cpp ${resource_script})
-      target_link_libraries(win32_version_${program}_test PRIVATE ${record_library} tidewake_options GTest::gtest GTest::gtest_main)
-      gtest_discover_tests(win32_version_${program}_test DISCOVERY_MODE PRE_TEST TEST_PREFIX "${program}."
-                           PROPERTIES LABELS "unit;windows")
-    endif()
+    add_executable(win32_version_${program}_test ${CMAKE_CURRENT_LIST_DIR}/win32_version_test.cpp
+                   ${${program}_VERSION_RC} ${${program}_VERSION_SOURCE})
+    target_link_libraries(win32_version_${program}_test PRIVATE tidewake_platform tidewake_options GTest::gtest GTest::gtest_main)
+    gtest_discover_tests(win32_version_${program}_test DISCOVERY_MODE PRE_TEST TEST_PREFIX "${program}."
+                         PROPERTIES LABELS "unit;windows")
   endforeach()
 endif()

@@ -1,8 +1,7 @@
-// Fake version-information service: serves a configured string table for any file name.
+// Fake version-information service: serves a configured record for any file name.
 #include "platform/version.h"
 
-#include <cctype>
-#include <cstring>
+#include <cstdio>
 #include <string>
 
 #include "fake_version.h"
@@ -12,16 +11,6 @@ bool g_present = false;
 const char* g_copyright = nullptr;
 const char* g_version = nullptr;
 std::string g_last_path;
-constexpr unsigned long kBlockSize = 64;
-
-bool SameIgnoringCase(const char* a, const char* b) {
-  for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-    if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b))) {
-      return false;
-    }
-  }
-  return *a == *b;
-}
 }  // namespace
 
 namespace fake_version {
@@ -38,26 +27,14 @@ const char* LastPath() { return g_last_path.c_str(); }
 
 namespace platform {
 
-unsigned long file_version_info_size(const char* path, unsigned long* handle) {
+bool read_version_record(const char* path, VersionRecord* out) {
   g_last_path = path != nullptr ? path : "";
-  if (handle != nullptr) *handle = 0;
-  return g_present ? kBlockSize : 0;
-}
-
-bool file_version_info(const char*, unsigned long, unsigned long size, void* block) {
-  if (!g_present || size < kBlockSize) return false;
-  std::memset(block, 0, size);
-  return true;
-}
-
-// Keys compared without regard to case, as the real query does.
-bool version_query_value(const void*, const char* sub_block, const void** value, unsigned* length) {
-  const char* found = nullptr;
-  if (SameIgnoringCase(sub_block, "\\StringFileInfo\\080904b0\\LegalCopyright")) found = g_copyright;
-  if (SameIgnoringCase(sub_block, "\\StringFileInfo\\080904b0\\FileVersion")) found = g_version;
-  if (found == nullptr) return false;
-  *value = found;
-  *length = static_cast<unsigned>(std::strlen(found) + 1);
+  if (!g_present) return false;
+  *out = VersionRecord{};
+  out->has_legal_copyright = g_copyright != nullptr;
+  if (g_copyright != nullptr) std::snprintf(out->legal_copyright, sizeof out->legal_copyright, "%s", g_copyright);
+  out->has_file_version_text = g_version != nullptr;
+  if (g_version != nullptr) std::snprintf(out->file_version_text, sizeof out->file_version_text, "%s", g_version);
   return true;
 }
 
