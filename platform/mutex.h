@@ -25,6 +25,10 @@ MutexWait named_mutex_wait(NamedMutex* mutex, unsigned long timeout_ms);
 // calling thread does not own it.
 bool named_mutex_release(NamedMutex* mutex);
 
+// Closes this process's handle of the mutex (CloseHandle); the mutex itself stays for the
+// other processes. The handle must not be held.
+void named_mutex_close(NamedMutex* mutex);
+
 // The handle's value, as the log shows it.
 unsigned long named_mutex_handle_value(const NamedMutex* mutex);
 

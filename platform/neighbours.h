@@ -1,7 +1,10 @@
 // The host's IPv4 neighbour (ARP) table as neutral rows (GetIpNetTable, sorted).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+
+#include "platform/sockets.h"
 
 namespace platform {
 
@@ -19,6 +22,17 @@ struct NeighbourRow {
   std::uint32_t address;          // IPv4, network byte order
   std::uint32_t type;             // kNeighbour*
 };
+
+// The table's order, the same on every platform: ascending IPv4 address read as a number,
+// then interface index; rows equal in both keep the order the system listed them in.
+inline void sort_neighbour_rows(NeighbourRow* rows, int count) {
+  if (rows == nullptr || count <= 1) return;
+  std::stable_sort(rows, rows + count, [](const NeighbourRow& a, const NeighbourRow& b) {
+    const std::uint32_t address_a = ntohl(a.address), address_b = ntohl(b.address);
+    if (address_a != address_b) return address_a < address_b;
+    return a.interface_index < b.interface_index;
+  });
+}
 
 // Reads the table sorted in ascending order of IPv4 address (compared as numbers in host
 // order, i.e. 192.0.2.9 before 192.0.2.10 before 198.51.100.1; rows of one address

@@ -1,4 +1,4 @@
-// Process services of the log: thread identifier, standard output, zone names, time with ms.
+// Process services of the log: thread identifier, standard output, zone names.
 #pragma once
 
 #include <cstdint>
@@ -20,14 +20,5 @@ struct TimeZoneNames {
 // Fills both names (each terminated, at most 31 characters). False when the system
 // cannot tell; the names are then empty.
 bool time_zone_names(TimeZoneNames* out);
-
-// The current time as the C library's _ftime gives it.
-struct TimeWithMs {
-  std::int64_t seconds;       // since 1970-01-01 00:00:00 UTC
-  unsigned short milliseconds;  // 0-999
-  short daylight;             // non-zero while daylight saving time is in force
-};
-
-void time_with_ms(TimeWithMs* out);
 
 }  // namespace platform

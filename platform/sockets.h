@@ -24,6 +24,13 @@ inline int closesocket(SOCKET s) { return ::close(s); }
 
 namespace platform {
 
+#ifndef _WIN32
+// On POSIX a Winsock code set by the layer itself travels in errno (the one last-error store)
+// at the top of the int range, above every errno value and every status code the layer sets,
+// so that last_socket_error and last_error give it back unchanged.
+constexpr int kWinsockCodeInErrno = 0x7FFF0000;
+#endif
+
 // Winsock start-up with the requested version; nothing to do on POSIX.
 bool socket_startup(int major, int minor);
 void socket_cleanup();

@@ -3,8 +3,9 @@
 
 namespace platform {
 
-// The calling thread's last system error (GetLastError). On POSIX the layer's own
-// functions set it to errno values, or to the Windows status codes named below.
+// The calling thread's last system error (GetLastError; errno on POSIX, the one store there
+// too). On POSIX the layer's own functions leave errno values in it, or the Windows status
+// codes some services name (platform/echo.h).
 unsigned long last_error();
 void set_last_error(unsigned long code);
 
@@ -14,8 +15,9 @@ extern const unsigned long kErrorAlreadyExists;
 // Pauses the calling thread (Sleep). A service of its own, so that tests can fake it.
 void sleep_ms(unsigned long milliseconds);
 
-// The system's message text for an error code, with its final line end as the system
-// writes it ("\r\n"); nullptr when the system has no text. Free with free_system_message.
+// The system's message text for an error code, bare: without the final line end Windows'
+// FormatMessage writes (a text of several lines keeps its inner line ends); nullptr when the
+// system has no text. Free with free_system_message.
 char* system_message_alloc(unsigned long code);
 void free_system_message(char* text);
 

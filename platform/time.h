@@ -1,4 +1,4 @@
-// Clock services: local time, calendar splitting, the short date, the performance counter.
+// Clock services: local time, the time with milliseconds, calendar splitting, the short date, the counter.
 #pragma once
 
 #include <cstdint>
@@ -28,6 +28,17 @@ bool file_time_to_system_time(std::uint64_t file_time, SystemTime* out);
 // (GetDateFormatA with locale 0x800 and DATE_SHORTDATE). Returns the number of characters
 // written including the terminator, or 0 when it does not fit into `size`.
 int short_date(const SystemTime& time, char* buffer, int size);
+
+// The current time as the C library's _ftime gives it, with the same moment split into local
+// calendar fields.
+struct TimeWithMs {
+  std::int64_t seconds;       // since 1970-01-01 00:00:00 UTC
+  unsigned short milliseconds;  // 0-999
+  short daylight;             // non-zero while daylight saving time is in force
+  SystemTime local;           // the same second in local time (milliseconds as above)
+};
+
+void time_with_ms(TimeWithMs* out);
 
 // High-resolution monotonic counter (QueryPerformanceCounter / Frequency).
 std::uint64_t performance_counter();

@@ -15,4 +15,9 @@ constexpr unsigned kMessageBoxIconWarning = 0x30;
 // "caption: text" on standard error.
 int message_box(Window owner, const char* text, const char* caption, unsigned type);
 
+// Information the user asked for (a program's help or version): a message box with an
+// information icon on Windows, where the program has no console; the text on standard output
+// elsewhere.
+void show_information(const char* caption, const char* text);
+
 }  // namespace platform

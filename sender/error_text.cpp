@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "platform/system.h"
+#include "sender/program.h"
 
 namespace {
 
@@ -79,9 +80,6 @@ constexpr char kUnknownWinsockFormat[] = "WSAerr=%d";
 constexpr char kNoSystemTextFormat[] = "Error 0x%08lx";
 constexpr unsigned long kSocketErrorPauseMs = 20;
 
-char g_unknown_winsock_text[kUnknownWinsockTextRoom];
-char g_system_text[kSystemTextRoom];
-
 }  // namespace
 
 const char* WinsockErrorText(std::uint32_t code) {
@@ -89,9 +87,10 @@ const char* WinsockErrorText(std::uint32_t code) {
   for (const WinsockText& row : kWinsockTexts) {
     if (row.code == code) return row.text;
   }
-  std::snprintf(g_unknown_winsock_text, sizeof g_unknown_winsock_text, kUnknownWinsockFormat,
+  char* text = g_program.error_texts.unknown_winsock;
+  std::snprintf(text, kUnknownWinsockTextRoom, kUnknownWinsockFormat,
                 static_cast<int>(static_cast<std::int32_t>(code)));
-  return g_unknown_winsock_text;
+  return text;
 }
 
 int GetSocketError(SOCKET s) {
@@ -110,11 +109,8 @@ const char* SocketErrorText(SOCKET s) {
 
 char* CleanSystemText(const char* text, char* out, std::size_t room) {
   if (room == 0) return out;
-  std::size_t length = std::strlen(text);
-  // System texts end with a line end; a text too short to carry one comes out empty.
-  length = length >= 2 ? length - 2 : 0;
   std::size_t copied = 0;
-  for (std::size_t i = 0; i < length && copied + 1 < room; ++i) {
+  for (std::size_t i = 0; text[i] != '\0' && copied + 1 < room; ++i) {
     if (text[i] == '\r' || text[i] == '\n') continue;
     out[copied++] = text[i];
   }
@@ -124,13 +120,13 @@ char* CleanSystemText(const char* text, char* out, std::size_t room) {
 
 const char* SystemErrorText(std::uint32_t code) {
   if (code == 0) code = static_cast<std::uint32_t>(platform::last_error());
+  char* result = g_program.error_texts.system;
   char* text = platform::system_message_alloc(code);
   if (text == nullptr) {
-    std::snprintf(g_system_text, sizeof g_system_text, kNoSystemTextFormat,
-                  static_cast<unsigned long>(code));
-    return g_system_text;
+    std::snprintf(result, kSystemTextRoom, kNoSystemTextFormat, static_cast<unsigned long>(code));
+    return result;
   }
-  CleanSystemText(text, g_system_text, sizeof g_system_text);
+  CleanSystemText(text, result, kSystemTextRoom);
   platform::free_system_message(text);
-  return g_system_text;
+  return result;
 }

@@ -150,6 +150,10 @@ bool named_mutex_release(NamedMutex* mutex) {
   return false;
 }
 
+void named_mutex_close(NamedMutex* mutex) {
+  if (mutex != nullptr) munmap(mutex, sizeof(NamedMutex));
+}
+
 unsigned long named_mutex_handle_value(const NamedMutex* mutex) {
   return static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(mutex));
 }

@@ -60,12 +60,6 @@ bool parse_line(const char* line, NeighbourRow* row) {
   return true;
 }
 
-bool row_before(const NeighbourRow& a, const NeighbourRow& b) {
-  std::uint32_t ha = ntohl(a.address), hb = ntohl(b.address);
-  if (ha != hb) return ha < hb;
-  return a.interface_index < b.interface_index;
-}
-
 }  // namespace
 
 int read_neighbour_table(NeighbourRow* rows, int room) {
@@ -104,7 +98,7 @@ int read_neighbour_table(NeighbourRow* rows, int room) {
     set_last_error(ENOMEM);
     return -1;
   }
-  if (count > 0) std::stable_sort(all, all + count, row_before);
+  sort_neighbour_rows(all, count);
   int filled = rows == nullptr || room < 0 ? 0 : std::min(room, count);
   if (filled > 0) std::memcpy(rows, all, sizeof(NeighbourRow) * static_cast<std::size_t>(filled));
   std::free(all);

@@ -1,4 +1,4 @@
-// POSIX process services of the log: gettid, descriptor 1, tzname, the clock with milliseconds.
+// POSIX process services of the log: gettid, descriptor 1, tzname.
 #include "platform/process.h"
 
 #include <ctime>
@@ -33,15 +33,4 @@ bool time_zone_names(TimeZoneNames* out) {
   widen(tzname[1], out->daylight_name, 32);
   return true;
 }
-
-void time_with_ms(TimeWithMs* out) {
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
-  out->seconds = static_cast<std::int64_t>(now.tv_sec);
-  out->milliseconds = static_cast<unsigned short>(now.tv_nsec / 1000000L);
-  time_t seconds = now.tv_sec;
-  std::tm tm{};
-  out->daylight = (localtime_r(&seconds, &tm) != nullptr && tm.tm_isdst > 0) ? 1 : 0;
-}
-
 }  // namespace platform

@@ -6,9 +6,6 @@
 namespace platform {
 
 namespace {
-// A Winsock code set by the layer itself travels in errno above every real errno value,
-// so that last_socket_error gives it back unchanged.
-constexpr int kWinsockCodeInErrno = 1 << 20;
 
 int winsock_code_from_errno(int error) {
   switch (error) {

@@ -1,4 +1,4 @@
-// POSIX clock services: local time, calendar splitting, the locale's short date.
+// POSIX clock services: local time, the time with milliseconds, calendar splitting, the locale's short date.
 #include "platform/time.h"
 
 #include <clocale>
@@ -87,6 +87,19 @@ int short_date(const SystemTime& time, char* buffer, int size) {
   }
   std::memcpy(buffer, text, n + 1);
   return static_cast<int>(n + 1);
+}
+
+void time_with_ms(TimeWithMs* out) {
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  out->seconds = static_cast<std::int64_t>(now.tv_sec);
+  out->milliseconds = static_cast<unsigned short>(now.tv_nsec / 1000000L);
+  time_t seconds = now.tv_sec;
+  std::tm tm{};
+  bool split = localtime_r(&seconds, &tm) != nullptr;
+  out->daylight = (split && tm.tm_isdst > 0) ? 1 : 0;
+  out->local = SystemTime{};
+  if (split) fill(tm, out->milliseconds, &out->local);
 }
 
 }  // namespace platform

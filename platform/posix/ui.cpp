@@ -1,4 +1,4 @@
-// POSIX message box without a dialog: one line "caption: text" on standard error.
+// POSIX message box without a dialog: one line "caption: text" on standard error; information on standard output.
 #include "platform/ui.h"
 
 #include <cstdio>
@@ -9,6 +9,11 @@ int message_box(Window, const char* text, const char* caption, unsigned) {
   std::fprintf(stderr, "%s: %s\n", caption != nullptr ? caption : "", text != nullptr ? text : "");
   std::fflush(stderr);
   return 1;  // IDOK
+}
+
+void show_information(const char*, const char* text) {
+  std::fputs(text != nullptr ? text : "", stdout);
+  std::fflush(stdout);
 }
 
 }  // namespace platform

@@ -46,6 +46,10 @@ bool named_mutex_release(NamedMutex* mutex) {
   return ReleaseMutex(handle_of(mutex)) != FALSE;
 }
 
+void named_mutex_close(NamedMutex* mutex) {
+  if (mutex != nullptr) CloseHandle(handle_of(mutex));
+}
+
 unsigned long named_mutex_handle_value(const NamedMutex* mutex) {
   return static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(handle_of(mutex)));
 }

@@ -1,7 +1,6 @@
 // Windows neighbour (ARP) table: GetIpNetTable, sorted by address, whole table read when it is larger than the room.
 #include "platform/neighbours.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
@@ -22,28 +21,30 @@ ULONG table_bytes(unsigned long rows) {
   return static_cast<ULONG>(offsetof(MIB_IPNETTABLE, table) + rows * sizeof(MIB_IPNETROW));
 }
 
-// Ascending IPv4 address read as a number, then interface index. The table call's own order
-// is asked for too, but not every implementation keeps it (Wine orders by interface first).
-bool row_before(const MIB_IPNETROW& a, const MIB_IPNETROW& b) {
-  const u_long address_a = ntohl(a.dwAddr);
-  const u_long address_b = ntohl(b.dwAddr);
-  if (address_a != address_b) return address_a < address_b;
-  return a.dwIndex < b.dwIndex;
-}
-
-int copy_rows(MIB_IPNETTABLE* table, NeighbourRow* rows, int room) {
+// Converts every row and sorts them before the first `room` are handed out. The table call's
+// own order is asked for too, but not every implementation keeps it (Wine orders by interface
+// first). Returns the total, or -1 when there is no memory for the conversion.
+int copy_rows(const MIB_IPNETTABLE* table, NeighbourRow* rows, int room) {
   int total = static_cast<int>(table->dwNumEntries);
-  std::sort(table->table, table->table + total, row_before);
-  int count = total < room ? total : room;
-  for (int i = 0; i < count; ++i) {
+  if (total == 0) return 0;
+  NeighbourRow* all = static_cast<NeighbourRow*>(std::malloc(sizeof(NeighbourRow) * static_cast<std::size_t>(total)));
+  if (all == nullptr) {
+    SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+    return -1;
+  }
+  for (int i = 0; i < total; ++i) {
     const MIB_IPNETROW& in = table->table[i];
-    NeighbourRow& out = rows[i];
+    NeighbourRow& out = all[i];
     out.interface_index = in.dwIndex;
     out.physical_length = in.dwPhysAddrLen;
     std::memcpy(out.physical, in.bPhysAddr, sizeof out.physical);
     out.address = in.dwAddr;
     out.type = in.dwType;
   }
+  sort_neighbour_rows(all, total);
+  int count = total < room ? total : room;
+  if (count > 0) std::memcpy(rows, all, sizeof(NeighbourRow) * static_cast<std::size_t>(count));
+  std::free(all);
   return total;
 }
 

@@ -1,7 +1,6 @@
-// Windows process services of the log: GetCurrentThreadId, GetStdHandle, GetTimeZoneInformation, _ftime.
+// Windows process services of the log: GetCurrentThreadId, GetStdHandle, GetTimeZoneInformation.
 #include "platform/process.h"
 
-#include <sys/timeb.h>
 #include <windows.h>
 
 namespace platform {
@@ -31,14 +30,6 @@ bool time_zone_names(TimeZoneNames* out) {
   copy_name(information.StandardName, out->standard_name);
   copy_name(information.DaylightName, out->daylight_name);
   return true;
-}
-
-void time_with_ms(TimeWithMs* out) {
-  __timeb64 now;
-  _ftime64(&now);
-  out->seconds = static_cast<std::int64_t>(now.time);
-  out->milliseconds = now.millitm;
-  out->daylight = now.dstflag;
 }
 
 }  // namespace platform

@@ -36,6 +36,8 @@ char* system_message_alloc(unsigned long code) {
     if (text != nullptr) LocalFree(text);
     return nullptr;
   }
+  // System texts end with a line end; the caller gets the text without it.
+  if (length >= 2 && text[length - 2] == '\r' && text[length - 1] == '\n') text[length - 2] = '\0';
   return text;
 }
 

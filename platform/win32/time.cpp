@@ -1,7 +1,10 @@
-// Windows clock services: GetLocalTime, FileTimeToSystemTime, GetDateFormatA.
+// Windows clock services: GetLocalTime, _ftime with _localtime64_s, FileTimeToSystemTime, GetDateFormatA.
 #include "platform/time.h"
 
+#include <sys/timeb.h>
 #include <windows.h>
+
+#include <ctime>
 
 namespace platform {
 
@@ -53,6 +56,26 @@ int short_date(const SystemTime& time, char* buffer, int size) {
   int n = GetDateFormatA(kSystemDefaultLocale, DATE_SHORTDATE, &st, nullptr, buffer, size);
   if (n == 0) buffer[0] = '\0';
   return n;
+}
+
+void time_with_ms(TimeWithMs* out) {
+  __timeb64 now;
+  _ftime64(&now);
+  out->seconds = static_cast<std::int64_t>(now.time);
+  out->milliseconds = now.millitm;
+  out->daylight = now.dstflag;
+  out->local = SystemTime{};
+  std::tm tm{};
+  if (_localtime64_s(&tm, &now.time) == 0) {
+    out->local.year = static_cast<std::uint16_t>(tm.tm_year + 1900);
+    out->local.month = static_cast<std::uint16_t>(tm.tm_mon + 1);
+    out->local.day_of_week = static_cast<std::uint16_t>(tm.tm_wday);
+    out->local.day = static_cast<std::uint16_t>(tm.tm_mday);
+    out->local.hour = static_cast<std::uint16_t>(tm.tm_hour);
+    out->local.minute = static_cast<std::uint16_t>(tm.tm_min);
+    out->local.second = static_cast<std::uint16_t>(tm.tm_sec);
+  }
+  out->local.milliseconds = out->milliseconds;
 }
 
 }  // namespace platform

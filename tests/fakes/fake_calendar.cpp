@@ -1,4 +1,4 @@
-// Fake calendar: replaces the platform's local time and short date service (link seam).
+// Fake calendar: replaces the platform's clock services but the counter (link seam).
 #include "tests/fakes/fake_calendar.h"
 
 #include <cstring>
@@ -15,6 +15,13 @@ void local_time(SystemTime* out) { *out = fake_calendar::now; }
 bool file_time_to_system_time(std::uint64_t, SystemTime* out) {
   *out = fake_calendar::now;
   return true;
+}
+
+void time_with_ms(TimeWithMs* out) {
+  out->seconds = 0;
+  out->milliseconds = fake_calendar::now.milliseconds;
+  out->daylight = 0;
+  out->local = fake_calendar::now;
 }
 
 int short_date(const SystemTime&, char* buffer, int size) {

@@ -5,7 +5,7 @@
 
 namespace fake_calendar {
 
-extern platform::SystemTime now;  // what local_time() gives
+extern platform::SystemTime now;  // what local_time() and time_with_ms() give
 extern char short_date[64];       // what short_date() writes for any date
 
 }  // namespace fake_calendar

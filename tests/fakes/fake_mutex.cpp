@@ -56,6 +56,8 @@ bool named_mutex_release(NamedMutex*) {
   return true;
 }
 
+void named_mutex_close(NamedMutex*) {}
+
 unsigned long named_mutex_handle_value(const NamedMutex*) { return 0x1234abcdUL; }
 
 void named_mutex_remove(const char*) {}

@@ -15,6 +15,7 @@
 #include "platform/files.h"
 #include "platform/mutex.h"
 #include "platform/process.h"
+#include "platform/time.h"
 #include "platform/system.h"
 #include "tests/sender/log/isolated.h"
 #include "tests/sender/log/log_test_files.h"
