@@ -14,7 +14,7 @@ deps:
 	@scripts/deps.sh
 
 build:
-	cmake --preset default $(CMAKE_FLAGS) >/dev/null
+	cmake --preset default $(CMAKE_FLAGS) -DTIDEWAKE_WINDOWS_BUILD_DIR=$(CURDIR)/build/windows >/dev/null
 	cmake --build build/default -j$(JOBS)
 
 build-sanitize:

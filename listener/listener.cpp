@@ -32,7 +32,7 @@ void ReceiveLoop(SOCKET s, FILE* out) {
 int RunListener(int argc, char* const* argv) {
   char path[kModulePathSize];
   if (platform::module_path(path, kModulePathSize) != 0) {
-    ReadVersionText(path, g_version_field + kVersionPrefixLength);
+    ReadVersionText(path, g_listener.version_field + kVersionPrefixLength);
   }
 
   int code = ParseListenerCommandLine(argc, argv, stdout, stderr);
@@ -45,7 +45,7 @@ int RunListener(int argc, char* const* argv) {
   sockaddr_in local{};
   local.sin_family = AF_INET;
   local.sin_addr.s_addr = htonl(INADDR_ANY);
-  local.sin_port = htons(static_cast<unsigned short>(g_port & 0xFFFF));
+  local.sin_port = htons(static_cast<unsigned short>(g_listener.port & 0xFFFF));
   if (bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) == SOCKET_ERROR) {
     int error = platform::last_socket_error();
     std::fprintf(stderr, kBindFailedFormat, error);
@@ -53,7 +53,7 @@ int RunListener(int argc, char* const* argv) {
     return kExitBindFailed;
   }
 
-  std::fprintf(stdout, kListeningFormat, g_port);
+  std::fprintf(stdout, kListeningFormat, g_listener.port);
   std::fflush(stdout);
 
   ReceiveLoop(s, stdout);

@@ -4,15 +4,12 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "common/wake_packet.h"
 #include "platform/datagram.h"
 #include "platform/sockets.h"
 #include "platform/time.h"
 
 namespace listener {
-
-// From the program's version record (version_info.cpp).
-extern const char kProgramName[];   // first word of the version line
-extern const char kBuildDate[];     // build date in parentheses
 
 // Sizes of the version field: "Version " and a version text of at most 19 characters.
 constexpr std::size_t kVersionPrefixLength = 8;
@@ -28,11 +25,19 @@ constexpr int kExitStartupFailed = -1;
 constexpr int kExitSocketFailed = -2;
 constexpr int kExitBindFailed = -3;
 
-// Process-wide state of the run.
-extern int g_port;                                // whole value; the socket uses its low 16 bits
-extern char g_version_field[kVersionFieldSize];   // "Version " and the version text
+// The time stamp's buffer: the date buffer, a blank, "hh:mm:ss" and a terminator, with room
+// for any 16-bit field.
+constexpr std::size_t kTimeStampSize = kDateBufferSize + 1 + 3 * 6;
 
-// Puts the process-wide state back to its initial values.
+// Everything pilvorne keeps for its one run. ResetListenerState() puts it back to these
+// initial values.
+struct ListenerState {
+  int port = wake::kDefaultPort;          // whole value; the socket uses its low 16 bits
+  char version_field[kVersionFieldSize] = "Version ??";  // "Version " and the version text
+  char time_stamp[kTimeStampSize] = "";   // the last time stamp (one buffer)
+};
+extern ListenerState g_listener;
+
 void ResetListenerState();
 
 // Parses the arguments after the program name. Version lines go to `out`, the syntax error
@@ -44,7 +49,7 @@ int ParseListenerCommandLine(int argc, char* const* argv, FILE* out, FILE* err);
 void RewriteVersionText(const char* value, char* text);
 
 // Reads the FileVersion of the file at `path` into `text`; leaves it unchanged when the
-// file has no readable version information.
+// file has no readable version information or no FileVersion string.
 void ReadVersionText(const char* path, char* text);
 
 // One kind of datagram: its label and the offset of the wake body.

@@ -1,27 +1,22 @@
 // pilvorne's command line: -PortNo[=n], -Help, -?, -Version, with "/" for "-".
 #include <cstring>
 
-#include "common/decimal.h"
+#include "common/ascii.h"
+#include "common/number.h"
 #include "common/wake_packet.h"
 #include "listener/listener.h"
 #include "listener/texts.h"
 
 namespace listener {
 
-int g_port = wake::kDefaultPort;
-char g_version_field[kVersionFieldSize] = "Version ??";
+ListenerState g_listener;
 
 namespace {
 
-// Compares the first `length` characters of `text` with the lower-case `word`, ignoring
-// case (ASCII, as in the C locale); stops early at the end of `text`.
+// Compares the first `length` characters of `text` with `word` (at least that long), ignoring
+// ASCII case; a text that ends before `length` characters does not match.
 bool starts_with_word(const char* text, const char* word, std::size_t length) {
-  for (std::size_t i = 0; i < length; ++i) {
-    char c = text[i];
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    if (c != word[i]) return false;
-  }
-  return true;
+  return wake::EqualNoCase(text, word, length);
 }
 
 // The port value starts after the lead character, "PortNo" and one separator.
@@ -35,10 +30,7 @@ void print_usage(FILE* err) {
 
 }  // namespace
 
-void ResetListenerState() {
-  g_port = wake::kDefaultPort;
-  std::memcpy(g_version_field, kVersionFieldInitial, sizeof kVersionFieldInitial);
-}
+void ResetListenerState() { g_listener = ListenerState{}; }
 
 int ParseListenerCommandLine(int argc, char* const* argv, FILE* out, FILE* err) {
   bool usage_requested = false;
@@ -51,11 +43,11 @@ int ParseListenerCommandLine(int argc, char* const* argv, FILE* out, FILE* err) 
       if (starts_with_word(word, "portno", 6)) {
         // "-PortNo" alone carries no value: the port stays as it is rather than being
         // read from beyond the end of the argument.
-        if (std::strlen(arg) >= kPortValueOffset) g_port = wake::ParseDecimal(arg + kPortValueOffset);
+        if (std::strlen(arg) >= kPortValueOffset) g_listener.port = wake::ParseDecimal(arg + kPortValueOffset);
       } else if (starts_with_word(word, "help", 4) || starts_with_word(word, "?", 1)) {
         usage_requested = true;
       } else if (starts_with_word(word, "version", 7)) {
-        std::fprintf(out, kVersionLineFormat, kProgramName, g_version_field, kBuildDate);
+        std::fprintf(out, kVersionLineFormat, kProgramName, g_listener.version_field, kBuildDate);
         std::fflush(out);
       } else {
         known = false;

@@ -1,8 +1,10 @@
-// Every text pilvorne prints, in one place (the program name and build date live with its version record).
+// Every text pilvorne prints, in one place.
 #pragma once
 
 namespace listener {
 
+constexpr char kProgramName[] = "pilvorne";     // first word of the version line
+constexpr char kBuildDate[] = "(May 12 2005)";  // build date in parentheses
 constexpr char kVersionLineFormat[] = "%s %s %s\n";
 constexpr char kSyntaxErrorFormat[] = "Syntax error near %s\n";
 constexpr char kUsageLine1[] = "pilvorne  [-PortNo[=1778]]\n";
@@ -14,9 +16,6 @@ constexpr char kDatagramFormat[] =
 constexpr char kTimeStampFormat[] = "%s %02d:%02d:%02d";
 constexpr char kAddressFormat[] = "%d.%d.%d.%d";
 
-constexpr char kVersionFieldInitial[] = "Version ??";
-constexpr char kTranslationKey[] = "\\VarFileInfo\\Translation";
-constexpr char kFileVersionKeyFormat[] = "\\StringFileInfo\\%04x%04x\\FileVersion";
 
 // Kind labels, chosen by the datagram's exact length.
 constexpr char kLabelShortUnsuspend[] = "short unsuspend   ";

@@ -6,20 +6,15 @@
 
 namespace listener {
 
-namespace {
-// The date buffer, a blank, "hh:mm:ss" and a terminator, with room for any 16-bit field.
-char g_time_stamp[kDateBufferSize + 1 + 3 * 6];
-}  // namespace
-
 const char* FormatTimeStamp(const platform::SystemTime& time) {
   char date[kDateBufferSize];
   if (platform::short_date(time, date, static_cast<int>(sizeof date)) == 0) {
     // A short date format longer than the buffer: the numeric date still identifies the day.
     std::snprintf(date, sizeof date, "%04d-%02d-%02d", time.year, time.month, time.day);
   }
-  std::snprintf(g_time_stamp, sizeof g_time_stamp, kTimeStampFormat, date, time.hour,
-                time.minute, time.second);
-  return g_time_stamp;
+  std::snprintf(g_listener.time_stamp, sizeof g_listener.time_stamp, kTimeStampFormat, date,
+                time.hour, time.minute, time.second);
+  return g_listener.time_stamp;
 }
 
 const char* CurrentTimeStamp() {

@@ -4,7 +4,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/number.h"
 #include "platform/sockets.h"
+#include "sender/program.h"
 
 namespace {
 
@@ -14,35 +16,6 @@ constexpr int kMacGroups = 6;
 constexpr int kIpGroups = 4;
 constexpr char kMacFormat[] = "%02X:%02X:%02X:%02X:%02X:%02X";
 constexpr char kIpFormat[] = "%d.%d.%d.%d";
-
-int DigitValue(int c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return 99;
-}
-
-// The value the C library's strtol reads from `p` where long is 32 bits wide (as on
-// Windows): white space, sign, a 0x prefix in base 16, digits; saturating at the 32-bit
-// limits. A 64-bit long would read "001122334455" without saturating and keep a different
-// low byte, so the width is fixed here rather than taken from the host's long.
-template <typename Char>
-std::int32_t ReadLong32(const Char* p, int base) {
-  while (*p == ' ' || *p == '\t' || *p == '\n' || *p == '\v' || *p == '\f' || *p == '\r') ++p;
-  bool negative = false;
-  if (*p == '+' || *p == '-') negative = (*p++ == '-');
-  if (base == 16 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X') && DigitValue(p[2]) < 16) p += 2;
-  const std::uint64_t kLimit = 0x80000000ULL;
-  std::uint64_t magnitude = 0;
-  for (; DigitValue(*p) < base; ++p) {
-    magnitude = magnitude * static_cast<unsigned>(base) + static_cast<unsigned>(DigitValue(*p));
-    if (magnitude > kLimit) magnitude = kLimit + 1;  // stays saturated, never wraps
-  }
-  if (negative) {
-    return magnitude >= kLimit ? INT32_MIN : -static_cast<std::int32_t>(magnitude);
-  }
-  return magnitude >= kLimit ? INT32_MAX : static_cast<std::int32_t>(magnitude);
-}
 
 std::uint8_t Low8(std::int32_t value) {
   return static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) & 0xFFu);
@@ -63,7 +36,7 @@ void WalkMac(const Char* text, bool dash_separates, std::uint8_t out[6]) {
     if (!separator && !IsHexDigit(c)) break;
     if (group >= kMacGroups) break;
     if (read_from != start) {
-      value = Low8(ReadLong32(start, 16));
+      value = Low8(wake::ReadLong32(start, 16));
       read_from = start;
     }
     out[group] = value;
@@ -87,7 +60,7 @@ void WalkIp(const Char* text, std::uint8_t bytes[4]) {
     if (c == 0) break;
     if (c != '.' && !(c >= '0' && c <= '9')) break;
     if (read_from != start) {
-      value = Low8(ReadLong32(start, 10));
+      value = Low8(wake::ReadLong32(start, 10));
       read_from = start;
     }
     bytes[group] = value;
@@ -109,14 +82,13 @@ std::uint32_t ParseIpAddressOf(const Char* text) {
 
 }  // namespace
 
-bool IsHexDigit(int c) { return DigitValue(c) < 16; }
+bool IsHexDigit(int c) { return wake::DigitValue(c) < 16; }
 
 char* FormatMacAddress(char* out, const std::uint8_t mac[6]) {
-  static char buffers[2][kAddressTextRoom];
-  static int turn = 0;
+  AddressTexts& texts = g_program.address_texts;
   if (out == nullptr) {
-    out = buffers[turn];
-    turn ^= 1;
+    out = texts.mac[texts.mac_turn];
+    texts.mac_turn ^= 1;
   }
   std::snprintf(out, kMacTextSize, kMacFormat, mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
   return out;
@@ -146,11 +118,10 @@ std::uint32_t ParseIpAddressReversed(const char* text) {
 }
 
 char* FormatIpAddress(char* out, std::uint32_t address) {
-  static char buffers[2][kAddressTextRoom];
-  static int turn = 0;
+  AddressTexts& texts = g_program.address_texts;
   if (out == nullptr) {
-    out = buffers[turn];
-    turn ^= 1;
+    out = texts.ip[texts.ip_turn];
+    texts.ip_turn ^= 1;
   }
   std::uint8_t b[kIpGroups];
   std::memcpy(b, &address, sizeof b);
@@ -159,11 +130,10 @@ char* FormatIpAddress(char* out, std::uint32_t address) {
 }
 
 char16_t* FormatIpAddressW(char16_t* out, std::uint32_t address) {
-  static char16_t buffers[2][kAddressTextRoom];
-  static int turn = 0;
+  AddressTexts& texts = g_program.address_texts;
   if (out == nullptr) {
-    out = buffers[turn];
-    turn ^= 1;
+    out = texts.ip_wide[texts.ip_wide_turn];
+    texts.ip_wide_turn ^= 1;
   }
   char narrow[kIpTextSize];
   FormatIpAddress(narrow, address);
@@ -184,6 +154,22 @@ bool IsDottedQuad(const char* text) {
     }
   }
   return dots == 3;
+}
+
+bool ReadDottedQuad(const char* text, std::uint8_t parts[4]) {
+  if (text == nullptr) return false;
+  for (int part = 0; part < kIpGroups; ++part) {
+    if (part > 0 && *text++ != '.') return false;
+    unsigned value = 0;
+    int digits = 0;
+    for (; *text >= '0' && *text <= '9'; ++text) {
+      if (++digits > 3) return false;
+      value = value * 10 + static_cast<unsigned>(*text - '0');
+    }
+    if (digits == 0 || value > 255) return false;
+    parts[part] = static_cast<std::uint8_t>(value);
+  }
+  return *text == '\0';
 }
 
 std::uint32_t ChooseNetmask(const platform::InterfaceRecord* records, int count) {

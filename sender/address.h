@@ -1,4 +1,7 @@
 // IPv4 and MAC addresses between text and bytes, the dotted-quad test and the local netmask.
+//
+// ParseMacAddressW, ParseIpAddressReversed, ParseIpAddressW, FormatIpAddressW have no caller in
+// the programs; they belong to the module's interface all the same and are kept and tested.
 #pragma once
 
 #include <cstdint>
@@ -7,6 +10,18 @@
 
 // Room of the formatters' own result buffers (characters, 16-bit characters for the W form).
 constexpr int kAddressTextRoom = 20;
+
+// The formatters' own result buffers: two per formatter, taken in turn (the turn flips on
+// every call without a buffer), so that two consecutive results stay valid together. Kept in
+// the program record.
+struct AddressTexts {
+  char mac[2][kAddressTextRoom];
+  int mac_turn;
+  char ip[2][kAddressTextRoom];
+  int ip_turn;
+  char16_t ip_wide[2][kAddressTextRoom];
+  int ip_wide_turn;
+};
 // Records the netmask query asks the platform for (Winsock's 760-byte room of 76-byte records).
 constexpr int kInterfaceListRoom = 10;
 // Flags word of the interface the netmask comes from: up, broadcast and multicast, and nothing else.
@@ -41,6 +56,11 @@ char16_t* FormatIpAddressW(char16_t* out, std::uint32_t address);
 
 // True when the text holds only decimal digits and '.', with exactly three '.'.
 bool IsDottedQuad(const char* text);
+
+// Reads an address the way an address field shows it: exactly "a.b.c.d", four decimal parts of
+// one to three digits, each 0 to 255, and nothing else (no blanks, signs or empty parts).
+// False for any other text; `parts` is then unspecified.
+bool ReadDottedQuad(const char* text, std::uint8_t parts[4]);
 
 // The netmask the records name: that of the first record whose flags are exactly up, broadcast
 // and multicast; failing that, that of the first up, non-loopback record; failing that 0

@@ -1,9 +1,10 @@
-// kestrava's command line: tokens, options, the start-up state they set, and the silent send.
+// kestrava's command line: tokens, the option parse into a record, and the silent send it asks for.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 
-#include "common/decimal.h"
+#include "common/ascii.h"
+#include "common/number.h"
 #include "common/wake_packet.h"
 #include "platform/sockets.h"
 #include "platform/system.h"
@@ -11,57 +12,25 @@
 #include "sender/program.h"
 #include "sender/wake_packet.h"
 
-const char* g_title_word = nullptr;
-std::int32_t g_debug_flags = 0;
-const char* g_target_ip_text = nullptr;
-const char* g_target_mac_text = nullptr;
-
-std::uint32_t g_startup_netmask = 0;
-void* g_instance = nullptr;
-platform::Window g_main_dialog = nullptr;
-platform::Window g_active_dialog = nullptr;
-bool g_console_allocated = false;
-
 namespace {
 
 constexpr char kDebugOption[] = "Debug=";
 constexpr char kIpOption[] = "IP=";
 constexpr char kMacOption[] = "MAC=";
 constexpr char kNoHeaderOption[] = "nohdr";
+// The words that ask for the command line summary or the version (after the lead '/' or '-').
+constexpr const char* kHelpOptions[] = {"-help", "h", "?"};
+constexpr char kVersionOption[] = "-version";
 constexpr char kProgramNameEntry[] = "";
 constexpr int kSocketsMajor = 2;
 constexpr int kSocketsMinor = 0;
 constexpr unsigned long kAfterSendPauseMs = 10;
 
-// The program's command-line text, joined from its arguments.
-char* g_command_line_text = nullptr;
-
-// ASCII case folding only: option names are plain ASCII, and the locale must not change them.
-char Fold(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
-
-// True when `text` starts with `prefix`, ignoring case.
-bool StartsWithNoCase(const char* text, const char* prefix) {
-  for (; *prefix != '\0'; ++text, ++prefix) {
-    if (Fold(*text) != Fold(*prefix)) return false;
+bool IsHelpOption(const char* option) {
+  for (const char* word : kHelpOptions) {
+    if (wake::EqualsNoCase(option, word)) return true;
   }
-  return true;
-}
-
-bool EqualsNoCase(const char* text, const char* other) {
-  return StartsWithNoCase(text, other) && text[std::strlen(other)] == '\0';
-}
-
-// Sends one broadcast magic packet to the target's subnet-directed broadcast address under
-// the local netmask. Failures show as the sender's message boxes, owned by no window.
-void SilentSend() {
-  platform::socket_startup(kSocketsMajor, kSocketsMinor);
-  const std::uint32_t address = ParseIpAddress(g_target_ip_text);
-  const std::uint32_t mask = GetLocalNetmask();
-  std::uint8_t mac[wake::kMacLength];
-  ParseMacAddress(g_target_mac_text, mac);
-  SendWakePackets(wake::kSendBroadcastMagic, address, mask, mac);
-  platform::socket_cleanup();
-  platform::sleep_ms(kAfterSendPauseMs);
+  return false;
 }
 
 }  // namespace
@@ -85,11 +54,11 @@ char* JoinArguments(int argc, const char* const* argv) {
   static char empty[1] = {'\0'};
   std::size_t length = 0;
   for (int i = 1; i < argc; ++i) length += std::strlen(argv[i]) + 1;
-  // The parse keeps references into this text, so it is held for the life of the process;
-  // only a second joining (tests) lets the first one go.
-  std::free(g_command_line_text);
-  g_command_line_text = static_cast<char*>(std::malloc(length + 1));
-  char* text = g_command_line_text;
+  // The parse keeps references into this text, so the program record holds it for the life
+  // of the process; only a second joining (tests) lets the first one go.
+  std::free(g_program.command_line_text);
+  g_program.command_line_text = static_cast<char*>(std::malloc(length + 1));
+  char* text = g_program.command_line_text;
   if (text == nullptr) return empty;
   char* end = text;
   for (int i = 1; i < argc; ++i) {
@@ -102,10 +71,8 @@ char* JoinArguments(int argc, const char* const* argv) {
   return text;
 }
 
-int ParseCommandLine(char* command_line) {
-  g_target_ip_text = nullptr;
-  g_target_mac_text = nullptr;
-
+CommandLine ParseCommandLine(char* command_line) {
+  CommandLine result;
   const char* arguments[kArgumentTableSize];
   const int count = SplitCommandLine(command_line, arguments);
 
@@ -113,24 +80,48 @@ int ParseCommandLine(char* command_line) {
     const char* token = arguments[i];
     if (token[0] == '/' || token[0] == '-') {
       const char* option = token + 1;
-      if (StartsWithNoCase(option, kDebugOption)) {
-        g_debug_flags = wake::ParseDecimal(option + std::strlen(kDebugOption));
-      } else if (StartsWithNoCase(option, kIpOption)) {
-        g_target_ip_text = option + std::strlen(kIpOption);
-      } else if (StartsWithNoCase(option, kMacOption)) {
-        g_target_mac_text = option + std::strlen(kMacOption);
-      } else if (EqualsNoCase(option, kNoHeaderOption)) {
-        g_sender_settings.header_length = 0;
+      if (wake::StartsWithNoCase(option, kDebugOption)) {
+        result.debug_flags = wake::ParseDecimal(option + std::strlen(kDebugOption));
+      } else if (wake::StartsWithNoCase(option, kIpOption)) {
+        result.target_ip_text = option + std::strlen(kIpOption);
+      } else if (wake::StartsWithNoCase(option, kMacOption)) {
+        result.target_mac_text = option + std::strlen(kMacOption);
+      } else if (wake::EqualsNoCase(option, kNoHeaderOption)) {
+        result.no_header = true;
+      } else if (IsHelpOption(option)) {
+        result.action = ProgramAction::kHelp;
+        return result;
+      } else if (wake::EqualsNoCase(option, kVersionOption)) {
+        result.action = ProgramAction::kVersion;
+        return result;
       } else {
-        return 0;  // an option we do not know: what came before stays set
+        return result;  // an option we do not know: what came before stays set
       }
     } else {
-      if (g_title_word != nullptr) return 0;
-      g_title_word = token;
+      if (result.title_word != nullptr) return result;
+      result.title_word = token;
     }
   }
 
-  if (g_target_ip_text == nullptr || g_target_mac_text == nullptr) return 0;
-  SilentSend();
-  return kSilentSendDone;
+  if (result.target_ip_text != nullptr && result.target_mac_text != nullptr) {
+    result.action = ProgramAction::kSilentSend;
+  }
+  return result;
+}
+
+void ApplyCommandLine(const CommandLine& command_line) {
+  g_program.title_word = command_line.title_word;
+  g_program.debug_flags = command_line.debug_flags;
+  if (command_line.no_header) g_program.sender.header_length = 0;
+}
+
+void SilentSend(const char* target_ip_text, const char* target_mac_text) {
+  platform::socket_startup(kSocketsMajor, kSocketsMinor);
+  const std::uint32_t address = ParseIpAddress(target_ip_text);
+  const std::uint32_t mask = GetLocalNetmask();
+  std::uint8_t mac[wake::kMacLength];
+  ParseMacAddress(target_mac_text, mac);
+  SendWakePackets(wake::kSendBroadcastMagic, address, mask, mac);
+  platform::socket_cleanup();
+  platform::sleep_ms(kAfterSendPauseMs);
 }

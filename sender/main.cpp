@@ -1,4 +1,4 @@
-// kestrava's entry: the command line, the silent send, and the dialog.
+// kestrava's entry: the command line, then help, version, the silent send or the dialog.
 #include "sender/dialog/startup.h"
 #include "sender/program.h"
 
@@ -11,19 +11,36 @@ namespace {
 // Show the dialog as whoever started the program asked (SW_SHOWDEFAULT on Windows).
 constexpr int kShowDefault = 10;
 
+// The one flow of both entry points; the command-line text is parsed in place.
+int Run(char* command_line, void* instance, int show_command, int* argc, char*** argv) {
+  const CommandLine line = ParseCommandLine(command_line);
+  ApplyCommandLine(line);
+  switch (line.action) {
+    case ProgramAction::kHelp:
+      ShowHelp();
+      return kInformationExitCode;
+    case ProgramAction::kVersion:
+      ShowVersion();
+      return kInformationExitCode;
+    case ProgramAction::kSilentSend:
+      SilentSend(line.target_ip_text, line.target_mac_text);
+      return kSilentSendExitCode;
+    case ProgramAction::kDialog:
+      break;
+  }
+  return dialog::RunDialogProgram(instance, show_command, argc, argv);
+}
+
 }  // namespace
 
 #ifdef _WIN32
 // The Windows program (GUI subsystem) gets its command line as one text without the program
 // name, parsed as it stands: spaces alone separate the tokens, quotation marks are kept.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int show_command) {
-  if (ParseCommandLine(command_line) != 0) return -1;
-  return dialog::RunDialogProgram(instance, show_command, nullptr, nullptr);
+  return Run(command_line, instance, show_command, nullptr, nullptr);
 }
 #else
 int main(int argc, char** argv) {
-  char* command_line = JoinArguments(argc, argv);
-  if (ParseCommandLine(command_line) != 0) return -1;
-  return dialog::RunDialogProgram(nullptr, kShowDefault, &argc, &argv);
+  return Run(JoinArguments(argc, argv), nullptr, kShowDefault, &argc, &argv);
 }
 #endif

@@ -1,13 +1,13 @@
 // The sender's message boxes: dispatch to the installed host or to the platform.
 #include "sender/message_box.h"
 
-namespace {
-MessageBoxHost g_message_box_host = nullptr;
-}
+#include "sender/program.h"
 
-void SetMessageBoxHost(MessageBoxHost host) { g_message_box_host = host; }
+void SetMessageBoxHost(MessageBoxHost host) { g_program.message_box_host = host; }
 
 int ShowMessageBox(platform::Window owner, const char* text, const char* caption, unsigned type) {
-  if (g_message_box_host != nullptr) return g_message_box_host(owner, text, caption, type);
+  if (g_program.message_box_host != nullptr) {
+    return g_program.message_box_host(owner, text, caption, type);
+  }
   return platform::message_box(owner, text, caption, type);
 }

@@ -1,22 +1,13 @@
-// Process-wide state of kestrava set at start-up and read by the dialog and the sender.
+// kestrava's process-wide state in one record, its command line as a parsed record, and its run.
 #pragma once
 
 #include <cstdint>
 
 #include "platform/ui.h"
-
-// Command-line results.
-extern const char* g_title_word;         // first bare word, or nullptr
-extern std::int32_t g_debug_flags;       // Debug= value; bit 0: status text after a send
-extern const char* g_target_ip_text;     // IP= value, or nullptr (reset by every parse)
-extern const char* g_target_mac_text;    // MAC= value, or nullptr (reset by every parse)
-
-// Interactive start-up.
-extern std::uint32_t g_startup_netmask;  // network byte order, from GetLocalNetmask
-extern void* g_instance;                 // program instance handle (HINSTANCE on Windows)
-extern platform::Window g_main_dialog;   // owner of the send failures' message boxes
-extern platform::Window g_active_dialog;
-extern bool g_console_allocated;
+#include "sender/address.h"
+#include "sender/error_text.h"
+#include "sender/message_box.h"
+#include "sender/wake_packet.h"
 
 // Debug flag bits. Bit 0 is the only one the program acts on: the dialog's status text after a
 // send. QuickPing logs its tries under bit 4 of the flags it is given, but the MAC lookup gives
@@ -24,22 +15,88 @@ extern bool g_console_allocated;
 constexpr std::int32_t kDebugStatusText = 0x1;
 constexpr std::int32_t kDebugQuickPing = 0x10;
 
+// The first value of the ping counter that seeds each echo payload.
+constexpr std::int32_t kFirstPingCounter = 85;
+
+// Everything kestrava keeps for the life of the process, apart from the dialog's and the log's
+// own records. ResetProgramState() puts it back to these initial values.
+struct ProgramState {
+  // Set from the command line.
+  const char* title_word = nullptr;       // first bare word, or nullptr
+  std::int32_t debug_flags = 0;           // Debug= value
+  char* command_line_text = nullptr;      // the joined arguments the parse refers into (owned)
+  // The settings of every send (port, header length).
+  SenderSettings sender = {kDefaultSenderPort, kDefaultHeaderLength};
+  // Interactive start-up.
+  std::uint32_t startup_netmask = 0;      // network byte order, from GetLocalNetmask
+  void* instance = nullptr;               // program instance handle (HINSTANCE on Windows)
+  platform::Window main_dialog = nullptr; // owner of the send failures' message boxes
+  platform::Window active_dialog = nullptr;
+  bool console_allocated = false;
+  // Seeds the echo payloads; only FillPingPayload reads or writes it.
+  std::int32_t ping_counter = kFirstPingCounter;
+  // The host that shows message boxes while the dialog exists (nullptr: the platform's).
+  MessageBoxHost message_box_host = nullptr;
+  // The formatters' own result buffers.
+  AddressTexts address_texts = {};
+  ErrorTexts error_texts = {};
+};
+extern ProgramState g_program;
+
+// Frees what the record owns and puts it back to its initial values.
+void ResetProgramState();
+
+// ---- The command line ------------------------------------------------------------------
+
 // The argument table: entry 0 stands for the program name (an empty text), entries 1 to 255
 // hold the tokens. Tokens after the 255th are not taken.
 constexpr int kArgumentTableSize = 256;
 
-// Return value of ParseCommandLine after a silent send.
-constexpr int kSilentSendDone = 99;
+// What the command line asks the program to do.
+enum class ProgramAction {
+  kDialog,      // open the dialog (no IP= and MAC=, or the parse ended early)
+  kSilentSend,  // send one broadcast magic packet to target_ip_text / target_mac_text
+  kHelp,        // --help, -h, /? (or -?): print the command line summary
+  kVersion,     // --version: print the version line
+};
+
+// The result of one parse. Texts point into the parsed command-line text.
+struct CommandLine {
+  ProgramAction action = ProgramAction::kDialog;
+  const char* title_word = nullptr;       // first bare word, or nullptr
+  std::int32_t debug_flags = 0;           // the last Debug= value (0 without one)
+  bool no_header = false;                 // nohdr was given
+  const char* target_ip_text = nullptr;   // IP= value, or nullptr
+  const char* target_mac_text = nullptr;  // MAC= value, or nullptr
+};
 
 // Splits the text in place at spaces (only the space character separates) into `table`:
 // entry 0 the empty text, then the tokens; returns the number of entries filled (at least 1).
 int SplitCommandLine(char* text, const char* table[kArgumentTableSize]);
 
 // The command-line text of a program started with argv: the arguments after the program name
-// joined by single spaces, in storage that lives as long as the process (the parse keeps
-// references into it); a further call replaces the text of the one before. Never nullptr.
+// joined by single spaces, kept in the program record (the parse keeps references into it);
+// a further call replaces the text of the one before. Never nullptr.
 char* JoinArguments(int argc, const char* const* argv);
 
-// Parses the command-line text in place (it is modified) and, when it names both IP= and
-// MAC=, sends one broadcast magic packet. Returns 99 after that silent send, 0 otherwise.
-int ParseCommandLine(char* command_line);
+// Parses the command-line text in place (it is modified). Sends nothing and changes no state:
+// the caller applies the record (ApplyCommandLine) and acts on it.
+CommandLine ParseCommandLine(char* command_line);
+
+// Makes the parse's settings the process's: the title word, the debug flags and the header
+// length (0 with nohdr).
+void ApplyCommandLine(const CommandLine& command_line);
+
+// The silent send: one broadcast magic packet to the subnet-directed broadcast address of the
+// target under the local netmask, then the socket layer's clean-up and a pause of 10 ms.
+// Failures show as the sender's message boxes, owned by no window.
+void SilentSend(const char* target_ip_text, const char* target_mac_text);
+
+// The texts of --help and --version, shown on standard output (a message box on Windows).
+void ShowHelp();
+void ShowVersion();
+
+// Exit code after a silent send (-1, which the shell shows as 255), and after --help or
+// --version.
+constexpr int kSilentSendExitCode = -1;
+constexpr int kInformationExitCode = 0;

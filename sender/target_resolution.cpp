@@ -25,9 +25,6 @@ static const char kArpTableWarning[] =
 
 namespace {
 
-// Seeds the payload generator; only FillPingPayload reads or writes it.
-std::int32_t g_ping_counter = 85;
-
 // The reply buffer holds the platform's reply record and the echoed payload.
 constexpr std::size_t kReplyRoomBeyondPayload = 100;
 // Lets the network settle between answered tries.
@@ -57,9 +54,10 @@ std::uint32_t dotted_quad_address(const char* name) {
 }  // namespace
 
 void FillPingPayload(std::uint8_t* buffer, std::int32_t length) {
-  std::int32_t seed = g_ping_counter;
+  std::int32_t& counter = g_program.ping_counter;
+  std::int32_t seed = counter;
   // Wraps instead of overflowing when the counter runs out of positive values.
-  g_ping_counter = static_cast<std::int32_t>(static_cast<std::uint32_t>(seed) + 1U);
+  counter = static_cast<std::int32_t>(static_cast<std::uint32_t>(seed) + 1U);
   std::srand(static_cast<unsigned>(seed));
   if (buffer == nullptr || length < 1) return;
   for (std::int32_t i = 0; i < length; ++i) {
@@ -67,7 +65,7 @@ void FillPingPayload(std::uint8_t* buffer, std::int32_t length) {
     if (value < kLowestPayloadByte) value += kLowestPayloadByte;
     buffer[i] = static_cast<std::uint8_t>(value);
   }
-  buffer[0] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(g_ping_counter) & 0xFFU);
+  buffer[0] = static_cast<std::uint8_t>(static_cast<std::uint32_t>(counter) & 0xFFU);
 }
 
 std::int32_t QuickPing(const char* name, std::uint32_t timeout_ms, std::int32_t tries,
@@ -135,7 +133,7 @@ std::int32_t QuickPing(const char* name, std::uint32_t timeout_ms, std::int32_t 
 
 std::int32_t QuickPingWithDebugFlags(const char* name, std::uint32_t timeout_ms,
                                      std::int32_t tries, std::int32_t length) {
-  return QuickPing(name, timeout_ms, tries, length, static_cast<std::uint32_t>(g_debug_flags));
+  return QuickPing(name, timeout_ms, tries, length, static_cast<std::uint32_t>(g_program.debug_flags));
 }
 
 std::int32_t LookupMacAddress(const char* address_text, char* mac_text) {

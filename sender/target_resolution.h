@@ -1,4 +1,7 @@
 // Target resolution: the quick ICMP ping and the MAC address lookup in the host's ARP table.
+//
+// QuickPingWithDebugFlags has no caller in the programs; it belongs to the module's interface
+// all the same and is kept and tested.
 #pragma once
 
 #include <cstdint>

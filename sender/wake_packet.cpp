@@ -3,14 +3,11 @@
 
 #include <cstring>
 
-#include "common/wake_packet.h"
 #include "platform/sockets.h"
 #include "platform/ui.h"
 #include "sender/error_text.h"
 #include "sender/message_box.h"
 #include "sender/program.h"
-
-SenderSettings g_sender_settings = {wake::kDefaultPort, static_cast<std::int32_t>(wake::kHeaderLength)};
 
 const char kSolSocketErrCaption[] = "SOL_SOCKET err";
 const char kSendMagicErrCaption[] = "SendMagic err";
@@ -102,8 +99,8 @@ std::uint16_t DestinationPort(std::int32_t port) {
 void SendWakePackets(std::int32_t send_flags, std::uint32_t address, std::uint32_t mask,
                      const std::uint8_t mac[6]) {
   const int header_length =
-      g_sender_settings.header_length != 0 ? static_cast<int>(wake::kHeaderLength) : 0;
-  const std::int32_t port = g_sender_settings.port;
+      g_program.sender.header_length != 0 ? static_cast<int>(wake::kHeaderLength) : 0;
+  const std::int32_t port = g_program.sender.port;
   const std::uint32_t broadcast = BroadcastAddress(address, mask);
   std::uint8_t datagram[wake::kMaxDatagramLength];
 
@@ -132,9 +129,9 @@ void SendWakePackets(std::int32_t send_flags, std::uint32_t address, std::uint32
     const bool sent = SendDatagram(plain_socket, datagram, length, address, port);
     // Only a call for exactly one of these kinds looks at the outcome.
     if (!sent && send_flags == wake::kSendShortUnsuspend) {
-      ShowSendFailure(g_main_dialog, kSendUnsuspendedErrCaption);
+      ShowSendFailure(g_program.main_dialog, kSendUnsuspendedErrCaption);
     } else if (!sent && send_flags == wake::kSendDirectMagic) {
-      ShowSendFailure(g_main_dialog, kSendDirectErrCaption);
+      ShowSendFailure(g_program.main_dialog, kSendDirectErrCaption);
     }
   }
   if (plain_socket != INVALID_SOCKET) closesocket(plain_socket);

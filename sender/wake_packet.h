@@ -4,13 +4,16 @@
 #include <cstddef>
 #include <cstdint>
 
-// Settings every send uses. Only the port's low 16 bits travel; the header length is 16, or 0
-// once the packet header is switched off.
+#include "common/wake_packet.h"
+
+// Settings every send uses (kept in the program record). Only the port's low 16 bits travel;
+// the header length is 16, or 0 once the packet header is switched off.
 struct SenderSettings {
   std::int32_t port;
   std::int32_t header_length;
 };
-extern SenderSettings g_sender_settings;
+constexpr std::int32_t kDefaultSenderPort = wake::kDefaultPort;
+constexpr std::int32_t kDefaultHeaderLength = static_cast<std::int32_t>(wake::kHeaderLength);
 
 // Message box captions of the send failures.
 extern const char kSolSocketErrCaption[];
@@ -31,7 +34,8 @@ std::uint32_t BroadcastAddress(std::uint32_t address, std::uint32_t mask);
 std::uint16_t DestinationPort(std::int32_t port);
 
 // Sends the kinds selected by `send_flags` (the broadcast magic packet to the subnet-directed
-// broadcast address first, then one datagram to the target itself) with the sender settings.
+// broadcast address first, then one datagram to the target itself) with the process's sender
+// settings.
 // Failures are shown in message boxes with the Winsock text of the last error.
 // The caller has started the socket layer.
 void SendWakePackets(std::int32_t send_flags, std::uint32_t address, std::uint32_t mask,

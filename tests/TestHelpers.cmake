@@ -16,3 +16,6 @@ function(tidewake_add_lab_test name script)
   add_test(NAME ${name} COMMAND bash ${script} ${ARGN})
   set_tests_properties(${name} PROPERTIES LABELS lab SKIP_RETURN_CODE 77 TIMEOUT 300 RUN_SERIAL TRUE)
 endfunction()
+
+# The cross build whose programs the Windows lab tests run under Wine (native build only).
+set(TIDEWAKE_WINDOWS_BUILD_DIR "" CACHE PATH "Build folder of the Windows cross build, for the Windows lab tests")

@@ -24,23 +24,32 @@ struct DialogServices {
   // Host-name lookup: the first IPv4 address of the name in network byte order.
   bool (*lookup_host_address)(const char* name, std::uint32_t* address);
 };
-extern DialogServices g_dialog_services;  // the real services unless a test replaced them
+// The real services.
+extern const DialogServices kRealDialogServices;
 
-// State kept by the procedure between messages; process-wide.
 constexpr std::size_t kTargetNameSize = 128;
 constexpr std::size_t kIpTextSize = 20;
 constexpr std::size_t kMacTextSize = 20;
 constexpr std::size_t kFieldTextSize = 256;
 constexpr std::size_t kAboutTextSize = 512;
 
-extern char g_target_name[kTargetNameSize];  // Target Name when a resolve button was last pressed
-extern char g_ip_text[kIpTextSize];          // IP Address when Get MacAddress was last pressed
-extern char g_mac_text[kMacTextSize];        // result of the last MAC lookup
-extern std::uint32_t g_target_address;       // network byte order, at the last send
-extern std::uint32_t g_target_mask;          // network byte order, at the last send
-extern std::uint8_t g_target_mac[6];         // parsed at the last send
-extern char g_field_text[kFieldTextSize];    // scratch buffer for reading a field
-extern char g_about_text[kAboutTextSize];    // notice and version text of control 1016
+// Everything the dialog keeps between messages, for the life of the process.
+// ResetDialogState() puts it back to these initial values.
+struct DialogState {
+  char target_name[kTargetNameSize] = {};  // Target Name when a resolve button was last pressed
+  char ip_text[kIpTextSize] = {};          // IP Address when Get MacAddress was last pressed
+  char mac_text[kMacTextSize] = {};        // result of the last MAC lookup
+  std::uint32_t target_address = 0;        // network byte order, at the last send
+  std::uint32_t target_mask = 0;           // network byte order, at the last send
+  std::uint8_t target_mac[6] = {};         // parsed at the last send
+  char field_text[kFieldTextSize] = {};    // scratch buffer for reading a field
+  char about_text[kAboutTextSize] = {};    // notice and version text of control 1016
+  const DialogHost* host = nullptr;        // the window services (SetDialogHost)
+  DialogServices services = kRealDialogServices;  // what the operator's actions run
+};
+extern DialogState g_dialog;
+
+void ResetDialogState();
 
 // The dialog's texts.
 constexpr char kCaptionFormat[] = "Tidewake %s";
@@ -49,8 +58,6 @@ constexpr char kBannerText[] = " Tidewake";
 constexpr char kAboutFormat[] = "%s\nVersion %s";
 constexpr char kAboutNotice[] = "Tidewake, a Wake-on-LAN tester by the Tidewake Project";
 constexpr char kVersionFile[] = "Kestrava.exe";
-constexpr char kCopyrightKey[] = "\\StringFileInfo\\080904B0\\LegalCopyRight";
-constexpr char kFileVersionKey[] = "\\StringFileInfo\\080904B0\\FileVersion";
 constexpr char kNullText[] = "(null)";
 constexpr char kPacketSentTo[] = "Pkt. sent to ";
 constexpr char kHelpFile[] = "Tidewake.chm";

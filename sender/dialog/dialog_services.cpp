@@ -19,6 +19,6 @@ int LookupMac(const char* ip_text, char* mac_text) {
 
 }  // namespace
 
-DialogServices g_dialog_services = {SendWake, LookupMac, platform::lookup_host_ipv4};
+const DialogServices kRealDialogServices = {SendWake, LookupMac, platform::lookup_host_ipv4};
 
 }  // namespace dialog

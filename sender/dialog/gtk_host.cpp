@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "sender/address.h"
 #include "sender/dialog/dialog.h"
 #include "sender/dialog/dialog_host.h"
 #include "sender/dialog/images.h"
@@ -101,8 +102,6 @@ int ControlId(gpointer data) { return GPOINTER_TO_INT(data); }
 void OnButtonClicked(GtkButton*, gpointer data) { Notify(ControlId(data), kBnClicked); }
 void OnEntryChanged(GtkEditable*, gpointer data) { Notify(ControlId(data), kEnChange); }
 
-constexpr unsigned kEnSetFocus = 0x0100;
-constexpr unsigned kEnKillFocus = 0x0200;
 gboolean OnEntryFocusIn(GtkWidget*, GdkEvent*, gpointer data) {
   Notify(ControlId(data), kEnSetFocus);
   return FALSE;
@@ -149,17 +148,13 @@ void IpFieldText(const Control& control, char* text, std::size_t size) {
 // Shows a dotted address; any other text blanks the field, as the address control ignores
 // what it cannot read.
 void SetIpFieldText(Control& control, const char* text) {
-  unsigned values[4] = {0, 0, 0, 0};
-  char rest = '\0';
-  bool valid = text != nullptr &&
-               std::sscanf(text, "%3u.%3u.%3u.%3u%c", &values[0], &values[1], &values[2],
-                           &values[3], &rest) == 4;
-  for (unsigned value : values) valid = valid && value <= 255;
+  std::uint8_t values[4] = {0, 0, 0, 0};
+  bool valid = ReadDottedQuad(text, values);
   bool was_building = g_gtk.building;
   g_gtk.building = true;
   for (int i = 0; i < 4; ++i) {
     char part[8] = "";
-    if (valid) std::snprintf(part, sizeof part, "%u", values[i]);
+    if (valid) std::snprintf(part, sizeof part, "%u", static_cast<unsigned>(values[i]));
     gtk_entry_set_text(GTK_ENTRY(control.parts[i]), part);
   }
   g_gtk.building = was_building;
@@ -424,36 +419,34 @@ const DialogHost kGtkHost = {
     HostDestroyWindow, HostPostQuitMessage, HostOpenFile,
 };
 
-const char* MessageBoxIconName(unsigned type) {
+// The GTK look of a message box type's icon (MB_ICONERROR ... MB_ICONINFORMATION).
+struct BoxLook {
+  GtkMessageType type;
+  const char* icon;  // nullptr: no icon
+};
+
+BoxLook MessageBoxLook(unsigned type) {
   switch (type & 0xF0u) {
-    case 0x10: return "dialog-error";
-    case 0x20: return "dialog-question";
-    case 0x30: return "dialog-warning";
-    case 0x40: return "dialog-information";
-    default: return nullptr;
+    case 0x10: return {GTK_MESSAGE_ERROR, "dialog-error"};
+    case 0x20: return {GTK_MESSAGE_QUESTION, "dialog-question"};
+    case 0x30: return {GTK_MESSAGE_WARNING, "dialog-warning"};
+    case 0x40: return {GTK_MESSAGE_INFO, "dialog-information"};
+    default: return {GTK_MESSAGE_OTHER, nullptr};
   }
 }
 
 // Message boxes of the dialog and of the sender: modal GTK dialogs over the main window.
 int GtkMessageBox(platform::Window, const char* text, const char* caption, unsigned type) {
-  GtkMessageType message_type = GTK_MESSAGE_OTHER;
-  switch (type & 0xF0u) {
-    case 0x10: message_type = GTK_MESSAGE_ERROR; break;
-    case 0x20: message_type = GTK_MESSAGE_QUESTION; break;
-    case 0x30: message_type = GTK_MESSAGE_WARNING; break;
-    case 0x40: message_type = GTK_MESSAGE_INFO; break;
-    default: break;
-  }
+  const BoxLook look = MessageBoxLook(type);
   GtkWindow* parent = g_gtk.window != nullptr ? GTK_WINDOW(g_gtk.window) : nullptr;
-  GtkWidget* box = gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, message_type, GTK_BUTTONS_OK,
+  GtkWidget* box = gtk_message_dialog_new(parent, GTK_DIALOG_MODAL, look.type, GTK_BUTTONS_OK,
                                           "%s", text != nullptr ? text : "");
   gtk_window_set_title(GTK_WINDOW(box), caption != nullptr ? caption : "");
   gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER_ON_PARENT);
-  const char* icon = MessageBoxIconName(type);
-  if (icon != nullptr) {
+  if (look.icon != nullptr) {
     // GTK 3 no longer draws the type's icon by itself; the box shows it as Windows does.
     G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-    GtkWidget* image = gtk_image_new_from_icon_name(icon, GTK_ICON_SIZE_DIALOG);
+    GtkWidget* image = gtk_image_new_from_icon_name(look.icon, GTK_ICON_SIZE_DIALOG);
     gtk_message_dialog_set_image(GTK_MESSAGE_DIALOG(box), image);
     gtk_widget_show(image);
     G_GNUC_END_IGNORE_DEPRECATIONS

@@ -9,16 +9,16 @@
 namespace dialog {
 
 int RunDialogProgram(void* instance, int show_command, int* argc, char*** argv) {
-  g_instance = instance;
+  g_program.instance = instance;
   int refused = host_initialise(argc, argv);
   if (refused != 0) return refused;
   // Failures of the socket start-up are not reported: a later send shows its own error.
   platform::socket_startup(2, 0);
-  g_startup_netmask = GetLocalNetmask();
+  g_program.startup_netmask = GetLocalNetmask();
 
   platform::Window dialog = host_create_main_dialog(show_command);
-  g_main_dialog = dialog;
-  g_active_dialog = dialog;
+  g_program.main_dialog = dialog;
+  g_program.active_dialog = dialog;
   int exit_code = host_message_loop();
 
   platform::socket_cleanup();

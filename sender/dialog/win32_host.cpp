@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "sender/address.h"
 #include "sender/dialog/dialog.h"
 #include "sender/dialog/dialog_host.h"
 #include "sender/dialog/layout.h"
@@ -28,7 +29,13 @@ constexpr int kBannerHeight = 20;
 constexpr int kBannerWidth = 10;
 constexpr int kBannerWeight = FW_BOLD;  // 700
 constexpr char kBannerFace[] = "ArialBlack";
-HFONT g_banner_font = nullptr;
+
+// What the host keeps for the life of the process: the banner font, created once (the banner
+// control refers to it until the dialog is gone).
+struct Win32HostState {
+  HFONT banner_font = nullptr;
+};
+Win32HostState g_win32;
 
 // Exit code when template 101 could not be made into a window.
 constexpr int kNoDialogExitCode = 1;
@@ -36,7 +43,8 @@ constexpr int kNoDialogExitCode = 1;
 HWND AsWindow(platform::Window window) { return static_cast<HWND>(window); }
 
 HINSTANCE Instance() {
-  return g_instance != nullptr ? static_cast<HINSTANCE>(g_instance) : GetModuleHandleA(nullptr);
+  return g_program.instance != nullptr ? static_cast<HINSTANCE>(g_program.instance)
+                                       : GetModuleHandleA(nullptr);
 }
 
 // The IP address control keeps its address in four part fields and answers only its own
@@ -49,26 +57,9 @@ bool IsIpAddressControl(HWND control) {
          lstrcmpiA(name, WC_IPADDRESSA) == 0;
 }
 
-// "a.b.c.d" with four decimal parts of 0 to 255, nothing else; false for any other text.
-bool ParseAddressParts(const char* text, BYTE parts[4]) {
-  for (int part = 0; part < 4; ++part) {
-    if (part > 0 && *text++ != '.') return false;
-    if (*text < '0' || *text > '9') return false;
-    unsigned value = 0;
-    int digits = 0;
-    for (; *text >= '0' && *text <= '9'; ++text) {
-      if (++digits > 3) return false;
-      value = value * 10 + static_cast<unsigned>(*text - '0');
-    }
-    if (value > 255) return false;
-    parts[part] = static_cast<BYTE>(value);
-  }
-  return *text == '\0';
-}
-
 void SetIpAddressText(HWND control, const char* text) {
-  BYTE parts[4];
-  if (ParseAddressParts(text, parts)) {
+  std::uint8_t parts[4];
+  if (ReadDottedQuad(text, parts)) {
     SendMessageA(control, IPM_SETADDRESS, 0,
                  static_cast<LPARAM>(MAKEIPADDRESS(parts[0], parts[1], parts[2], parts[3])));
   } else {
@@ -113,17 +104,17 @@ void HostSetCaption(platform::Window dialog, const char* text) {
 
 void HostSetBannerFont(platform::Window dialog, int id) {
   HWND window = AsWindow(dialog);
-  if (g_banner_font == nullptr) {
-    g_banner_font = CreateFontA(kBannerHeight, kBannerWidth, 0, 0, kBannerWeight, FALSE, FALSE,
+  if (g_win32.banner_font == nullptr) {
+    g_win32.banner_font = CreateFontA(kBannerHeight, kBannerWidth, 0, 0, kBannerWeight, FALSE, FALSE,
                                 FALSE, ANSI_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
                                 DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, kBannerFace);
   }
   HDC dc = GetDC(window);
   if (dc != nullptr) {
-    SelectObject(dc, g_banner_font);
+    SelectObject(dc, g_win32.banner_font);
     ReleaseDC(window, dc);
   }
-  SendDlgItemMessageA(window, id, WM_SETFONT, reinterpret_cast<WPARAM>(g_banner_font), TRUE);
+  SendDlgItemMessageA(window, id, WM_SETFONT, reinterpret_cast<WPARAM>(g_win32.banner_font), TRUE);
 }
 
 void HostSetButtonBitmap(platform::Window dialog, int id, int bitmap) {
@@ -172,7 +163,7 @@ void HideConsoleWithoutStandardInput() {
   Sleep(kConsoleTitlePauseMs);
   HWND console = FindWindowA(nullptr, kConsoleTitle);
   if (console != nullptr) ShowWindow(console, SW_HIDE);
-  g_console_allocated = true;
+  g_program.console_allocated = true;
 }
 
 }  // namespace
@@ -201,8 +192,8 @@ platform::Window host_create_main_dialog(int show_command) {
 
 int host_message_loop() {
   // Without a dialog nothing could ever post the quit message: end instead of waiting forever.
-  if (g_main_dialog == nullptr) {
-    if (g_console_allocated) FreeConsole();
+  if (g_program.main_dialog == nullptr) {
+    if (g_program.console_allocated) FreeConsole();
     return kNoDialogExitCode;
   }
   MSG message = {};
@@ -210,13 +201,13 @@ int host_message_loop() {
   // queue); either ends the loop.
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {
     // The active dialog takes the keyboard (Tab, Enter, Esc, mnemonics).
-    if (g_active_dialog == nullptr) g_active_dialog = g_main_dialog;
-    if (g_active_dialog == nullptr || !IsDialogMessageA(AsWindow(g_active_dialog), &message)) {
+    if (g_program.active_dialog == nullptr) g_program.active_dialog = g_program.main_dialog;
+    if (g_program.active_dialog == nullptr || !IsDialogMessageA(AsWindow(g_program.active_dialog), &message)) {
       TranslateMessage(&message);
       DispatchMessageA(&message);
     }
   }
-  if (g_console_allocated) FreeConsole();
+  if (g_program.console_allocated) FreeConsole();
   return message.message == WM_QUIT ? static_cast<int>(message.wParam) : 0;
 }
 

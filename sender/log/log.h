@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "common/printf_format.h"
+
 // ---- Record formatting -------------------------------------------------------------------
 
 // Formats one record into `buffer` (of `size` bytes, at least 8): the separator "\r\n",
@@ -13,7 +15,7 @@
 // record length, separator included; the record is always terminated. A record that does
 // not fit is cut and ends with "...\r\n".
 int log_format_record(char* buffer, int size, const char* format, va_list args)
-    __attribute__((format(printf, 3, 0)));
+    TIDEWAKE_PRINTF(3, 0);
 
 // Record mode 1 selects the stamped style; any other value the time-prefix style, in
 // which bit 0x80 adds milliseconds to the date-time prefix. The prefix (shown in the
@@ -35,14 +37,14 @@ char* format_date_time_ms(char* buffer, std::uint64_t file_time);
 // separator and without a final line feed, or 0 when nothing was logged.
 // The formats of this call are checked as printf formats, so "%T" cannot be passed here:
 // records with the date-time prefix are written with LOG_PRINTF_TIMED.
-std::int32_t log_printf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::int32_t log_printf(const char* format, ...) TIDEWAKE_PRINTF(1, 2);
 
 // The log call for a format that begins with "%T"; the compiler never sees "%T" in a
 // checked format. Use it through LOG_PRINTF_TIMED, or for formats built at run time.
 std::int32_t log_printf_unchecked(const char* format, ...);
 
 // Never defined: it only lets the compiler check a format and its arguments.
-void log_check_format(const char* format, ...) __attribute__((format(printf, 1, 2)));
+void log_check_format(const char* format, ...) TIDEWAKE_PRINTF(1, 2);
 
 // LOG_PRINTF_TIMED(": x=%d\n", 5) logs "%T: x=%d\n" with 5: the message format (a string
 // literal) and its arguments are checked as printf's are, then "%T" is put in front.
@@ -66,10 +68,14 @@ void log_set_line_hook(void (*hook)(const char* text, std::int32_t length, bool 
 
 // Formats a record now and keeps it for the next log call, which writes it before its own
 // record. Returns the record length with its separator, or 0 when there is no memory.
-std::int32_t log_queue_record(const char* format, ...) __attribute__((format(printf, 1, 2)));
+std::int32_t log_queue_record(const char* format, ...) TIDEWAKE_PRINTF(1, 2);
 
 // Writes the pending records now, when there are any. Always returns false.
 bool log_flush_pending();
+
+// Frees what the log holds (pending records, the mutex handle) and puts its settings, counters
+// and formatting state back to those of a new process.
+void log_reset();
 
 // Opens the log file for appending (creating it and its directories when missing);
 // nullptr when there is no file to write to. Used by the log call.

@@ -4,24 +4,21 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
 
 #include "platform/process.h"
 #include "platform/time.h"
 #include "sender/log/log.h"
+#include "sender/log/log_state.h"
 #include "sender/log/log_texts.h"
 
 namespace {
 
 using namespace log_texts;
 
-// Record-formatting state of the process; nothing resets it.
-std::int32_t g_record_mode = 0;
-char g_record_prefix[kRecordPrefixField] = "";
-platform::TimeZoneNames* g_time_zone = nullptr;  // fetched on the first stamped record
-int g_time_prefix_width = 19;
-bool g_time_prefix_seen = false;
-bool g_line_open = false;
+// English names, as the C library's ctime writes them whatever the locale.
+constexpr const char* kWeekdays[] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+constexpr const char* kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                   "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
 // A record that does not fit keeps what fitted and ends with "...\r\n"; its length is
 // the length of the text now in the buffer.
@@ -34,7 +31,7 @@ void cut_record(char* buffer, int size, int* position) {
 // the room left (so the record is always terminated); then *position moves behind it and
 // true is returned. Otherwise the record is cut and false is returned.
 bool put_formatted(char* buffer, int size, int* position, const char* format, va_list args)
-    __attribute__((format(printf, 4, 0)));
+    TIDEWAKE_PRINTF(4, 0);
 bool put_formatted(char* buffer, int size, int* position, const char* format, va_list args) {
   int room = size - *position;
   int written = std::vsnprintf(buffer + *position, static_cast<std::size_t>(room), format, args);
@@ -53,7 +50,7 @@ bool put_formatted(char* buffer, int size, int* position, const char* format, va
 }
 
 bool put(char* buffer, int size, int* position, const char* format, ...)
-    __attribute__((format(printf, 4, 5)));
+    TIDEWAKE_PRINTF(4, 5);
 bool put(char* buffer, int size, int* position, const char* format, ...) {
   va_list args;
   va_start(args, format);
@@ -66,20 +63,27 @@ bool begins_with_time_prefix(const char* format) { return format[0] == '%' && fo
 
 // The stamp of a stamped record: time with milliseconds, year and zone name.
 void make_time_stamp(char* stamp, std::size_t room) {
-  if (g_time_zone == nullptr) {
+  if (g_log.time_zone == nullptr) {
     // Allocated once; when that fails this record goes without a zone name and the next
     // stamped record tries again.
-    g_time_zone = static_cast<platform::TimeZoneNames*>(std::calloc(1, sizeof(platform::TimeZoneNames)));
-    if (g_time_zone != nullptr) platform::time_zone_names(g_time_zone);
+    g_log.time_zone = static_cast<platform::TimeZoneNames*>(std::calloc(1, sizeof(platform::TimeZoneNames)));
+    if (g_log.time_zone != nullptr) platform::time_zone_names(g_log.time_zone);
   }
   platform::TimeWithMs now{};
   platform::time_with_ms(&now);
-  std::time_t seconds = static_cast<std::time_t>(now.seconds);
-  // ctime: "Www Mmm dd hh:mm:ss yyyy\n"; the year starts at position 20.
-  const char* text = std::ctime(&seconds);
-  if (text == nullptr || std::strlen(text) < 24) text = "??? ??? ?? ??:??:?? ????\n";
+  // The local time as ctime writes it, "Www Mmm dd hh:mm:ss yyyy\n", with the day in two
+  // digits; the year starts at position 20.
+  const platform::SystemTime& t = now.local;
+  char text[40];
+  if (t.month >= 1 && t.month <= 12 && t.day_of_week <= 6) {
+    std::snprintf(text, sizeof text, "%s %s %02d %02d:%02d:%02d %04d\n", kWeekdays[t.day_of_week],
+                  kMonths[t.month - 1], t.day % 100, t.hour % 100, t.minute % 100, t.second % 100,
+                  t.year % 10000);
+  } else {
+    std::snprintf(text, sizeof text, "%s", "??? ??? ?? ??:??:?? ????\n");
+  }
   const wchar_t* zone = L"";
-  if (g_time_zone != nullptr) zone = now.daylight != 0 ? g_time_zone->daylight_name : g_time_zone->standard_name;
+  if (g_log.time_zone != nullptr) zone = now.daylight != 0 ? g_log.time_zone->daylight_name : g_log.time_zone->standard_name;
   if (std::snprintf(stamp, room, kTimeStamp, text, static_cast<int>(now.milliseconds), text + 20, zone) < 0) {
     std::snprintf(stamp, room, kTimeStamp, text, static_cast<int>(now.milliseconds), text + 20, L"");
   }
@@ -105,32 +109,32 @@ void format_stamped(char* buffer, int size, int* position, const char* format, v
   char thread_tag[64];
   unsigned long thread = platform::current_thread_id();
   std::snprintf(thread_tag, sizeof thread_tag, kThreadTag, static_cast<long>(thread), thread);
-  put(buffer, size, position, kStampTail, g_record_prefix, stamp, thread_tag);
+  put(buffer, size, position, kStampTail, g_log.record_prefix, stamp, thread_tag);
 }
 
 // Time-prefix style: "%T" puts the date-time text in front; other records are indented
 // under the last date-time prefix, unless they continue an open line.
 void format_time_prefixed(char* buffer, int size, int* position, const char* format, va_list args) {
   if (begins_with_time_prefix(format)) {
-    g_time_prefix_seen = true;
+    g_log.time_prefix_seen = true;
     char date_time[kDateTimeBuffer];
-    if ((g_record_mode & 0x80) != 0) {
+    if ((g_log.record_mode & 0x80) != 0) {
       format_date_time_ms(date_time, 0);
     } else {
       format_date_time(date_time, 0);
     }
-    g_time_prefix_width = static_cast<int>(std::strlen(date_time));
+    g_log.time_prefix_width = static_cast<int>(std::strlen(date_time));
     if (!put(buffer, size, position, "%s", date_time)) return;
     put_formatted(buffer, size, position, format + 2, args);
     return;
   }
   if (format[0] == '\0') return;
-  if (g_time_prefix_seen && !g_line_open) {
+  if (g_log.time_prefix_seen && !g_log.line_open) {
     char field[32];
-    if (g_time_prefix_width >= kIndentFixedFromWidth) {
+    if (g_log.time_prefix_width >= kIndentFixedFromWidth) {
       std::snprintf(field, sizeof field, "%s", kIndentFixed);
     } else {
-      std::snprintf(field, sizeof field, kIndentField, g_time_prefix_width, g_time_prefix_width);
+      std::snprintf(field, sizeof field, kIndentField, g_log.time_prefix_width, g_log.time_prefix_width);
     }
     if (!put(buffer, size, position, field, " ")) return;
   }
@@ -177,29 +181,25 @@ int log_format_record(char* buffer, int size, const char* format, va_list args) 
   if (format == nullptr) format = "";
   std::memcpy(buffer, kSeparator, sizeof kSeparator);
   int position = kSeparatorLength;
-  if (g_record_mode == 1) {
+  if (g_log.record_mode == 1) {
     format_stamped(buffer, size, &position, format, args);
   } else {
     format_time_prefixed(buffer, size, &position, format, args);
   }
-  g_line_open = buffer[position - 1] != '\n';
+  g_log.line_open = buffer[position - 1] != '\n';
   return position;
 }
 
 void log_set_record_mode(std::int32_t mode, const char* prefix) {
-  g_record_mode = mode;
-  g_record_prefix[0] = '\0';
-  if (prefix != nullptr) std::snprintf(g_record_prefix, sizeof g_record_prefix, "%s", prefix);
+  g_log.record_mode = mode;
+  g_log.record_prefix[0] = '\0';
+  if (prefix != nullptr) std::snprintf(g_log.record_prefix, sizeof g_log.record_prefix, "%s", prefix);
 }
 
 char* format_date_time(char* buffer, std::uint64_t file_time) {
-  static char pair[2][kDateTimeBuffer];
-  static int turn = 0;
-  return date_time_text(buffer, file_time, false, pair, &turn);
+  return date_time_text(buffer, file_time, false, g_log.date_time, &g_log.date_time_turn);
 }
 
 char* format_date_time_ms(char* buffer, std::uint64_t file_time) {
-  static char pair[2][kDateTimeBuffer];
-  static int turn = 0;
-  return date_time_text(buffer, file_time, true, pair, &turn);
+  return date_time_text(buffer, file_time, true, g_log.date_time_ms, &g_log.date_time_ms_turn);
 }

@@ -1,29 +1,22 @@
 # Windows tests with more than one process: two kestrava processes sharing one log (cross build,
 # under Wine), and the Windows programs meeting the Linux ones (native build, lab namespaces).
 if(WIN32)
-  if(TARGET kestrava_log)
-    # Named kestrava.exe, in a folder of its own, so that its log mutex is kestrava_QELOG.
-    add_executable(windows_log_writer ${CMAKE_CURRENT_LIST_DIR}/windows_log_writer.cpp)
-    target_link_libraries(windows_log_writer PRIVATE kestrava_log)
-    set_target_properties(windows_log_writer PROPERTIES OUTPUT_NAME kestrava
-                          RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/log_writer)
-    add_test(NAME windows_log_shared
-             COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/windows_log_shared.sh $<TARGET_FILE:windows_log_writer>)
-    set_tests_properties(windows_log_shared PROPERTIES LABELS "windows" SKIP_RETURN_CODE 77 TIMEOUT 300)
-  endif()
-  if(TARGET pilvorne)
-    # The version line comes from pilvorne.exe's own version resource (run through Wine).
-    add_test(NAME windows_pilvorne_version COMMAND pilvorne -Version -?)
-    set_tests_properties(windows_pilvorne_version PROPERTIES LABELS "windows" TIMEOUT 60
-                         PASS_REGULAR_EXPRESSION "pilvorne Version 1\\.0\\.1\\.2 \\(May 12 2005\\)\r?\n")
-  endif()
-endif()
-
-if(NOT WIN32 AND TARGET pilvorne)
-  # The Windows programs come from the cross build (make windows, or make test-windows).
-  set(TIDEWAKE_WINDOWS_BUILD_DIR ${PROJECT_SOURCE_DIR}/build/windows CACHE PATH
-      "Build directory of the Windows cross build, for the Windows lab tests")
+  # Named kestrava.exe, in a folder of its own, so that its log mutex is kestrava_QELOG.
+  add_executable(windows_log_writer ${CMAKE_CURRENT_LIST_DIR}/windows_log_writer.cpp)
+  target_link_libraries(windows_log_writer PRIVATE kestrava_log)
+  set_target_properties(windows_log_writer PROPERTIES OUTPUT_NAME kestrava
+                        RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/log_writer)
+  add_test(NAME windows_log_shared
+           COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/windows_log_shared.sh $<TARGET_FILE:windows_log_writer>)
+  set_tests_properties(windows_log_shared PROPERTIES LABELS "windows" SKIP_RETURN_CODE 77 TIMEOUT 300)
+  # The version line comes from pilvorne.exe's own version resource (run through Wine).
+  add_test(NAME windows_pilvorne_version COMMAND pilvorne -Version -?)
+  set_tests_properties(windows_pilvorne_version PROPERTIES LABELS "windows" TIMEOUT 60
+                       PASS_REGULAR_EXPRESSION "pilvorne Version 1\\.0\\.1\\.2 \\(May 12 2005\\)\r?\n")
+else()
+  # The Windows programs come from the cross build in TIDEWAKE_WINDOWS_BUILD_DIR (make test
+  # builds it first and names it); without one these tests say so (and fail under CI=true).
   tidewake_add_lab_test(windows_interop ${CMAKE_CURRENT_LIST_DIR}/windows_interop.sh
-                        $<TARGET_FILE:pilvorne> ${TIDEWAKE_WINDOWS_BUILD_DIR})
+                        $<TARGET_FILE:pilvorne> "${TIDEWAKE_WINDOWS_BUILD_DIR}")
   set_property(TEST windows_interop APPEND PROPERTY LABELS windows)
 endif()

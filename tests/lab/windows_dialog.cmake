@@ -4,13 +4,9 @@
 if(WIN32)
   add_executable(windows_dialog_probe ${CMAKE_CURRENT_LIST_DIR}/windows_dialog_probe.cpp)
   target_link_libraries(windows_dialog_probe PRIVATE tidewake_options user32)
-elseif(TARGET pilvorne)
-  set(TIDEWAKE_WINDOWS_BUILD_DIR ${PROJECT_SOURCE_DIR}/build/windows CACHE PATH
-      "Build directory of the Windows cross build, for the Windows lab tests")
+else()
   file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/artifacts)
   tidewake_add_lab_test(windows_dialog ${CMAKE_CURRENT_LIST_DIR}/windows_dialog.sh
-    ${TIDEWAKE_WINDOWS_BUILD_DIR}/sender/kestrava.exe
-    ${TIDEWAKE_WINDOWS_BUILD_DIR}/tests/lab/windows_dialog_probe.exe
-    $<TARGET_FILE:pilvorne> ${CMAKE_BINARY_DIR}/artifacts)
+    "${TIDEWAKE_WINDOWS_BUILD_DIR}" $<TARGET_FILE:pilvorne> ${CMAKE_BINARY_DIR}/artifacts)
   set_property(TEST windows_dialog APPEND PROPERTY LABELS windows)
 endif()

@@ -1,15 +1,18 @@
 #!/usr/bin/env bash
 # kestrava.exe's dialog under Wine on a virtual display, on the lab LAN: fields typed and
 # buttons clicked with xdotool, the three kinds of wake packet seen by a Linux pilvorne.
-# Usage: windows_dialog.sh KESTRAVA_EXE PROBE_EXE PILVORNE ARTIFACTS_DIR
+# Usage: windows_dialog.sh WINDOWS_BUILD_DIR PILVORNE ARTIFACTS_DIR
 set -u
-KESTRAVA=$1
-PROBE=$2
-PILVORNE=$(realpath "$3")
-ARTIFACTS=$4
+WINDOWS_BUILD=$1
+PILVORNE=$(realpath "$2")
+ARTIFACTS=$3
 source "$(dirname "$0")/lib.sh"
+[ -n "$WINDOWS_BUILD" ] ||
+  lab_fail_or_skip "no Windows build named (configure with -DTIDEWAKE_WINDOWS_BUILD_DIR=..., as make test does)"
+KESTRAVA=$WINDOWS_BUILD/sender/kestrava.exe
+PROBE=$WINDOWS_BUILD/tests/lab/windows_dialog_probe.exe
 [ -f "$KESTRAVA" ] && [ -f "$PROBE" ] ||
-  lab_fail_or_skip "no Windows build at $(dirname "$(dirname "$KESTRAVA")") (make test-windows)"
+  lab_fail_or_skip "no Windows build at $WINDOWS_BUILD (make test-windows)"
 KESTRAVA=$(realpath "$KESTRAVA")
 PROBE=$(realpath "$PROBE")
 lab_require "$PILVORNE" wine wineserver wineboot Xvfb xdotool timeout

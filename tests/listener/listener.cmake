@@ -1,17 +1,17 @@
 # pilvorne's tests: its logic linked directly, the receive call, and the program run on loopback.
-if(TARGET pilvorne_core)
-  tidewake_add_unit_test(listener_test
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/options_test.cpp
-            ${CMAKE_CURRENT_LIST_DIR}/datagram_entry_test.cpp
-            ${CMAKE_CURRENT_LIST_DIR}/version_text_test.cpp
-    LIBS pilvorne_core)
-  if(WIN32)
-    # The version read from the test's own file needs pilvorne's resource there too.
-    target_sources(listener_test PRIVATE ${PROJECT_SOURCE_DIR}/listener/pilvorne.rc)
-  endif()
+tidewake_add_unit_test(listener_test
+  SOURCES ${CMAKE_CURRENT_LIST_DIR}/options_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/datagram_entry_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/version_text_test.cpp
+  LIBS pilvorne_core)
+# The version read from the test's own file needs pilvorne's version information there too.
+if(WIN32)
+  target_sources(listener_test PRIVATE ${pilvorne_VERSION_RC})
+else()
+  target_sources(listener_test PRIVATE ${pilvorne_VERSION_SOURCE})
 endif()
 
-if(TARGET pilvorne AND NOT WIN32)
+if(NOT WIN32)
   tidewake_add_unit_test(listener_process_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/process_test.cpp
             ${CMAKE_CURRENT_LIST_DIR}/receive_test.cpp

@@ -45,7 +45,7 @@ TEST_P(OptionsTest, ParsesAndPrints) {
   ASSERT_TRUE(out != nullptr && err != nullptr);
   EXPECT_EQ(listener::ParseListenerCommandLine(static_cast<int>(argv.size()), argv.data(), out, err),
             c.code);
-  EXPECT_EQ(listener::g_port, c.port);
+  EXPECT_EQ(listener::g_listener.port, c.port);
   EXPECT_EQ(Contents(out), c.out);
   EXPECT_EQ(Contents(err), c.err);
 }

@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "sender/wake_packet.h"
 #include "tests/fakes/fake_interfaces.h"
 #include "tests/sender/loopback_receiver.h"
 
@@ -73,23 +72,16 @@ TEST(JoinArguments, JoinsWithSingleSpaces) {
   EXPECT_STREQ(JoinArguments(0, nullptr), "");
 }
 
-// Parses that must not send: none of these names both IP= and MAC=.
+// Parses that do not ask for the silent send: none of these names both IP= and MAC=, or the
+// parse ends before it gets to both.
 struct ParseCase {
   const char* line;
   int debug_flags;
-  int header_length;
+  bool no_header;
   const char* title;  // nullptr: none
   const char* ip;
   const char* mac;
 };
-
-void ResetState() {
-  g_title_word = nullptr;
-  g_debug_flags = 0;
-  g_sender_settings.header_length = 16;
-  g_target_ip_text = "stale";  // every parse starts by forgetting the targets
-  g_target_mac_text = "stale";
-}
 
 void ExpectText(const char* got, const char* expected, const char* what, const char* line) {
   if (expected == nullptr) {
@@ -100,84 +92,117 @@ void ExpectText(const char* got, const char* expected, const char* what, const c
   }
 }
 
+CommandLine Parse(const char* line) {
+  static std::vector<char> text;  // the record refers into it
+  text.assign(line, line + std::strlen(line) + 1);
+  return ParseCommandLine(text.data());
+}
+
 TEST(ParseCommandLine, OptionsTitleAndEarlyEnds) {
   const ParseCase cases[] = {
-      {"", 0, 16, nullptr, nullptr, nullptr},
-      {"/Debug=17", 17, 16, nullptr, nullptr, nullptr},
-      {"-DEBUG=-5", -5, 16, nullptr, nullptr, nullptr},
-      {"/debug=+7x", 7, 16, nullptr, nullptr, nullptr},
-      {"/Debug=abc", 0, 16, nullptr, nullptr, nullptr},
-      {"/Debug=", 0, 16, nullptr, nullptr, nullptr},
-      {"/Debug=99999999999", INT_MAX, 16, nullptr, nullptr, nullptr},
-      {"/Debug=1 /Debug=4", 4, 16, nullptr, nullptr, nullptr},            // the last one wins
-      {"/MAC=00:11:22:33:44:55", 0, 16, nullptr, nullptr, "00:11:22:33:44:55"},
-      {"/IP=10.1.2.3", 0, 16, nullptr, "10.1.2.3", nullptr},
-      {"-ip=1.1.1.1 /Ip=10.0.0.2", 0, 16, nullptr, "10.0.0.2", nullptr},
-      {"/IP=", 0, 16, nullptr, "", nullptr},                               // empty, but present
-      {"-mac=", 0, 16, nullptr, nullptr, ""},
-      {"/nohdr", 0, 0, nullptr, nullptr, nullptr},
-      {"-NoHdr", 0, 0, nullptr, nullptr, nullptr},
-      {"/nohdrx", 0, 16, nullptr, nullptr, nullptr},                       // not exactly nohdr
-      {"/nohd /nohdr", 0, 16, nullptr, nullptr, nullptr},
-      {"/x /IP=10.1.2.3 /MAC=00:11:22:33:44:55", 0, 16, nullptr, nullptr, nullptr},
-      {"/Debug=3 /x /Debug=5", 3, 16, nullptr, nullptr, nullptr},           // earlier settings stay
-      {"/IP=10.1.2.3 / /MAC=00:11:22:33:44:55", 0, 16, nullptr, "10.1.2.3", nullptr},
-      {"/Debug /nohdr", 0, 16, nullptr, nullptr, nullptr},
-      {"/MACHINE=1 /nohdr", 0, 16, nullptr, nullptr, nullptr},
-      {"Lab1", 0, 16, "Lab1", nullptr, nullptr},
-      {"Lab1 Lab2 /Debug=9", 0, 16, "Lab1", nullptr, nullptr},             // a second word ends it
-      {"Lab1 /Debug=2 Lab2 /nohdr", 2, 16, "Lab1", nullptr, nullptr},
-      {"IP=1.2.3.4 /MAC=1", 0, 16, "IP=1.2.3.4", nullptr, "1"},            // no '/': a word
-      {"\t/IP=1.2.3.4 /MAC=1", 0, 16, "\t/IP=1.2.3.4", nullptr, "1"},      // a tab is no space
+      {"", 0, false, nullptr, nullptr, nullptr},
+      {"/Debug=17", 17, false, nullptr, nullptr, nullptr},
+      {"-DEBUG=-5", -5, false, nullptr, nullptr, nullptr},
+      {"/debug=+7x", 7, false, nullptr, nullptr, nullptr},
+      {"/Debug=abc", 0, false, nullptr, nullptr, nullptr},
+      {"/Debug=", 0, false, nullptr, nullptr, nullptr},
+      {"/Debug=99999999999", INT_MAX, false, nullptr, nullptr, nullptr},
+      {"/Debug=1 /Debug=4", 4, false, nullptr, nullptr, nullptr},            // the last one wins
+      {"/MAC=00:11:22:33:44:55", 0, false, nullptr, nullptr, "00:11:22:33:44:55"},
+      {"/IP=10.1.2.3", 0, false, nullptr, "10.1.2.3", nullptr},
+      {"-ip=1.1.1.1 /Ip=10.0.0.2", 0, false, nullptr, "10.0.0.2", nullptr},
+      {"/IP=", 0, false, nullptr, "", nullptr},                               // empty, but present
+      {"-mac=", 0, false, nullptr, nullptr, ""},
+      {"/nohdr", 0, true, nullptr, nullptr, nullptr},
+      {"-NoHdr", 0, true, nullptr, nullptr, nullptr},
+      {"/nohdrx", 0, false, nullptr, nullptr, nullptr},                       // not exactly nohdr
+      {"/nohd /nohdr", 0, false, nullptr, nullptr, nullptr},
+      {"/x /IP=10.1.2.3 /MAC=00:11:22:33:44:55", 0, false, nullptr, nullptr, nullptr},
+      {"/IP=10.1.2.3 /MAC=00:11:22:33:44:55 /x", 0, false, nullptr, "10.1.2.3", "00:11:22:33:44:55"},
+      {"/Debug=3 /x /Debug=5", 3, false, nullptr, nullptr, nullptr},           // earlier settings stay
+      {"/IP=10.1.2.3 / /MAC=00:11:22:33:44:55", 0, false, nullptr, "10.1.2.3", nullptr},
+      {"/Debug /nohdr", 0, false, nullptr, nullptr, nullptr},
+      {"/MACHINE=1 /nohdr", 0, false, nullptr, nullptr, nullptr},
+      {"/helpme /nohdr", 0, false, nullptr, nullptr, nullptr},                 // help words are exact
+      {"Lab1", 0, false, "Lab1", nullptr, nullptr},
+      {"Lab1 Lab2 /Debug=9", 0, false, "Lab1", nullptr, nullptr},             // a second word ends it
+      {"Lab1 /Debug=2 Lab2 /nohdr", 2, false, "Lab1", nullptr, nullptr},
+      {"IP=1.2.3.4 /MAC=1", 0, false, "IP=1.2.3.4", nullptr, "1"},            // no '/': a word
+      {"\t/IP=1.2.3.4 /MAC=1", 0, false, "\t/IP=1.2.3.4", nullptr, "1"},      // a tab is no space
   };
   for (const ParseCase& c : cases) {
-    ResetState();
-    std::vector<char> text(c.line, c.line + std::strlen(c.line) + 1);
-    EXPECT_EQ(ParseCommandLine(text.data()), 0) << c.line;
-    EXPECT_EQ(g_debug_flags, c.debug_flags) << c.line;
-    EXPECT_EQ(g_sender_settings.header_length, c.header_length) << c.line;
-    ExpectText(g_title_word, c.title, "title", c.line);
-    ExpectText(g_target_ip_text, c.ip, "IP", c.line);
-    ExpectText(g_target_mac_text, c.mac, "MAC", c.line);
+    const CommandLine line = Parse(c.line);
+    EXPECT_EQ(line.action, ProgramAction::kDialog) << c.line;
+    EXPECT_EQ(line.debug_flags, c.debug_flags) << c.line;
+    EXPECT_EQ(line.no_header, c.no_header) << c.line;
+    ExpectText(line.title_word, c.title, "title", c.line);
+    ExpectText(line.target_ip_text, c.ip, "IP", c.line);
+    ExpectText(line.target_mac_text, c.mac, "MAC", c.line);
   }
-  ResetState();
-  EXPECT_EQ(ParseCommandLine(nullptr), 0);
-  EXPECT_EQ(g_target_ip_text, nullptr);
-  g_target_mac_text = nullptr;
+  const CommandLine none = ParseCommandLine(nullptr);
+  EXPECT_EQ(none.action, ProgramAction::kDialog);
+  EXPECT_EQ(none.target_ip_text, nullptr);
+}
+
+TEST(ParseCommandLine, ActionsAndTheirWords) {
+  const struct {
+    const char* line;
+    ProgramAction action;
+  } cases[] = {
+      {"/IP=10.1.2.3 /MAC=00:11:22:33:44:55", ProgramAction::kSilentSend},
+      {"-mac=1 -ip=2 Title -nohdr", ProgramAction::kSilentSend},
+      {"/IP= /MAC=", ProgramAction::kSilentSend},  // empty values still count as present
+      {"--help", ProgramAction::kHelp},
+      {"-h", ProgramAction::kHelp},
+      {"/H", ProgramAction::kHelp},
+      {"/?", ProgramAction::kHelp},
+      {"-?", ProgramAction::kHelp},
+      {"/IP=1 /MAC=2 --HELP", ProgramAction::kHelp},  // reached before the send is decided
+      {"--version", ProgramAction::kVersion},
+      {"/-Version", ProgramAction::kVersion},
+      {"/x --help", ProgramAction::kDialog},       // an unknown option ends the line first
+      {"Lab1 Lab2 -h", ProgramAction::kDialog},
+      {"-help", ProgramAction::kDialog},           // not one of the words
+      {"--versions", ProgramAction::kDialog},
+  };
+  for (const auto& c : cases) EXPECT_EQ(Parse(c.line).action, c.action) << c.line;
 }
 
 TEST(ParseCommandLine, TokensAfterThe255thAreIgnored) {
-  ResetState();
   std::string line;
   for (int i = 1; i <= 300; ++i) line += "/Debug=" + std::to_string(i) + " ";
-  std::vector<char> text(line.begin(), line.end());
-  text.push_back('\0');
-  EXPECT_EQ(ParseCommandLine(text.data()), 0);
-  EXPECT_EQ(g_debug_flags, 255);
-  g_target_ip_text = g_target_mac_text = nullptr;
+  EXPECT_EQ(Parse(line.c_str()).debug_flags, 255);
+}
+
+TEST(ApplyCommandLine, MakesTheSettingsTheProcesss) {
+  ResetProgramState();
+  char text[] = "Lab1 /Debug=17 /nohdr";
+  ApplyCommandLine(ParseCommandLine(text));
+  EXPECT_STREQ(g_program.title_word, "Lab1");
+  EXPECT_EQ(g_program.debug_flags, 17);
+  EXPECT_EQ(g_program.sender.header_length, 0);
+  ResetProgramState();
+  EXPECT_EQ(g_program.sender.header_length, 16);
+  EXPECT_EQ(g_program.sender.port, 1778);
+  EXPECT_EQ(g_program.title_word, nullptr);
 }
 
 // The silent send on the loopback: the fake interface list gives the full mask, so the
 // subnet-directed broadcast of 127.0.0.1 is 127.0.0.1 itself.
-class SilentSend : public ::testing::Test {
+class SilentSendTest : public ::testing::Test {
  protected:
   void SetUp() override {
     const platform::InterfaceRecord full_mask = {0x13, htonl(0x7F000001), 0, 0xFFFFFFFF};
     fake_interfaces_set(&full_mask, 1);
-    saved_ = g_sender_settings;
+    ResetProgramState();
     ASSERT_NE(receiver_.port(), 0);
-    g_sender_settings.port = receiver_.port();
-    ResetState();
+    g_program.sender.port = receiver_.port();
   }
-  void TearDown() override {
-    g_sender_settings = saved_;
-    g_target_ip_text = g_target_mac_text = nullptr;
-  }
-  SenderSettings saved_{};
+  void TearDown() override { ResetProgramState(); }
   LoopbackReceiver receiver_;
 };
 
-TEST_F(SilentSend, SendsOneBroadcastMagicPacket) {
+TEST_F(SilentSendTest, SendsOneBroadcastMagicPacket) {
   struct Case {
     const char* line;
     std::size_t length;
@@ -190,8 +215,11 @@ TEST_F(SilentSend, SendsOneBroadcastMagicPacket) {
   };
   for (const Case& c : cases) {
     const int queries = fake_interfaces_queries();
-    std::vector<char> text(c.line, c.line + std::strlen(c.line) + 1);
-    EXPECT_EQ(ParseCommandLine(text.data()), 99) << c.line;
+    const CommandLine line = Parse(c.line);
+    ASSERT_EQ(line.action, ProgramAction::kSilentSend) << c.line;
+    ApplyCommandLine(line);
+    EXPECT_EQ(fake_interfaces_queries(), queries) << "the parse sends and asks nothing";
+    SilentSend(line.target_ip_text, line.target_mac_text);
     EXPECT_EQ(fake_interfaces_queries(), queries + 1) << "the netmask is asked for";
     const auto got = receiver_.Take();
     ASSERT_EQ(got.size(), 1u) << c.line;
@@ -200,9 +228,8 @@ TEST_F(SilentSend, SendsOneBroadcastMagicPacket) {
   }
 }
 
-TEST_F(SilentSend, UnreadableMacIsSentAsZeros) {
-  char text[] = "/IP=127.0.0.1 /MAC=zz";
-  EXPECT_EQ(ParseCommandLine(text), 99);
+TEST_F(SilentSendTest, UnreadableMacIsSentAsZeros) {
+  SilentSend("127.0.0.1", "zz");
   const auto got = receiver_.Take();
   ASSERT_EQ(got.size(), 1u);
   ASSERT_EQ(got[0].size(), 118u);

@@ -60,11 +60,11 @@ class TargetResolution : public ::testing::Test {
     log_set_path("-");
     log_set_line_hook(capture_line);
     g_lines.clear();
-    g_debug_flags = 0;
+    g_program.debug_flags = 0;
   }
   void TearDown() override {
     log_set_line_hook(nullptr);
-    g_debug_flags = 0;
+    g_program.debug_flags = 0;
   }
 };
 
@@ -250,12 +250,12 @@ TEST_F(TargetResolution, FillPingPayloadStaysInsideShortBuffers) {
 
 TEST_F(TargetResolution, QuickPingWithDebugFlagsUsesTheProcessFlags) {
   fake_echo::script({answered(2000), answered(2000)});
-  g_debug_flags = 0x11;
+  g_program.debug_flags = 0x11;
   EXPECT_EQ(QuickPingWithDebugFlags("192.0.2.10", 500, 1, 16), 2);
   EXPECT_EQ(g_lines, (std::vector<std::string>{"QuickPing 192.0.2.10 len=16 2",
                                                "QuickPing 192.0.2.10 len=16 result=2"}));
   g_lines.clear();
-  g_debug_flags = 0x01;
+  g_program.debug_flags = 0x01;
   EXPECT_EQ(QuickPingWithDebugFlags("192.0.2.10", 500, 1, 16), 2);
   EXPECT_TRUE(g_lines.empty());
 }
@@ -294,7 +294,7 @@ TEST_F(TargetResolution, LookupMacAddressScansTheArpTable) {
   };
   for (const LookupCase& c : cases) {
     SetUp();
-    g_debug_flags = 0x10;  // the lookup's own ping writes no lines whatever the flags
+    g_program.debug_flags = 0x10;  // the lookup's own ping writes no lines whatever the flags
     fake_echo::script({answered(3000)});
     fake_neighbours::set_rows(c.rows);
     char mac[20] = "untouched";

@@ -127,28 +127,23 @@ int RecordBox(platform::Window owner, const char* text, const char* caption, uns
 class LoopbackSend : public ::testing::Test {
  protected:
   void SetUp() override {
-    saved_ = g_sender_settings;
+    ResetProgramState();
     g_boxes.clear();
     SetMessageBoxHost(RecordBox);
-    g_main_dialog = &dialog_;
+    g_program.main_dialog = &dialog_;
     ASSERT_NE(receiver_.port(), 0);
-    g_sender_settings.port = receiver_.port();
+    g_program.sender.port = receiver_.port();
   }
-  void TearDown() override {
-    SetMessageBoxHost(nullptr);
-    g_main_dialog = nullptr;
-    g_sender_settings = saved_;
-  }
+  void TearDown() override { ResetProgramState(); }
   void Send(std::int32_t flags) { SendWakePackets(flags, Ip(0x7F000001), 0xFFFFFFFF, kMac); }
 
-  SenderSettings saved_{};
   LoopbackReceiver receiver_;
   int dialog_ = 0;
 };
 
 TEST_F(LoopbackSend, EachCallerFlagSendsOneComposedDatagram) {
   for (int header_length : {16, 0}) {
-    g_sender_settings.header_length = header_length;
+    g_program.sender.header_length = header_length;
     for (int flag : {1, 2, 4}) {
       Send(flag);
       const std::vector<Bytes> got = receiver_.Take();
@@ -174,7 +169,7 @@ TEST_F(LoopbackSend, SeveralFlagsSendBroadcastFirstThenOnePlainDatagram) {
 }
 
 TEST_F(LoopbackSend, OnlyTheLowSixteenBitsOfThePortCount) {
-  g_sender_settings.port = receiver_.port() + 65536;
+  g_program.sender.port = receiver_.port() + 65536;
   Send(4);
   EXPECT_EQ(receiver_.Take().size(), 1u);
   EXPECT_TRUE(g_boxes.empty());
@@ -194,7 +189,7 @@ TEST_F(LoopbackSend, FailedSendsShowTheirBoxes) {
       {1 | 2, {"SendMagic err"}, false},  // the plain send's outcome is only examined alone
       {2 | 4, {}, false},
   };
-  g_sender_settings.port = 65536;
+  g_program.sender.port = 65536;
   for (const Case& c : cases) {
     g_boxes.clear();
     Send(c.flags);

@@ -21,7 +21,6 @@ using fake_dialog::g_record;
 using fake_dialog::Text;
 
 constexpr unsigned kWarningBox = 0x30;
-constexpr unsigned kEnSetFocus = 0x0100;
 
 class DialogTest : public ::testing::Test {
  protected:
@@ -58,9 +57,9 @@ TEST_F(DialogTest, InitialisationFillsCaptionMaskPortAndDecorations) {
   };
   for (const Case& c : cases) {
     fake_dialog::Reset();
-    g_title_word = c.title_word;
-    g_startup_netmask = c.mask;
-    g_sender_settings.port = c.port;
+    g_program.title_word = c.title_word;
+    g_program.startup_netmask = c.mask;
+    g_program.sender.port = c.port;
     EXPECT_EQ(kTrue, fake_dialog::Send(kWmInitDialog));
     EXPECT_EQ(c.caption, g_record.caption);
     EXPECT_EQ(c.mask_text, Text(kIdSubnetMask));
@@ -168,7 +167,7 @@ TEST_F(DialogTest, SendButtonsSendTheirKindToTheFieldsAddresses) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.id);
     fake_dialog::Reset();
-    g_debug_flags = c.debug_flags;
+    g_program.debug_flags = c.debug_flags;
     // The send itself goes to the fake: these addresses only appear as computed texts.
     Fill("192.168.1.20", "255.255.255.0", "00-0C-29-AA-BB-CC");
     g_record.texts[kIdStatus] = "old";
@@ -192,7 +191,7 @@ TEST_F(DialogTest, UnknownMacStopsEverySend) {
     for (int id : buttons) {
       SCOPED_TRACE(std::string(mac) + " " + std::to_string(id));
       fake_dialog::Reset();
-      g_debug_flags = 1;
+      g_program.debug_flags = 1;
       Fill("127.0.0.1", "255.255.255.255", mac, "9");
       fake_dialog::Click(id);
       EXPECT_TRUE(g_record.sends.empty());
@@ -202,7 +201,7 @@ TEST_F(DialogTest, UnknownMacStopsEverySend) {
       EXPECT_EQ(kWarningBox, g_record.boxes[0].type);
       // Refused before the status line and the port are touched.
       EXPECT_EQ("", Text(kIdStatus));
-      EXPECT_EQ(wake::kDefaultPort, g_sender_settings.port);
+      EXPECT_EQ(wake::kDefaultPort, g_program.sender.port);
     }
   }
 }
@@ -223,7 +222,7 @@ TEST_F(DialogTest, DashAndColonMacsSendTheSameBytes) {
 TEST_F(DialogTest, PortFieldIsKeptForLaterSends) {
   Fill("127.0.0.1", "255.255.255.255", "02:00:00:00:00:01", "9");
   fake_dialog::Click(kIdSendMagic);
-  EXPECT_EQ(9, g_sender_settings.port);
+  EXPECT_EQ(9, g_program.sender.port);
   fake_dialog::Click(kIdSendDirect);
   // The field is changed by the operator; the next send reads it again (atoi rules).
   Fill("127.0.0.1", "255.255.255.255", "02:00:00:00:00:01", " 12abc");
@@ -232,12 +231,12 @@ TEST_F(DialogTest, PortFieldIsKeptForLaterSends) {
   EXPECT_EQ(9, g_record.sends[0].port);
   EXPECT_EQ(9, g_record.sends[1].port);
   EXPECT_EQ(12, g_record.sends[2].port);
-  EXPECT_EQ(12, g_sender_settings.port);
+  EXPECT_EQ(12, g_program.sender.port);
 
   // A refused send leaves the port as it was.
   Fill("127.0.0.1", "255.255.255.255", "", "4000");
   fake_dialog::Click(kIdSendMagic);
-  EXPECT_EQ(12, g_sender_settings.port);
+  EXPECT_EQ(12, g_program.sender.port);
 }
 
 // ----- Resolve IP
@@ -266,7 +265,7 @@ TEST_F(DialogTest, ResolveIp) {
     fake_dialog::Click(kIdResolveIp);
     EXPECT_EQ(c.ip_after, Text(kIdIpAddress));
     EXPECT_EQ("", Text(kIdStatus));
-    EXPECT_STREQ(c.remembered_name, g_target_name);
+    EXPECT_STREQ(c.remembered_name, g_dialog.target_name);
     EXPECT_EQ(c.looked_up ? 1u : 0u, g_record.host_lookups.size());
     EXPECT_EQ(c.looked_up ? 1 : 0, g_record.wait_cursors);
     if (c.box == nullptr) {
@@ -392,9 +391,9 @@ TEST_F(DialogTest, ActivationTracksTheActiveDialog) {
       {kWmActivateApp, 1, &other, &other},
   };
   for (const Case& c : cases) {
-    g_active_dialog = c.before;
+    g_program.active_dialog = c.before;
     EXPECT_EQ(kFalse, fake_dialog::Send(c.message, c.wparam));
-    EXPECT_EQ(c.after, g_active_dialog);
+    EXPECT_EQ(c.after, g_program.active_dialog);
   }
 }
 

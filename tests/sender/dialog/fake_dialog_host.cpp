@@ -18,7 +18,6 @@ std::map<std::string, std::uint32_t> g_known_hosts;
 
 namespace {
 int g_dialog_object;
-const dialog::DialogServices kRealServices = dialog::g_dialog_services;
 
 // Edit and address controls notify EN_CHANGE when their text is set, as on Windows.
 bool NotifiesChange(int id) {
@@ -71,7 +70,7 @@ int RecordMessageBox(platform::Window, const char* text, const char* caption, un
 }
 
 void FakeSend(int send_flags, std::uint32_t address, std::uint32_t mask, const std::uint8_t* mac) {
-  SendCall call{send_flags, address, mask, {}, g_sender_settings.port};
+  SendCall call{send_flags, address, mask, {}, g_program.sender.port};
   std::memcpy(call.mac, mac, sizeof call.mac);
   g_record.sends.push_back(call);
 }
@@ -99,27 +98,17 @@ void Reset() {
   g_record = Record();
   g_lookup_mac_result.clear();
   g_known_hosts.clear();
-  dialog::g_dialog_services = {FakeSend, FakeLookupMac, FakeLookupHost};
+  ResetProgramState();
+  dialog::ResetDialogState();
+  dialog::g_dialog.services = {FakeSend, FakeLookupMac, FakeLookupHost};
   dialog::SetDialogHost(&kFakeHost);
   SetMessageBoxHost(RecordMessageBox);
-  g_title_word = nullptr;
-  g_debug_flags = 0;
-  g_startup_netmask = 0;
-  g_main_dialog = kDialog;
-  g_active_dialog = nullptr;
-  g_sender_settings.port = wake::kDefaultPort;
-  g_sender_settings.header_length = static_cast<std::int32_t>(wake::kHeaderLength);
-  dialog::g_target_name[0] = '\0';
-  dialog::g_ip_text[0] = '\0';
-  dialog::g_mac_text[0] = '\0';
+  g_program.main_dialog = kDialog;
 }
 
 void Restore() {
-  dialog::g_dialog_services = kRealServices;
-  dialog::SetDialogHost(nullptr);
-  SetMessageBoxHost(nullptr);
-  g_main_dialog = nullptr;
-  g_active_dialog = nullptr;
+  dialog::ResetDialogState();
+  ResetProgramState();
 }
 
 int Send(unsigned message, dialog::WParam wparam, dialog::LParam lparam) {
