@@ -1,10 +1,21 @@
-// The generated layout table: what the dialog relies on, and dialog units to pixels.
+// The generated layout table: what the dialog relies on, the generator on a sample script, units.
 #include "sender/dialog/layout.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
+
+// The table generated from template 1 of layout_table_test.rc.
+namespace sample {
+extern const dialog::LayoutControl kMainDialogControls[];
+extern const int kMainDialogControlCount;
+extern const int kDialogWidth;
+extern const int kDialogHeight;
+extern const char kDialogFontFace[];
+extern const int kDialogFontPoints;
+extern const char kDialogInitialCaption[];
+}  // namespace sample
 
 namespace {
 
@@ -120,6 +131,43 @@ TEST(LayoutTest, StatusLineIsAVisibleStaticOfItsOwn) {
     if (frame && Inside(*status, other)) continue;
     EXPECT_FALSE(Overlaps(*status, other)) << "overlaps control " << i;
   }
+}
+
+// Template 1 of layout_table_test.rc: each statement kind with and without a style of its own,
+// a continued line, "//" inside a text, hex ids and every escape the generator takes over.
+TEST(LayoutTableGenerator, WritesEachStatementWithTheCompilersDefaults) {
+  const LayoutControl expected[] = {
+      {10, "EDIT", nullptr, 0, kWsBorder | kWsTabStop, 1, 2, 3, 4},
+      {11, "EDIT", nullptr, 0, kWsBorder | kWsTabStop | kEsNumber, 5, 6, 7, 8},
+      {12, "SysIPAddress32", "Parts", 0, 0, 9, 10, 11, 12},
+      {13, "BUTTON", nullptr, 0, kBsGroupBox | kWsTabStop, 13, 14, 15, 16},
+      {14, "BUTTON", "&Go // on", 0, kBsPushButton | kWsTabStop, 17, 18, 19, 20},
+      {15, "BUTTON", "Def", 0, kBsDefPushButton | kWsTabStop | kBsBitmap, 21, 22, 23, 24},
+      {-1, "STATIC", "two\nlines\tand \\ \"quoted\"; kept", 0, kSsLeft | kWsGroup | kSsCenterImage, 25,
+       26, 27, 28},
+      {-1, "BUTTON", "Frame", 0, kBsGroupBox, 29, 30, 31, 32},
+      {16, "STATIC", nullptr, 108, kSsIcon, 33, 34, 35, 36},
+  };
+  ASSERT_EQ(static_cast<int>(sizeof expected / sizeof expected[0]), sample::kMainDialogControlCount);
+  for (int i = 0; i < sample::kMainDialogControlCount; ++i) {
+    const LayoutControl& want = expected[i];
+    const LayoutControl& got = sample::kMainDialogControls[i];
+    SCOPED_TRACE(i);
+    EXPECT_EQ(want.id, got.id);
+    EXPECT_STREQ(want.class_name, got.class_name);
+    EXPECT_STREQ(want.text, got.text);
+    EXPECT_EQ(want.image, got.image);
+    EXPECT_EQ(want.style, got.style);
+    EXPECT_EQ(want.x, got.x);
+    EXPECT_EQ(want.y, got.y);
+    EXPECT_EQ(want.width, got.width);
+    EXPECT_EQ(want.height, got.height);
+  }
+  EXPECT_EQ(200, sample::kDialogWidth);
+  EXPECT_EQ(100, sample::kDialogHeight);
+  EXPECT_STREQ("Sample Face", sample::kDialogFontFace);
+  EXPECT_EQ(9, sample::kDialogFontPoints);
+  EXPECT_STREQ("Sample \"one\"", sample::kDialogInitialCaption);
 }
 
 TEST(LayoutTest, DialogUnitsToPixels) {
