@@ -1,4 +1,4 @@
-// The main dialog's template 101 as a table: controls, classes, texts, styles, dialog-unit positions.
+// The main dialog's template 101 as a table, generated from the resource script by layout_table.cmake.
 #pragma once
 
 namespace dialog {
@@ -34,6 +34,7 @@ constexpr char kClassStatic[] = "STATIC";
 
 // Style bits, Windows' numbering (the low 16 bits depend on the class).
 constexpr unsigned kWsTabStop = 0x00010000;
+constexpr unsigned kWsGroup = 0x00020000;
 constexpr unsigned kWsBorder = 0x00800000;
 constexpr unsigned kEsAutoHScroll = 0x0080;
 constexpr unsigned kEsNumber = 0x2000;
@@ -47,17 +48,17 @@ constexpr unsigned kSsIcon = 0x0003;
 constexpr unsigned kSsTypeMask = 0x001F;
 constexpr unsigned kSsCenterImage = 0x0200;  // a text static: vertically centred
 
-// The dialog's frame: size in dialog units, font, initial caption.
-constexpr int kDialogWidth = 344;
-constexpr int kDialogHeight = 237;
-constexpr char kDialogFontFace[] = "MS Sans Serif";
-constexpr int kDialogFontPoints = 8;
-constexpr char kDialogInitialCaption[] = "Tidewake";
+// The dialog's frame, from the template's header: size in dialog units, font, initial caption.
+extern const int kDialogWidth;
+extern const int kDialogHeight;
+extern const char kDialogFontFace[];
+extern const int kDialogFontPoints;
+extern const char kDialogInitialCaption[];
 
 struct LayoutControl {
   int id;                  // kIdStatic for controls the procedure never addresses
   const char* class_name;  // one of the kClass... names
-  const char* text;        // initial text, or nullptr
+  const char* text;        // initial text, or nullptr where the template has none or ""
   int image;               // icon resource of an icon static, else 0
   unsigned style;          // kWs..., kEs..., kBs..., kSs... bits
   int x, y, width, height; // dialog units
