@@ -271,12 +271,13 @@ EchoHandle echo_open() {
     set_last_error(ENOMEM);
     return nullptr;
   }
-  static std::uint16_t opened = 0;
   service->raw = false;
   service->open_error = 0;
   service->socket = open_icmp_socket(&service->raw, &service->open_error);
-  // Raw sockets of several processes see each other's replies: the identifier tells them apart.
-  service->identifier = static_cast<std::uint16_t>((getpid() & 0xFFFF) ^ (opened++ << 11));
+  // Raw sockets of several processes see each other's replies: the identifier tells them
+  // apart, and the clock at the opening tells two services of one process apart, so that a
+  // late reply to an earlier service is not taken for an answer to this one.
+  service->identifier = static_cast<std::uint16_t>((static_cast<std::uint64_t>(getpid()) ^ (now_ns() >> 12)) & 0xFFFF);
   service->sequence = 0;
   return service;
 }
