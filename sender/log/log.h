@@ -1,4 +1,9 @@
 // The diagnostic log of kestrava: record formatting and the shared, size-limited log file.
+//
+// kestrava itself calls only log_printf. The rest is the log's interface all the same and is
+// kept and tested: log_set_record_mode (the stamped style and the millisecond prefix),
+// log_set_max_size, log_set_path, log_set_rotation_callback, log_set_line_hook,
+// log_queue_record and log_flush_pending; log_reset exists for tests.
 #pragma once
 
 #include <cstdarg>
