@@ -9,8 +9,6 @@
 namespace listener {
 
 namespace {
-// Long enough for the program's own path (MAX_PATH on Windows).
-constexpr unsigned long kModulePathSize = 260;
 // Both lines of one datagram: time stamp, label, MAC, address and length.
 constexpr std::size_t kEntrySize = 256;
 }  // namespace
@@ -30,8 +28,8 @@ void ReceiveLoop(SOCKET s, FILE* out) {
 }
 
 int RunListener(int argc, char* const* argv) {
-  char path[kModulePathSize];
-  if (platform::module_path(path, kModulePathSize) != 0) {
+  char path[platform::kPathRoom];
+  if (platform::module_path(path, sizeof path) != 0) {
     ReadVersionText(path, g_listener.version_field + kVersionPrefixLength);
   }
 

@@ -1,4 +1,9 @@
 // pilvorne entry: the console wake listener.
 #include "listener/listener.h"
 
-int main(int argc, char** argv) { return listener::RunListener(argc, argv); }
+#include "platform/system.h"
+
+int main(int argc, char** argv) {
+  platform::open_standard_streams();
+  return listener::RunListener(argc, argv);
+}

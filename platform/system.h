@@ -21,8 +21,20 @@ void sleep_ms(unsigned long milliseconds);
 char* system_message_alloc(unsigned long code);
 void free_system_message(char* text);
 
+// Room for a whole file path with its terminator: MAX_PATH on Windows, PATH_MAX on POSIX.
+#ifdef _WIN32
+constexpr unsigned long kPathRoom = 260;
+#else
+constexpr unsigned long kPathRoom = 4096;
+#endif
+
 // The program's own file path (GetModuleFileNameA): writes at most size - 1 characters
 // and a terminator; returns the number of characters written, 0 on failure.
 unsigned long module_path(char* buffer, unsigned long size);
+
+// Makes sure standard input, output and error are open: a program started with any of them
+// closed gets /dev/null there (POSIX), so that the next file or socket it opens cannot take
+// their place and receive what is meant for a standard stream. Nothing to do on Windows.
+void open_standard_streams();
 
 }  // namespace platform

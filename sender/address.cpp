@@ -187,12 +187,26 @@ std::uint32_t ChooseNetmask(const platform::InterfaceRecord* records, int count)
   return 0;
 }
 
-std::uint32_t GetLocalNetmask() {
+bool QueryLocalNetmask(std::uint32_t* mask) {
+  *mask = 0;
   SOCKET query_socket = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
   platform::InterfaceRecord records[kInterfaceListRoom];
   int count = platform::query_interface_list(query_socket, records, kInterfaceListRoom);
+  if (count < 0) {
+    // Closing the socket must not change the error the caller reports.
+    const int error = platform::last_socket_error();
+    if (query_socket != INVALID_SOCKET) closesocket(query_socket);
+    platform::set_last_socket_error(error);
+    return false;
+  }
   if (query_socket != INVALID_SOCKET) closesocket(query_socket);
-  if (count < 0) count = 0;
   if (count > kInterfaceListRoom) count = kInterfaceListRoom;
-  return ChooseNetmask(records, count);
+  *mask = ChooseNetmask(records, count);
+  return true;
+}
+
+std::uint32_t GetLocalNetmask() {
+  std::uint32_t mask = 0;
+  QueryLocalNetmask(&mask);
+  return mask;
 }

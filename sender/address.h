@@ -67,5 +67,10 @@ bool ReadDottedQuad(const char* text, std::uint8_t parts[4]);
 // (which makes every broadcast the limited broadcast 255.255.255.255).
 std::uint32_t ChooseNetmask(const platform::InterfaceRecord* records, int count);
 
-// The netmask of the local interface, network byte order, from the platform's interface list.
+// The netmask of the local interface, network byte order, from the platform's interface list
+// (ChooseNetmask). False when the list cannot be read (the last socket error tells why); the
+// mask is then 0. A failed query is not "no interface": its callers report it.
+bool QueryLocalNetmask(std::uint32_t* mask);
+
+// QueryLocalNetmask's mask, 0 when the query fails.
 std::uint32_t GetLocalNetmask();

@@ -8,7 +8,10 @@
 #include "common/wake_packet.h"
 #include "platform/sockets.h"
 #include "platform/system.h"
+#include "platform/ui.h"
 #include "sender/address.h"
+#include "sender/error_text.h"
+#include "sender/message_box.h"
 #include "sender/program.h"
 #include "sender/wake_packet.h"
 
@@ -115,13 +118,21 @@ void ApplyCommandLine(const CommandLine& command_line) {
   if (command_line.no_header) g_program.sender.header_length = 0;
 }
 
-void SilentSend(const char* target_ip_text, const char* target_mac_text) {
+bool SilentSend(const char* target_ip_text, const char* target_mac_text) {
   platform::socket_startup(kSocketsMajor, kSocketsMinor);
   const std::uint32_t address = ParseIpAddress(target_ip_text);
-  const std::uint32_t mask = GetLocalNetmask();
-  std::uint8_t mac[wake::kMacLength];
-  ParseMacAddress(target_mac_text, mac);
-  SendWakePackets(wake::kSendBroadcastMagic, address, mask, mac);
+  std::uint32_t mask = 0;
+  bool sent = false;
+  if (QueryLocalNetmask(&mask)) {
+    std::uint8_t mac[wake::kMacLength];
+    ParseMacAddress(target_mac_text, mac);
+    sent = SendWakePackets(wake::kSendBroadcastMagic, address, mask, mac);
+  } else {
+    // Without the interface list the subnet is unknown: a guess would wake nothing, or
+    // send to the limited broadcast and look like success.
+    ShowMessageBox(nullptr, WinsockErrorText(0), kInterfaceListErrCaption, platform::kMessageBoxOk);
+  }
   platform::socket_cleanup();
   platform::sleep_ms(kAfterSendPauseMs);
+  return sent;
 }

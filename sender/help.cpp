@@ -28,14 +28,13 @@ constexpr char kHelpText[] =
     "command line there.\n";
 constexpr char kVersionFormat[] = "kestrava Version %u.%u.%u.%u\n";
 constexpr char kUnknownVersion[] = "kestrava Version ??\n";
-constexpr unsigned long kModulePathRoom = 4096;
 
 }  // namespace
 
 void ShowHelp() { platform::show_information(kInformationCaption, kHelpText); }
 
 void ShowVersion() {
-  char path[kModulePathRoom];
+  char path[platform::kPathRoom];
   platform::VersionRecord record{};
   char line[64];
   if (platform::module_path(path, sizeof path) != 0 && platform::read_version_record(path, &record)) {

@@ -1,4 +1,5 @@
 // kestrava's entry: the command line, then help, version, the silent send or the dialog.
+#include "platform/system.h"
 #include "sender/dialog/startup.h"
 #include "sender/program.h"
 
@@ -23,8 +24,8 @@ int Run(char* command_line, void* instance, int show_command, int* argc, char***
       ShowVersion();
       return kInformationExitCode;
     case ProgramAction::kSilentSend:
-      SilentSend(line.target_ip_text, line.target_mac_text);
-      return kSilentSendExitCode;
+      return SilentSend(line.target_ip_text, line.target_mac_text) ? kSilentSendExitCode
+                                                                   : kSilentSendFailedExitCode;
     case ProgramAction::kDialog:
       break;
   }
@@ -37,10 +38,12 @@ int Run(char* command_line, void* instance, int show_command, int* argc, char***
 // The Windows program (GUI subsystem) gets its command line as one text without the program
 // name, parsed as it stands: spaces alone separate the tokens, quotation marks are kept.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR command_line, int show_command) {
+  platform::open_standard_streams();
   return Run(command_line, instance, show_command, nullptr, nullptr);
 }
 #else
 int main(int argc, char** argv) {
+  platform::open_standard_streams();
   return Run(JoinArguments(argc, argv), nullptr, kShowDefault, &argc, &argv);
 }
 #endif

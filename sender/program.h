@@ -89,14 +89,16 @@ void ApplyCommandLine(const CommandLine& command_line);
 
 // The silent send: one broadcast magic packet to the subnet-directed broadcast address of the
 // target under the local netmask, then the socket layer's clean-up and a pause of 10 ms.
-// Failures show as the sender's message boxes, owned by no window.
-void SilentSend(const char* target_ip_text, const char* target_mac_text);
+// Failures show as the sender's message boxes, owned by no window; a failed interface-list
+// query sends nothing. Returns whether the packet went out.
+bool SilentSend(const char* target_ip_text, const char* target_mac_text);
 
 // The texts of --help and --version, shown on standard output (a message box on Windows).
 void ShowHelp();
 void ShowVersion();
 
-// Exit code after a silent send (-1, which the shell shows as 255), and after --help or
-// --version.
+// Exit codes after a silent send (-1, which the shell shows as 255), after one that failed (so
+// that scripts can tell them apart), and after --help or --version.
 constexpr int kSilentSendExitCode = -1;
+constexpr int kSilentSendFailedExitCode = 1;
 constexpr int kInformationExitCode = 0;

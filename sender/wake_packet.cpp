@@ -9,6 +9,7 @@
 #include "sender/message_box.h"
 #include "sender/program.h"
 
+const char kInterfaceListErrCaption[] = "SIO_GET_INTERFACE_LIST err";
 const char kSolSocketErrCaption[] = "SOL_SOCKET err";
 const char kSendMagicErrCaption[] = "SendMagic err";
 const char kSendUnsuspendedErrCaption[] = "SendUnsuspended err";
@@ -96,8 +97,9 @@ std::uint16_t DestinationPort(std::int32_t port) {
   return htons(static_cast<std::uint16_t>(static_cast<std::uint32_t>(port) & 0xFFFFu));
 }
 
-void SendWakePackets(std::int32_t send_flags, std::uint32_t address, std::uint32_t mask,
+bool SendWakePackets(std::int32_t send_flags, std::uint32_t address, std::uint32_t mask,
                      const std::uint8_t mac[6]) {
+  bool all_sent = true;
   const int header_length =
       g_program.sender.header_length != 0 ? static_cast<int>(wake::kHeaderLength) : 0;
   const std::int32_t port = g_program.sender.port;
@@ -118,6 +120,7 @@ void SendWakePackets(std::int32_t send_flags, std::uint32_t address, std::uint32
     std::size_t length = ComposeWakePacket(wake::kSendBroadcastMagic, header_length, mac, datagram);
     if (!SendDatagram(broadcast_socket, datagram, length, broadcast, port)) {
       ShowSendFailure(nullptr, kSendMagicErrCaption);
+      all_sent = false;
     }
   }
   if (broadcast_socket != INVALID_SOCKET) closesocket(broadcast_socket);
@@ -127,6 +130,7 @@ void SendWakePackets(std::int32_t send_flags, std::uint32_t address, std::uint32
                                                            : wake::kSendShortUnsuspend;
     std::size_t length = ComposeWakePacket(kind, header_length, mac, datagram);
     const bool sent = SendDatagram(plain_socket, datagram, length, address, port);
+    all_sent = all_sent && sent;
     // Only a call for exactly one of these kinds looks at the outcome.
     if (!sent && send_flags == wake::kSendShortUnsuspend) {
       ShowSendFailure(g_program.main_dialog, kSendUnsuspendedErrCaption);
@@ -135,4 +139,5 @@ void SendWakePackets(std::int32_t send_flags, std::uint32_t address, std::uint32
     }
   }
   if (plain_socket != INVALID_SOCKET) closesocket(plain_socket);
+  return all_sent;
 }

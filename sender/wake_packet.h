@@ -15,7 +15,8 @@ struct SenderSettings {
 constexpr std::int32_t kDefaultSenderPort = wake::kDefaultPort;
 constexpr std::int32_t kDefaultHeaderLength = static_cast<std::int32_t>(wake::kHeaderLength);
 
-// Message box captions of the send failures.
+// Message box captions of the send failures, and of a failed interface-list query.
+extern const char kInterfaceListErrCaption[];
 extern const char kSolSocketErrCaption[];
 extern const char kSendMagicErrCaption[];
 extern const char kSendUnsuspendedErrCaption[];
@@ -36,7 +37,7 @@ std::uint16_t DestinationPort(std::int32_t port);
 // Sends the kinds selected by `send_flags` (the broadcast magic packet to the subnet-directed
 // broadcast address first, then one datagram to the target itself) with the process's sender
 // settings.
-// Failures are shown in message boxes with the Winsock text of the last error.
-// The caller has started the socket layer.
-void SendWakePackets(std::int32_t send_flags, std::uint32_t address, std::uint32_t mask,
+// Failures are shown in message boxes with the Winsock text of the last error. Returns whether
+// every datagram the flags select went out whole. The caller has started the socket layer.
+bool SendWakePackets(std::int32_t send_flags, std::uint32_t address, std::uint32_t mask,
                      const std::uint8_t mac[6]);

@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "platform/sockets.h"
@@ -50,6 +51,15 @@ unsigned long module_path(char* buffer, unsigned long size) {
   }
   buffer[n] = '\0';
   return static_cast<unsigned long>(n);
+}
+
+void open_standard_streams() {
+  for (int fd = 0; fd <= 2; ++fd) {
+    if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+    // open takes the lowest free descriptor: this one.
+    int opened = open("/dev/null", O_RDWR);
+    if (opened != fd && opened >= 0) close(opened);
+  }
 }
 
 }  // namespace platform

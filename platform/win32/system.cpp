@@ -58,4 +58,7 @@ unsigned long module_path(char* buffer, unsigned long size) {
   return n;
 }
 
+// A GUI program may have no standard handles at all; nothing it opens can take their place.
+void open_standard_streams() {}
+
 }  // namespace platform

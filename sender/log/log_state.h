@@ -45,4 +45,6 @@ struct LogState {
   bool last_ended_with_line_feed = false;
   void (*line_hook)(const char*, std::int32_t, bool) = nullptr;
 };
-extern LogState g_log;
+// Not named g_log: a global variable is linked under its plain name, and GLib's logging
+// function of that name (in the dialog's GTK host) would resolve to it.
+extern LogState g_log_state;

@@ -1,6 +1,8 @@
 // Texts and fixed sizes of the diagnostic log, in one place.
 #pragma once
 
+#include "platform/system.h"
+
 namespace log_texts {
 
 // Every record begins with it; the writer strips it.
@@ -28,7 +30,7 @@ constexpr int kRecordPrefixField = 80;
 
 // Writer.
 constexpr int kRecordBuffer = 1024;
-constexpr int kPathField = 260;
+constexpr int kPathField = static_cast<int>(platform::kPathRoom);
 constexpr int kMutexNameField = 100;
 constexpr char kMutexName[] = "%s_QELOG";
 constexpr char kLogExtension[] = ".LOG";

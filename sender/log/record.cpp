@@ -63,11 +63,11 @@ bool begins_with_time_prefix(const char* format) { return format[0] == '%' && fo
 
 // The stamp of a stamped record: time with milliseconds, year and zone name.
 void make_time_stamp(char* stamp, std::size_t room) {
-  if (g_log.time_zone == nullptr) {
+  if (g_log_state.time_zone == nullptr) {
     // Allocated once; when that fails this record goes without a zone name and the next
     // stamped record tries again.
-    g_log.time_zone = static_cast<platform::TimeZoneNames*>(std::calloc(1, sizeof(platform::TimeZoneNames)));
-    if (g_log.time_zone != nullptr) platform::time_zone_names(g_log.time_zone);
+    g_log_state.time_zone = static_cast<platform::TimeZoneNames*>(std::calloc(1, sizeof(platform::TimeZoneNames)));
+    if (g_log_state.time_zone != nullptr) platform::time_zone_names(g_log_state.time_zone);
   }
   platform::TimeWithMs now{};
   platform::time_with_ms(&now);
@@ -83,7 +83,7 @@ void make_time_stamp(char* stamp, std::size_t room) {
     std::snprintf(text, sizeof text, "%s", "??? ??? ?? ??:??:?? ????\n");
   }
   const wchar_t* zone = L"";
-  if (g_log.time_zone != nullptr) zone = now.daylight != 0 ? g_log.time_zone->daylight_name : g_log.time_zone->standard_name;
+  if (g_log_state.time_zone != nullptr) zone = now.daylight != 0 ? g_log_state.time_zone->daylight_name : g_log_state.time_zone->standard_name;
   if (std::snprintf(stamp, room, kTimeStamp, text, static_cast<int>(now.milliseconds), text + 20, zone) < 0) {
     std::snprintf(stamp, room, kTimeStamp, text, static_cast<int>(now.milliseconds), text + 20, L"");
   }
@@ -109,32 +109,32 @@ void format_stamped(char* buffer, int size, int* position, const char* format, v
   char thread_tag[64];
   unsigned long thread = platform::current_thread_id();
   std::snprintf(thread_tag, sizeof thread_tag, kThreadTag, static_cast<long>(thread), thread);
-  put(buffer, size, position, kStampTail, g_log.record_prefix, stamp, thread_tag);
+  put(buffer, size, position, kStampTail, g_log_state.record_prefix, stamp, thread_tag);
 }
 
 // Time-prefix style: "%T" puts the date-time text in front; other records are indented
 // under the last date-time prefix, unless they continue an open line.
 void format_time_prefixed(char* buffer, int size, int* position, const char* format, va_list args) {
   if (begins_with_time_prefix(format)) {
-    g_log.time_prefix_seen = true;
+    g_log_state.time_prefix_seen = true;
     char date_time[kDateTimeBuffer];
-    if ((g_log.record_mode & 0x80) != 0) {
+    if ((g_log_state.record_mode & 0x80) != 0) {
       format_date_time_ms(date_time, 0);
     } else {
       format_date_time(date_time, 0);
     }
-    g_log.time_prefix_width = static_cast<int>(std::strlen(date_time));
+    g_log_state.time_prefix_width = static_cast<int>(std::strlen(date_time));
     if (!put(buffer, size, position, "%s", date_time)) return;
     put_formatted(buffer, size, position, format + 2, args);
     return;
   }
   if (format[0] == '\0') return;
-  if (g_log.time_prefix_seen && !g_log.line_open) {
+  if (g_log_state.time_prefix_seen && !g_log_state.line_open) {
     char field[32];
-    if (g_log.time_prefix_width >= kIndentFixedFromWidth) {
+    if (g_log_state.time_prefix_width >= kIndentFixedFromWidth) {
       std::snprintf(field, sizeof field, "%s", kIndentFixed);
     } else {
-      std::snprintf(field, sizeof field, kIndentField, g_log.time_prefix_width, g_log.time_prefix_width);
+      std::snprintf(field, sizeof field, kIndentField, g_log_state.time_prefix_width, g_log_state.time_prefix_width);
     }
     if (!put(buffer, size, position, field, " ")) return;
   }
@@ -181,25 +181,25 @@ int log_format_record(char* buffer, int size, const char* format, va_list args) 
   if (format == nullptr) format = "";
   std::memcpy(buffer, kSeparator, sizeof kSeparator);
   int position = kSeparatorLength;
-  if (g_log.record_mode == 1) {
+  if (g_log_state.record_mode == 1) {
     format_stamped(buffer, size, &position, format, args);
   } else {
     format_time_prefixed(buffer, size, &position, format, args);
   }
-  g_log.line_open = buffer[position - 1] != '\n';
+  g_log_state.line_open = buffer[position - 1] != '\n';
   return position;
 }
 
 void log_set_record_mode(std::int32_t mode, const char* prefix) {
-  g_log.record_mode = mode;
-  g_log.record_prefix[0] = '\0';
-  if (prefix != nullptr) std::snprintf(g_log.record_prefix, sizeof g_log.record_prefix, "%s", prefix);
+  g_log_state.record_mode = mode;
+  g_log_state.record_prefix[0] = '\0';
+  if (prefix != nullptr) std::snprintf(g_log_state.record_prefix, sizeof g_log_state.record_prefix, "%s", prefix);
 }
 
 char* format_date_time(char* buffer, std::uint64_t file_time) {
-  return date_time_text(buffer, file_time, false, g_log.date_time, &g_log.date_time_turn);
+  return date_time_text(buffer, file_time, false, g_log_state.date_time, &g_log_state.date_time_turn);
 }
 
 char* format_date_time_ms(char* buffer, std::uint64_t file_time) {
-  return date_time_text(buffer, file_time, true, g_log.date_time_ms, &g_log.date_time_ms_turn);
+  return date_time_text(buffer, file_time, true, g_log_state.date_time_ms, &g_log_state.date_time_ms_turn);
 }

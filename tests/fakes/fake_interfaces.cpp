@@ -30,7 +30,10 @@ namespace platform {
 int query_interface_list(SOCKET, InterfaceRecord* records, int room) {
   ++g_queries;
   g_last_room = room;
-  if (g_fail) return -1;
+  if (g_fail) {
+    platform::set_last_socket_error(10024);  // as getifaddrs out of descriptors reports it
+    return -1;
+  }
   int n = 0;
   for (; n < g_count && n < room; ++n) records[n] = g_records[n];
   return n;

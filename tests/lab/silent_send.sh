@@ -36,7 +36,8 @@ body_hex=ffffffffffff
 for _ in $(seq 16); do body_hex+=$mac_hex; done
 header_hex=$(printf 'KESTRAVA' | od -An -tx1 | tr -d ' \n')76000000""00000000
 
-# run_send NAME HOST ARGS...: runs kestrava in HOST while the target listens on 1778 for 2 s.
+# run_send NAME HOST ARGS...: runs kestrava in HOST (through the command in wrap, if any) while
+# the target listens on 1778 for 2 s.
 # Leaves $work/NAME.capture, $work/NAME.err and $work/NAME.status.
 run_send() {
   local name=$1 host=$2; shift 2
@@ -46,11 +47,12 @@ run_send() {
     echo "capture did not start" >&2
   fi
   # Without a display a run that does not send cannot open the dialog either: it ends at once.
-  lab_exec "$host" env -u DISPLAY -u WAYLAND_DISPLAY timeout 10 "$kestrava" "$@" 2>"$work/$name.err"
+  lab_exec "$host" env -u DISPLAY -u WAYLAND_DISPLAY timeout 10 "${wrap[@]}" "$kestrava" "$@" 2>"$work/$name.err"
   echo $? >"$work/$name.status"
   wait "$capture_pid"
 }
 
+wrap=()
 datagrams() { grep -c '^from ' "$work/$1.capture"; }
 field_of_only_datagram() { grep '^from ' "$work/$1.capture" | awk -v f="$2" '{print $f}'; }
 status_is() { [ "$(cat "$work/$1.status")" = "$2" ]; }
@@ -88,6 +90,20 @@ run_send down sender /IP=192.0.2.20 /MAC=02:00:5e:00:02:14
 lab_check "interface down: nothing sent" equals "$(datagrams down)" 0
 lab_check "interface down: the failure on standard error" equals "$(cat "$work/down.err")" \
   "SendMagic err: The network can't be reached from this hos at this time"
-lab_check "interface down: exit status 255" status_is down 255
+lab_check "interface down: exit status 1, not the 255 of a send" status_is down 1
+
+# Out of descriptors the interface list cannot be read: that is said, and nothing is sent to a
+# guessed destination. Every inherited descriptor above 2 is closed first, then four allowed:
+# one for the loader to start the program, one for the query's socket, none for getifaddrs.
+ip -n "$sender_ns" link set eth0 up
+wrap=(bash -c 'for fd in /proc/$$/fd/*; do fd=${fd##*/}; [ "$fd" -gt 2 ] && eval "exec $fd>&-"; done
+               ulimit -n 4 && exec "$@"' descriptors)
+run_send nofiles sender /IP=192.0.2.20 /MAC=02:00:5e:00:02:14
+wrap=()
+
+lab_check "no descriptors: nothing sent" equals "$(datagrams nofiles)" 0
+lab_check "no descriptors: the failed query on standard error" equals "$(cat "$work/nofiles.err")" \
+  "SIO_GET_INTERFACE_LIST err: No more file descriptors available"
+lab_check "no descriptors: exit status 1" status_is nofiles 1
 
 lab_finish

@@ -219,13 +219,27 @@ TEST_F(SilentSendTest, SendsOneBroadcastMagicPacket) {
     ASSERT_EQ(line.action, ProgramAction::kSilentSend) << c.line;
     ApplyCommandLine(line);
     EXPECT_EQ(fake_interfaces_queries(), queries) << "the parse sends and asks nothing";
-    SilentSend(line.target_ip_text, line.target_mac_text);
+    EXPECT_TRUE(SilentSend(line.target_ip_text, line.target_mac_text));
     EXPECT_EQ(fake_interfaces_queries(), queries + 1) << "the netmask is asked for";
     const auto got = receiver_.Take();
     ASSERT_EQ(got.size(), 1u) << c.line;
     EXPECT_EQ(got[0].size(), c.length) << c.line;
     EXPECT_EQ(0, std::memcmp(got[0].data() + c.mac_offset, c.mac, 6)) << c.line;
   }
+}
+
+TEST_F(SilentSendTest, FailedInterfaceQueryIsReportedAndSendsNothing) {
+  static std::vector<std::string> boxes;
+  boxes.clear();
+  SetMessageBoxHost([](platform::Window, const char* text, const char* caption, unsigned) {
+    boxes.push_back(std::string(caption) + ": " + text);
+    return 1;
+  });
+  fake_interfaces_fail();
+  EXPECT_FALSE(SilentSend("127.0.0.1", "00-11-22-33-44-55"));
+  EXPECT_TRUE(receiver_.Take().empty());
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0], "SIO_GET_INTERFACE_LIST err: No more file descriptors available");
 }
 
 TEST_F(SilentSendTest, UnreadableMacIsSentAsZeros) {
