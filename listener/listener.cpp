@@ -1,9 +1,12 @@
 // pilvorne's run: start-up, the receive loop and the shutdown.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 
+#include "listener/inspect.h"
 #include "listener/listener.h"
 #include "listener/texts.h"
+#include "platform/datagram.h"
 #include "platform/system.h"
 
 namespace listener {
@@ -13,6 +16,16 @@ namespace {
 constexpr std::size_t kEntrySize = 256;
 }  // namespace
 
+bool WriteOutput(const char* text, std::size_t size, FILE* out) {
+  // Flushed at once, so that a pipe or a file sees each datagram as it arrives; an error
+  // stays set on the stream, so one from an earlier write is seen here too.
+  std::fwrite(text, 1, size, out);
+  if (std::fflush(out) == 0 && !std::ferror(out)) return true;
+  std::fprintf(stderr, kWriteFailedFormat, std::strerror(errno));
+  std::fflush(stderr);
+  return false;
+}
+
 void ReceiveLoop(SOCKET s, FILE* out) {
   unsigned char buffer[kReceiveBufferSize];
   char entry[kEntrySize];
@@ -20,10 +33,8 @@ void ReceiveLoop(SOCKET s, FILE* out) {
     platform::DatagramInfo info{};
     if (!platform::receive_datagram(s, buffer, kReceiveBufferSize, &info)) return;
     int n = FormatDatagramEntry(entry, sizeof entry, CurrentTimeStamp(), buffer, info);
-    // Both lines in one write, flushed at once, so that a pipe or a file sees each
-    // datagram as it arrives.
-    std::fwrite(entry, 1, static_cast<std::size_t>(n), out);
-    std::fflush(out);
+    // Both lines in one write.
+    if (!WriteOutput(entry, static_cast<std::size_t>(n), out)) return;
   }
 }
 
@@ -36,30 +47,58 @@ int RunListener(int argc, char* const* argv) {
   int code = ParseListenerCommandLine(argc, argv, stdout, stderr);
   if (code != 0) return code;
 
-  if (!platform::socket_startup(1, 1)) return kExitStartupFailed;
-  SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
+  const InspectOptions& options = g_listener.options;
+  if (options.any || options.read_path != nullptr) return InspectCapture();
+  // The plain listener needs nothing past Winsock 1.1; the inspector's WSARecvMsg does.
+  const bool inspecting = Inspecting();
+  const int version = inspecting ? 2 : 1;
+  if (!platform::socket_startup(version, version)) return kExitStartupFailed;
+  const int family = options.ipv6 ? AF_INET6 : AF_INET;
+  SOCKET s = socket(family, SOCK_DGRAM, 0);
   if (s == INVALID_SOCKET) return kExitSocketFailed;
+  platform::enlarge_receive_buffer(s, kReceiveQueueBytes);
 
+  const unsigned short port = htons(static_cast<unsigned short>(g_listener.port & 0xFFFF));
   sockaddr_in local{};
-  local.sin_family = AF_INET;
-  local.sin_addr.s_addr = htonl(INADDR_ANY);
-  local.sin_port = htons(static_cast<unsigned short>(g_listener.port & 0xFFFF));
-  if (bind(s, reinterpret_cast<const sockaddr*>(&local), sizeof local) == SOCKET_ERROR) {
+  sockaddr_in6 local6{};
+  const sockaddr* address = reinterpret_cast<const sockaddr*>(&local);
+  int address_length = sizeof local;
+  if (options.ipv6) {
+    // Dual-stack: IPv4 datagrams arrive on the same socket as IPv4-mapped senders.
+    const int off = 0;
+    setsockopt(s, IPPROTO_IPV6, IPV6_V6ONLY, reinterpret_cast<const char*>(&off), sizeof off);
+    local6.sin6_family = AF_INET6;
+    local6.sin6_addr = in6addr_any;
+    local6.sin6_port = port;
+    address = reinterpret_cast<const sockaddr*>(&local6);
+    address_length = sizeof local6;
+  } else {
+    local.sin_family = AF_INET;
+    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    local.sin_port = port;
+  }
+  if (bind(s, address, address_length) == SOCKET_ERROR) {
     int error = platform::last_socket_error();
     std::fprintf(stderr, kBindFailedFormat, error);
     std::fflush(stderr);
     return kExitBindFailed;
   }
 
-  std::fprintf(stdout, kListeningFormat, g_listener.port);
-  std::fflush(stdout);
-
-  ReceiveLoop(s, stdout);
+  code = kExitUsage;
+  if (inspecting) {
+    bool drops_counted = false;
+    platform::request_arrival_details(s, family, &drops_counted);
+    code = InspectSocket(s, drops_counted);
+  } else {
+    char startup[64];
+    int n = std::snprintf(startup, sizeof startup, kListeningFormat, g_listener.port);
+    if (WriteOutput(startup, static_cast<std::size_t>(n), stdout)) ReceiveLoop(s, stdout);
+  }
 
   shutdown(s, SD_RECEIVE);
   closesocket(s);
   platform::socket_cleanup();
-  return kExitUsage;
+  return code;
 }
 
 }  // namespace listener

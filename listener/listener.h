@@ -2,10 +2,14 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
+#include <map>
+#include <string>
 
 #include "common/wake_packet.h"
 #include "platform/datagram.h"
+#include "platform/interface_addresses.h"
 #include "platform/sockets.h"
 #include "platform/time.h"
 
@@ -19,8 +23,17 @@ constexpr std::size_t kVersionFieldSize = kVersionPrefixLength + kVersionTextSiz
 constexpr int kReceiveBufferSize = 1500;
 constexpr std::size_t kDateBufferSize = 20;
 
+// The inspector's receive buffer: any datagram whole, so a sync stream past byte 1500 is found.
+constexpr int kInspectBufferSize = 65536;
+// The receive queue asked for: a burst of datagrams waits there instead of being dropped.
+constexpr int kReceiveQueueBytes = 8 * 1024 * 1024;
+
 // Exit codes.
-constexpr int kExitUsage = 1;          // syntax error, usage text, or the receive loop ended
+constexpr int kExitWakeSeen = 0;       // -Count, -Timeout or -Read ended it, a wake was kept
+constexpr int kExitUsage = 1;          // syntax error, usage text, the receive loop ended, or
+                                       // the output could not be written
+constexpr int kExitCannotCapture = 2;  // -Any or -Read cannot capture or read
+constexpr int kExitNoWake = 4;         // -Count, -Timeout or -Read ended it without a wake
 constexpr int kExitStartupFailed = -1;
 constexpr int kExitSocketFailed = -2;
 constexpr int kExitBindFailed = -3;
@@ -29,12 +42,66 @@ constexpr int kExitBindFailed = -3;
 // for any 16-bit field.
 constexpr std::size_t kTimeStampSize = kDateBufferSize + 1 + 3 * 6;
 
+// The inspector's options; all off, pilvorne is the plain listener.
+struct InspectOptions {
+  bool explain = false;                 // -Explain: a third line per datagram
+  bool json = false;                    // -Json: one JSON object per line instead
+  bool ipv6 = false;                    // -IPv6: a dual-stack socket
+  bool summary = false;                 // -Summary: counts on standard error at the end
+  bool any = false;                     // -Any: capture on every port
+  int count = 0;                        // -Count=N: end after N kept datagrams; 0: no limit
+  int timeout_seconds = 0;              // -Timeout=S: end after S seconds; 0: no limit
+  bool mac_given = false;               // -Mac=MAC: keep only wakes for `mac`
+  std::uint8_t mac[wake::kMacLength] = {};
+  const char* interface_name = nullptr; // -Interface=NAME (with -Any); points into argv
+  const char* read_path = nullptr;      // -Read=FILE; points into argv
+};
+
+// Sequence numbers seen from one sender for one target, as ranges first -> last.
+struct SequenceTrack {
+  std::map<std::uint32_t, std::uint32_t> ranges;
+  std::uint32_t highest = 0;
+  std::uint64_t repeated = 0;
+  std::uint64_t out_of_order = 0;
+};
+
+// What the summary counts for one sender and target.
+struct PairCounts {
+  std::uint64_t wakes = 0;
+  SequenceTrack sequence;
+};
+
+// At most this many sender and target pairs are told apart; the rest are counted together.
+constexpr std::size_t kSummaryPairRoom = 1000;
+
+struct SummaryCounts {
+  std::uint64_t seen = 0;               // datagrams (or frames) looked at
+  std::uint64_t kept = 0;               // of those, the ones shown
+  std::uint64_t wakes = 0;              // of those, the wakes
+  std::map<std::string, PairCounts> pairs;  // by "sender for target"
+  std::uint64_t other_pairs = 0;        // kept datagrams of pairs past the room
+};
+
+// The local interfaces as last read, to judge destinations and name interfaces.
+constexpr int kInterfaceRoom = 256;
+struct InterfaceCache {
+  platform::InterfaceAddress records[kInterfaceRoom];
+  int count = 0;
+  bool read = false;
+  std::uint64_t read_at_ms = 0;
+};
+
 // Everything pilvorne keeps for its one run. ResetListenerState() puts it back to these
 // initial values.
 struct ListenerState {
   int port = wake::kDefaultPort;          // whole value; the socket uses its low 16 bits
   char version_field[kVersionFieldSize] = "Version ??";  // "Version " and the version text
   char time_stamp[kTimeStampSize] = "";   // the last time stamp (one buffer)
+  InspectOptions options;
+  SummaryCounts summary;
+  InterfaceCache interfaces;
+  std::uint64_t kept = 0;                 // datagrams kept this run, for -Count
+  bool wake_kept = false;                 // whether one of them was a wake
 };
 extern ListenerState g_listener;
 
@@ -66,12 +133,19 @@ DatagramKind ClassifyDatagram(int length);
 const char* FormatTimeStamp(const platform::SystemTime& time);
 const char* CurrentTimeStamp();
 
+// The MAC the entry shows: the six bytes at the kind's offset plus 6, 00 beyond `stored`.
+void EntryMac(const unsigned char* data, int stored, int length, unsigned char* mac);
+
 // Both lines of one datagram into `buffer`; returns the text's length. Bytes the datagram
 // did not carry are shown as 00.
 int FormatDatagramEntry(char* buffer, std::size_t size, const char* time_stamp,
                         const unsigned char* data, const platform::DatagramInfo& info);
 
-// Receives and prints datagrams on `s` until a receive fails.
+// Writes `size` bytes to `out` and flushes them. On failure prints the one message about it
+// on standard error and returns false: the caller ends the program with kExitUsage.
+bool WriteOutput(const char* text, std::size_t size, FILE* out);
+
+// Receives and prints datagrams on `s` until a receive or a write fails.
 void ReceiveLoop(SOCKET s, FILE* out);
 
 // The whole program: start-up, receive loop, shutdown. Returns the exit code.

@@ -1,4 +1,4 @@
-// pilvorne's command line: -PortNo[=n], -Help, -?, -Version, with "/" for "-".
+// pilvorne's command line: -PortNo[=n], -Help, -?, -Version, and the inspector's whole words; "/" for "-".
 #include <cstring>
 
 #include "common/ascii.h"
@@ -28,12 +28,108 @@ void print_usage(FILE* err) {
   std::fflush(err);
 }
 
+int syntax_error(FILE* err, const char* arg) {
+  std::fprintf(err, kSyntaxErrorFormat, arg);
+  print_usage(err);
+  return kExitUsage;
+}
+
+// The inspector's options are whole words, none of which starts like the four above, so no
+// command line of the plain listener changes meaning. Those with a value take it after "=".
+enum class Word { kExplain, kJson, kIpv6, kSummary, kAny, kCount, kTimeout, kMac, kInterface, kRead };
+struct WordRow {
+  const char* name;
+  bool takes_value;
+  Word word;
+};
+const WordRow kWords[] = {
+    {"explain", false, Word::kExplain}, {"json", false, Word::kJson},
+    {"ipv6", false, Word::kIpv6},       {"summary", false, Word::kSummary},
+    {"any", false, Word::kAny},         {"count", true, Word::kCount},
+    {"timeout", true, Word::kTimeout},  {"mac", true, Word::kMac},
+    {"interface", true, Word::kInterface}, {"read", true, Word::kRead},
+};
+
+// The row `word` (the argument after its lead character) names, with its value; nullptr when
+// it names none or a value is missing or unwanted.
+const WordRow* FindWord(const char* word, const char** value) {
+  for (const WordRow& row : kWords) {
+    std::size_t n = std::strlen(row.name);
+    if (!wake::EqualNoCase(word, row.name, n)) continue;
+    const char* rest = word + n;
+    if (row.takes_value ? *rest != '=' : *rest != '\0') return nullptr;
+    *value = row.takes_value ? rest + 1 : nullptr;
+    return &row;
+  }
+  return nullptr;
+}
+
+// A count or a number of seconds: 1 to 999999999, digits only.
+bool ParseLimit(const char* text, int* value) {
+  std::size_t n = std::strlen(text);
+  if (n == 0 || n > 9 || std::strspn(text, "0123456789") != n) return false;
+  *value = wake::ParseDecimal(text);
+  return *value > 0;
+}
+
+// Six pairs of hexadecimal digits joined by ':' or '-'.
+bool ParseMac(const char* text, std::uint8_t* mac) {
+  if (std::strlen(text) != 3 * wake::kMacLength - 1) return false;
+  for (std::size_t i = 0; i < wake::kMacLength; ++i) {
+    const char* pair = text + 3 * i;
+    int high = wake::DigitValue(pair[0]), low = wake::DigitValue(pair[1]);
+    if (high > 15 || low > 15) return false;
+    if (i + 1 < wake::kMacLength && pair[2] != ':' && pair[2] != '-') return false;
+    mac[i] = static_cast<std::uint8_t>(high * 16 + low);
+  }
+  return true;
+}
+
+// Applies one of the inspector's words; false makes it a syntax error.
+bool ApplyWord(const char* word, InspectOptions* o) {
+  const char* value = nullptr;
+  const WordRow* row = FindWord(word, &value);
+  if (row == nullptr) return false;
+  switch (row->word) {
+    case Word::kExplain: o->explain = true; return true;
+    case Word::kJson: o->json = true; return true;
+    case Word::kIpv6: o->ipv6 = true; return true;
+    case Word::kSummary: o->summary = true; return true;
+    // Capturing on every port and reading a file are two ways of getting frames: one at a time.
+    case Word::kAny: o->any = true; return o->read_path == nullptr;
+    case Word::kRead:
+      o->read_path = value;
+      return *value != '\0' && !o->any;
+    case Word::kCount: return ParseLimit(value, &o->count);
+    case Word::kTimeout: return ParseLimit(value, &o->timeout_seconds);
+    case Word::kMac: return o->mac_given = ParseMac(value, o->mac);
+    case Word::kInterface:
+      o->interface_name = value;
+      return *value != '\0';
+  }
+  return false;
+}
+
+// Whether -Json is among the arguments: its output is JSON alone, so version lines printed
+// while the command line is read go to standard error then.
+bool JsonRequested(int argc, char* const* argv) {
+  for (int i = 1; i < argc; ++i) {
+    const char* value = nullptr;
+    const char* arg = argv[i];
+    const WordRow* row = (arg[0] == '-' || arg[0] == '/') ? FindWord(arg + 1, &value) : nullptr;
+    if (row != nullptr && row->word == Word::kJson) return true;
+  }
+  return false;
+}
+
 }  // namespace
 
 void ResetListenerState() { g_listener = ListenerState{}; }
 
 int ParseListenerCommandLine(int argc, char* const* argv, FILE* out, FILE* err) {
   bool usage_requested = false;
+  if (JsonRequested(argc, argv)) out = err;
+  const char* interface_arg = nullptr;
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     bool known = false;
@@ -50,15 +146,14 @@ int ParseListenerCommandLine(int argc, char* const* argv, FILE* out, FILE* err) 
         std::fprintf(out, kVersionLineFormat, kProgramName, g_listener.version_field, kBuildDate);
         std::fflush(out);
       } else {
-        known = false;
+        known = ApplyWord(word, &g_listener.options);
+        if (g_listener.options.interface_name != nullptr && interface_arg == nullptr) interface_arg = arg;
       }
     }
-    if (!known) {
-      std::fprintf(err, kSyntaxErrorFormat, arg);
-      print_usage(err);
-      return kExitUsage;
-    }
+    if (!known) return syntax_error(err, arg);
   }
+  // An interface is something to capture on.
+  if (interface_arg != nullptr && !g_listener.options.any) return syntax_error(err, interface_arg);
   if (usage_requested) {
     print_usage(err);
     return kExitUsage;

@@ -1,4 +1,4 @@
-// Receiving one datagram with its sender, its real length and whether it was cut.
+// Receiving one datagram with its sender, its real length and whether it was cut; the receive queue's size.
 #pragma once
 
 #include <cstdint>
@@ -21,5 +21,9 @@ struct DatagramInfo {
 // datagram larger than the buffer is not a failure: it comes back truncated. A receive
 // interrupted by a signal is retried. False on failure, with the last socket error set.
 bool receive_datagram(SOCKET s, void* buffer, int size, DatagramInfo* info);
+
+// Makes the receive queue of `s` hold up to `bytes` (as far as the system allows), so that a
+// burst waits there instead of being dropped. Returns the size now in force, 0 when unknown.
+int enlarge_receive_buffer(SOCKET s, int bytes);
 
 }  // namespace platform

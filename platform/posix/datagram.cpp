@@ -1,4 +1,4 @@
-// POSIX datagram receive: recvfrom with MSG_TRUNC, so that an oversized datagram reports its length.
+// POSIX datagram receive: recvfrom with MSG_TRUNC for the real length; a receive queue enlarged past rmem_max where allowed.
 #include "platform/datagram.h"
 
 #include <cerrno>
@@ -33,6 +33,18 @@ bool receive_datagram(SOCKET s, void* buffer, int size, DatagramInfo* info) {
     }
     return true;
   }
+}
+
+int enlarge_receive_buffer(SOCKET s, int bytes) {
+  // SO_RCVBUFFORCE passes over net.core.rmem_max where the process may (CAP_NET_ADMIN);
+  // otherwise SO_RCVBUF gives as much as that limit allows.
+  if (setsockopt(s, SOL_SOCKET, SO_RCVBUFFORCE, &bytes, sizeof bytes) != 0) {
+    setsockopt(s, SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
+  }
+  int size = 0;
+  socklen_t length = sizeof size;
+  if (getsockopt(s, SOL_SOCKET, SO_RCVBUF, &size, &length) != 0) return 0;
+  return size;
 }
 
 }  // namespace platform

@@ -102,4 +102,12 @@ void time_with_ms(TimeWithMs* out) {
   if (split) fill(tm, out->milliseconds, &out->local);
 }
 
+bool local_time_at(std::int64_t seconds, unsigned milliseconds, SystemTime* out) {
+  time_t t = static_cast<time_t>(seconds);
+  std::tm tm{};
+  if (localtime_r(&t, &tm) == nullptr) return false;
+  fill(tm, milliseconds, out);
+  return true;
+}
+
 }  // namespace platform

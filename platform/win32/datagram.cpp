@@ -1,4 +1,4 @@
-// Windows datagram receive: recvfrom, with an oversized datagram (WSAEMSGSIZE) kept as a truncated one.
+// Windows datagram receive: recvfrom, an oversized datagram (WSAEMSGSIZE) kept as a truncated one; SO_RCVBUF.
 #include "platform/datagram.h"
 
 #include <cstring>
@@ -28,6 +28,14 @@ bool receive_datagram(SOCKET s, void* buffer, int size, DatagramInfo* info) {
     info->sender_port = ntohs(from.sin_port);
   }
   return true;
+}
+
+int enlarge_receive_buffer(SOCKET s, int bytes) {
+  setsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes), sizeof bytes);
+  int size = 0;
+  int length = sizeof size;
+  if (getsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<char*>(&size), &length) != 0) return 0;
+  return size;
 }
 
 }  // namespace platform

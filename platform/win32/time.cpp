@@ -65,17 +65,22 @@ void time_with_ms(TimeWithMs* out) {
   out->milliseconds = now.millitm;
   out->daylight = now.dstflag;
   out->local = SystemTime{};
+  local_time_at(out->seconds, out->milliseconds, &out->local);
+}
+
+bool local_time_at(std::int64_t seconds, unsigned milliseconds, SystemTime* out) {
+  __time64_t t = static_cast<__time64_t>(seconds);
   std::tm tm{};
-  if (_localtime64_s(&tm, &now.time) == 0) {
-    out->local.year = static_cast<std::uint16_t>(tm.tm_year + 1900);
-    out->local.month = static_cast<std::uint16_t>(tm.tm_mon + 1);
-    out->local.day_of_week = static_cast<std::uint16_t>(tm.tm_wday);
-    out->local.day = static_cast<std::uint16_t>(tm.tm_mday);
-    out->local.hour = static_cast<std::uint16_t>(tm.tm_hour);
-    out->local.minute = static_cast<std::uint16_t>(tm.tm_min);
-    out->local.second = static_cast<std::uint16_t>(tm.tm_sec);
-  }
-  out->local.milliseconds = out->milliseconds;
+  if (_localtime64_s(&tm, &t) != 0) return false;
+  out->year = static_cast<std::uint16_t>(tm.tm_year + 1900);
+  out->month = static_cast<std::uint16_t>(tm.tm_mon + 1);
+  out->day_of_week = static_cast<std::uint16_t>(tm.tm_wday);
+  out->day = static_cast<std::uint16_t>(tm.tm_mday);
+  out->hour = static_cast<std::uint16_t>(tm.tm_hour);
+  out->minute = static_cast<std::uint16_t>(tm.tm_min);
+  out->second = static_cast<std::uint16_t>(tm.tm_sec);
+  out->milliseconds = static_cast<std::uint16_t>(milliseconds);
+  return true;
 }
 
 }  // namespace platform

@@ -1,0 +1,131 @@
+// pilvorne as an inspector: one observed datagram or frame, how it arrived, and what is shown of it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+#include "common/printf_format.h"
+#include "common/wake_packet.h"
+#include "listener/wake_analysis.h"
+#include "platform/arrival.h"
+#include "platform/interface_addresses.h"
+#include "platform/time.h"
+
+namespace listener {
+
+// How a wake travelled: as a UDP datagram, or as an Ethernet frame of EtherType 0x0842.
+enum class Via { kUdp, kEtherType };
+constexpr std::uint16_t kEtherTypeWake = 0x0842;
+
+// What the destination address was, judged on the receiving side.
+enum class DestinationKind { kUnknown, kUnicast, kSubnetBroadcast, kLimitedBroadcast, kMulticast };
+
+constexpr std::size_t kMacTextSize = 18;       // "00:11:22:33:44:55"
+constexpr std::size_t kAddressTextSize = 46;   // the longest IPv6 text
+
+// One datagram or frame, as the receive call or the capture gave it.
+struct Observation {
+  platform::SystemTime local;      // when it arrived (for a capture file: when it was captured)
+  int utc_offset_minutes;          // of `local`
+  Via via;
+  platform::IpAddress from;        // family 0 for a 0x0842 frame: from_mac then
+  platform::IpAddress to;          // family 0 when not known
+  std::uint8_t from_mac[wake::kMacLength];
+  std::uint8_t to_mac[wake::kMacLength];
+  bool to_mac_known;               // a 0x0842 frame's destination MAC, where the link layer shows it
+  int from_port;                   // -1: none
+  int port;                        // the UDP destination port; -1: none
+  DestinationKind to_kind;
+  char interface_name[platform::kInterfaceNameRoom];  // empty when not known
+  int vlan;                        // the VLAN the frame was tagged with; -1: none
+  const std::uint8_t* payload;
+  int stored;                      // bytes of the payload at hand
+  int length;                      // the payload's real length
+};
+
+// --- Addresses and how they were reached (arrival.cpp) ---
+
+// "%d.%d.%d.%d" for IPv4, the shortest text (RFC 5952) for IPv6, "" when the family is 0.
+void FormatIpAddress(const platform::IpAddress& address, char* text, std::size_t size);
+void FormatMac(const std::uint8_t* mac, char* text);   // kMacTextSize bytes, upper case
+const char* DestinationKindName(DestinationKind kind); // nullptr for kUnknown
+
+// Limited broadcast, multicast, the subnet-directed broadcast of an IPv4 address of the
+// receiving interface (any interface when its index is 0), or unicast.
+DestinationKind JudgeDestination(const platform::IpAddress& to, unsigned interface_index,
+                                 const platform::InterfaceAddress* table, int count);
+
+// The interface table, read again when it is older than a second; the name of interface
+// `index` from it, nullptr when not known.
+void RefreshInterfaces(std::uint64_t now_ms);
+const char* InterfaceName(unsigned index);
+
+// Minutes east of UTC of a local calendar time that stands for `seconds` since 1970 UTC.
+int UtcOffsetMinutes(const platform::SystemTime& local, std::int64_t seconds);
+
+// --- Frames (frame.cpp) ---
+
+// What the link, network and transport headers of a captured frame say.
+struct DecodedFrame {
+  Via via;
+  platform::IpAddress from, to;
+  std::uint8_t from_mac[wake::kMacLength];
+  std::uint8_t to_mac[wake::kMacLength];
+  bool from_mac_known, to_mac_known;
+  bool link_broadcast;             // sent to every host on the link
+  bool link_multicast;
+  int vlan;                        // -1: untagged
+  unsigned interface_index;        // from a cooked header of version 2; 0 otherwise
+  int from_port, to_port;          // UDP; -1 for 0x0842
+  const std::uint8_t* payload;
+  int stored;
+  int length;
+};
+
+// Decodes a frame of link type `link_type` (platform/capture.h). False when it carries
+// neither UDP over IPv4 or IPv6 (VLAN-tagged or not) nor EtherType 0x0842.
+bool DecodeFrame(int link_type, const std::uint8_t* data, std::size_t captured, DecodedFrame* out);
+
+// The destination kind of a decoded frame: from its addresses, and for an IPv4 unicast-looking
+// destination sent to every host of the link, a subnet-directed broadcast.
+DestinationKind JudgeFrameDestination(const DecodedFrame& frame);
+
+// --- What is printed (report.cpp) ---
+
+// A line composed in a fixed buffer; what does not fit is cut at the buffer's end.
+struct TextLine {
+  char* data;
+  std::size_t size;
+  std::size_t length;
+};
+void Append(TextLine* line, const char* format, ...) TIDEWAKE_PRINTF(2, 3);
+
+// The two lines of the default output for an observation; a capture adds the way it came.
+void AppendEntryLines(TextLine* line, const char* time_stamp, const Observation& observation,
+                      bool show_via);
+// The third line of -Explain: what the payload is and how it arrived.
+void AppendExplainLine(TextLine* line, const Observation& observation, const WakeAnalysis& analysis);
+// The JSON object of -Json, on one line.
+void AppendJsonLine(TextLine* line, const Observation& observation, const WakeAnalysis& analysis);
+// A JSON string: quotes, escapes, and invalid UTF-8 replaced by U+FFFD.
+void AppendJsonString(TextLine* line, const char* text);
+
+// --- The summary of -Summary (summary.cpp) ---
+
+// Records one observation (`kept`: it passed -Mac) for the summary.
+void SummaryAdd(const Observation& observation, const WakeAnalysis& analysis, bool kept);
+// Prints the summary; `drops_known` false prints the kernel's drops as not known.
+void PrintSummary(FILE* err, bool drops_known, std::uint32_t drops);
+
+// --- The run (inspect.cpp) ---
+
+// Whether any option of the inspector was given (the default mode otherwise).
+bool Inspecting();
+// Receives on bound socket `s` and reports in the inspector's modes until the count, the
+// time or a stop request ends it, or a receive fails. Returns the exit code.
+int InspectSocket(SOCKET s, bool drops_counted);
+// -Any and -Read: the capture modes. Returns the exit code.
+int InspectCapture();
+
+}  // namespace listener

@@ -1,0 +1,267 @@
+// What the inspector prints of one observation: the two lines, the -Explain line, the -Json object.
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+#include "listener/inspect.h"
+#include "listener/listener.h"
+#include "listener/texts.h"
+
+namespace listener {
+
+namespace {
+
+// The sender as the entry shows it: its IP address, or for a 0x0842 frame its MAC.
+void FormatSender(const Observation& o, char* text, std::size_t size) {
+  if (o.via == Via::kEtherType) {
+    char mac[kMacTextSize];
+    FormatMac(o.from_mac, mac);
+    std::snprintf(text, size, "%s", mac);
+  } else {
+    FormatIpAddress(o.from, text, size);
+  }
+}
+
+// The destination as -Explain and -Json show it; false when it is not known.
+bool FormatDestination(const Observation& o, char* text, std::size_t size) {
+  if (o.via == Via::kEtherType) {
+    if (!o.to_mac_known) return false;
+    char mac[kMacTextSize];
+    FormatMac(o.to_mac, mac);
+    std::snprintf(text, size, "%s", mac);
+    return true;
+  }
+  FormatIpAddress(o.to, text, size);
+  return o.to.family != 0;
+}
+
+// The SecureOn password as hexadecimal pairs joined by colons.
+void FormatPassword(const WakeAnalysis& a, char* text, std::size_t size) {
+  TextLine password{text, size, 0};
+  text[0] = '\0';
+  for (std::size_t i = 0; i < a.password_length; ++i) Append(&password, i == 0 ? "%02X" : ":%02X", a.password[i]);
+}
+
+void AppendPayloadPart(TextLine* line, const WakeAnalysis& a) {
+  char target[kMacTextSize], other[kMacTextSize];
+  FormatMac(a.target, target);
+  switch (a.verdict) {
+    case MagicVerdict::kNone:
+      Append(line, kExplainNotWake);
+      return;
+    case MagicVerdict::kShortUnsuspend:
+      Append(line, kExplainShortFormat, target, a.sync_offset);
+      return;
+    case MagicVerdict::kValid:
+      Append(line, kExplainValidFormat, target, a.sync_offset);
+      break;
+    case MagicVerdict::kBroken:
+      if (a.copies == 0) {
+        Append(line, kExplainNoCopyFormat, a.sync_offset);
+        return;
+      }
+      Append(line, kExplainBrokenFormat, target, a.sync_offset);
+      if (a.bad_copy != 0) {
+        FormatMac(a.bad_copy_mac, other);
+        Append(line, kExplainBadCopyFormat, a.bad_copy, other);
+      }
+      if (a.copies < wake::kMacRepeats) Append(line, kExplainEndsAfterFormat, a.bad_copy != 0 ? "," : "", a.copies);
+      break;
+  }
+  if (a.password_length != 0) {
+    char password[3 * kPasswordLongLength];
+    FormatPassword(a, password, sizeof password);
+    Append(line, kExplainPasswordFormat, password);
+  } else if (a.trailing != 0) {
+    Append(line, kExplainTrailingFormat, a.trailing);
+  }
+}
+
+void AppendJsonStringOrNull(TextLine* line, const char* text) {
+  if (text == nullptr) {
+    Append(line, "null");
+  } else {
+    AppendJsonString(line, text);
+  }
+}
+
+// A port: null when there is none (-1).
+void AppendJsonNumber(TextLine* line, int value) {
+  if (value < 0) {
+    Append(line, "null");
+  } else {
+    Append(line, "%d", value);
+  }
+}
+
+void AppendJsonMac(TextLine* line, const std::uint8_t* mac) {
+  char text[kMacTextSize];
+  FormatMac(mac, text);
+  AppendJsonString(line, text);
+}
+
+// The "magic" member: null without a sync stream.
+void AppendJsonMagic(TextLine* line, const WakeAnalysis& a) {
+  if (a.verdict == MagicVerdict::kNone) {
+    Append(line, "null");
+    return;
+  }
+  Append(line, "{\"offset\":%zu,\"target\":", a.sync_offset);
+  if (a.copies > 0) {
+    AppendJsonMac(line, a.target);
+  } else {
+    Append(line, "null");
+  }
+  Append(line, ",\"copies_ok\":%d,\"password\":", a.copies_ok);
+  char password[3 * kPasswordLongLength];
+  FormatPassword(a, password, sizeof password);
+  AppendJsonStringOrNull(line, a.password_length != 0 ? password : nullptr);
+  Append(line, "}");
+}
+
+void AppendJsonHeader(TextLine* line, const WakeAnalysis& a) {
+  if (!a.header_found) {
+    Append(line, "null");
+    return;
+  }
+  Append(line, "{\"tag\":");
+  AppendJsonString(line, a.tag);
+  Append(line, ",\"length\":%lu,\"length_ok\":%s,\"seq\":", static_cast<unsigned long>(a.header_length),
+         a.header_length_ok ? "true" : "false");
+  if (a.sequence == 0) {
+    Append(line, "null}");
+  } else {
+    Append(line, "%lu}", static_cast<unsigned long>(a.sequence));
+  }
+}
+
+// Whether the bytes at `p` start a well-formed UTF-8 character of `n` bytes (no overlong
+// form, no surrogate, nothing past U+10FFFF).
+bool WholeUtf8(const unsigned char* p, int n) {
+  for (int i = 1; i < n; ++i) {
+    if ((p[i] & 0xC0) != 0x80) return false;
+  }
+  const unsigned code = n == 2 ? (p[0] & 0x1Fu) << 6 | (p[1] & 0x3Fu)
+                      : n == 3 ? (p[0] & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu)
+                               : (p[0] & 0x07u) << 18 | (p[1] & 0x3Fu) << 12 | (p[2] & 0x3Fu) << 6 | (p[3] & 0x3Fu);
+  const unsigned lowest = n == 2 ? 0x80 : n == 3 ? 0x800 : 0x10000;
+  return code >= lowest && code <= 0x10FFFF && (code < 0xD800 || code > 0xDFFF);
+}
+
+}  // namespace
+
+void Append(TextLine* line, const char* format, ...) {
+  if (line->length + 1 >= line->size) return;
+  va_list arguments;
+  va_start(arguments, format);
+  int n = std::vsnprintf(line->data + line->length, line->size - line->length, format, arguments);
+  va_end(arguments);
+  if (n < 0) return;
+  line->length += static_cast<std::size_t>(n);
+  if (line->length >= line->size) line->length = line->size - 1;
+}
+
+void AppendEntryLines(TextLine* line, const char* time_stamp, const Observation& o, bool show_via) {
+  char sender[kAddressTextSize];
+  FormatSender(o, sender, sizeof sender);
+  unsigned char mac[wake::kMacLength];
+  EntryMac(o.payload, o.stored, o.length, mac);
+  Append(line, kDatagramFormat, time_stamp, ClassifyDatagram(o.length).label, mac[0], mac[1], mac[2],
+         mac[3], mac[4], mac[5], sender, o.length);
+  if (!show_via || line->length == 0) return;
+  line->length -= 1;  // the line end, put back after the way it came
+  if (o.via == Via::kUdp) {
+    Append(line, kViaUdpFormat, o.port);
+  } else {
+    Append(line, kViaEtherType);
+  }
+  Append(line, "\n");
+}
+
+void AppendExplainLine(TextLine* line, const Observation& o, const WakeAnalysis& a) {
+  AppendPayloadPart(line, a);
+  if (a.header_found) {
+    Append(line, kExplainHeaderFormat, a.tag, static_cast<unsigned long>(a.header_length),
+           a.header_length_ok ? kExplainLengthMatches : kExplainLengthDiffers);
+    if (a.sequence != 0) Append(line, kExplainSequenceFormat, static_cast<unsigned long>(a.sequence));
+  }
+  char to[kAddressTextSize];
+  const char* kind = DestinationKindName(o.to_kind);
+  if (FormatDestination(o, to, sizeof to) && kind != nullptr) {
+    Append(line, kExplainToFormat, to, kind);
+  } else {
+    Append(line, kExplainToUnknown);
+  }
+  if (o.interface_name[0] != '\0') Append(line, kExplainInterfaceFormat, o.interface_name);
+  if (o.vlan >= 0) Append(line, kExplainVlanFormat, o.vlan);
+  Append(line, "\n");
+}
+
+void AppendJsonString(TextLine* line, const char* text) {
+  Append(line, "\"");
+  const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
+  while (*p != '\0') {
+    const unsigned char c = *p;
+    if (c == '"' || c == '\\') {
+      Append(line, "\\%c", c);
+    } else if (c < 0x20 || c == 0x7F) {
+      Append(line, "\\u%04x", c);
+    } else if (c < 0x80) {
+      Append(line, "%c", c);
+    } else {
+      const int n = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+      // The terminator is no continuation byte, so the check stops at the text's end.
+      if (n != 0 && WholeUtf8(p, n)) {
+        Append(line, "%.*s", n, reinterpret_cast<const char*>(p));
+        p += n;
+        continue;
+      }
+      Append(line, "\\ufffd");
+    }
+    ++p;
+  }
+  Append(line, "\"");
+}
+
+void AppendJsonLine(TextLine* line, const Observation& o, const WakeAnalysis& a) {
+  const platform::SystemTime& t = o.local;
+  const int offset = o.utc_offset_minutes < 0 ? -o.utc_offset_minutes : o.utc_offset_minutes;
+  char time[64];  // room for any 16-bit field
+  std::snprintf(time, sizeof time, kJsonTimeFormat, t.year, t.month, t.day, t.hour, t.minute, t.second,
+                t.milliseconds, o.utc_offset_minutes < 0 ? '-' : '+', offset / 60, offset % 60);
+  char from[kAddressTextSize], to[kAddressTextSize];
+  FormatSender(o, from, sizeof from);
+  const bool to_known = FormatDestination(o, to, sizeof to);
+  // The label as the two lines show it, without the blanks that pad it there.
+  char label[32];
+  std::snprintf(label, sizeof label, "%s", ClassifyDatagram(o.length).label);
+  for (std::size_t n = std::strlen(label); n > 0 && label[n - 1] == ' '; --n) label[n - 1] = '\0';
+  unsigned char mac[wake::kMacLength];
+  EntryMac(o.payload, o.stored, o.length, mac);
+
+  Append(line, "{\"time\":\"%s\",\"from\":", time);
+  AppendJsonString(line, from);
+  Append(line, ",\"from_port\":");
+  AppendJsonNumber(line, o.from_port);
+  Append(line, ",\"to\":");
+  AppendJsonStringOrNull(line, to_known ? to : nullptr);
+  Append(line, ",\"to_kind\":");
+  AppendJsonStringOrNull(line, DestinationKindName(o.to_kind));
+  Append(line, ",\"interface\":");
+  AppendJsonStringOrNull(line, o.interface_name[0] != '\0' ? o.interface_name : nullptr);
+  Append(line, ",\"via\":");
+  AppendJsonString(line, o.via == Via::kUdp ? kViaUdpName : kViaEtherTypeName);
+  Append(line, ",\"port\":");
+  AppendJsonNumber(line, o.port);
+  Append(line, ",\"len\":%d,\"kind\":", o.length);
+  AppendJsonString(line, label);
+  Append(line, ",\"mac\":");
+  AppendJsonMac(line, mac);
+  Append(line, ",\"magic\":");
+  AppendJsonMagic(line, a);
+  Append(line, ",\"header\":");
+  AppendJsonHeader(line, a);
+  Append(line, "}\n");
+}
+
+}  // namespace listener

@@ -1,0 +1,114 @@
+// POSIX arrival details: recvmsg with IP_PKTINFO / IPV6_PKTINFO and the SO_RXQ_OVFL drop counter.
+#include "platform/arrival.h"
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstring>
+
+namespace platform {
+
+namespace {
+
+void set_ipv4(const void* address, IpAddress* out) {
+  out->family = 4;
+  std::memset(out->bytes, 0, sizeof out->bytes);
+  std::memcpy(out->bytes, address, 4);
+}
+
+// An IPv6 address, or the IPv4 address an IPv4-mapped one (::ffff:a.b.c.d) stands for.
+void set_ipv6(const in6_addr& address, IpAddress* out) {
+  if (IN6_IS_ADDR_V4MAPPED(&address)) {
+    set_ipv4(address.s6_addr + 12, out);
+    return;
+  }
+  out->family = 6;
+  std::memcpy(out->bytes, address.s6_addr, 16);
+}
+
+void set_sender(const sockaddr_storage& from, socklen_t from_length, ArrivalInfo* info) {
+  if (from.ss_family == AF_INET && from_length >= sizeof(sockaddr_in)) {
+    sockaddr_in in;
+    std::memcpy(&in, &from, sizeof in);
+    set_ipv4(&in.sin_addr, &info->sender);
+    info->sender_port = ntohs(in.sin_port);
+  } else if (from.ss_family == AF_INET6 && from_length >= sizeof(sockaddr_in6)) {
+    sockaddr_in6 in6;
+    std::memcpy(&in6, &from, sizeof in6);
+    set_ipv6(in6.sin6_addr, &info->sender);
+    info->sender_port = ntohs(in6.sin6_port);
+  }
+}
+
+// The control messages the socket options asked for.
+void read_control(msghdr* message, ArrivalInfo* info) {
+  for (cmsghdr* c = CMSG_FIRSTHDR(message); c != nullptr; c = CMSG_NXTHDR(message, c)) {
+    if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+      in_pktinfo pktinfo;
+      std::memcpy(&pktinfo, CMSG_DATA(c), sizeof pktinfo);
+      // ipi_addr is the header's destination; ipi_spec_dst the local address a reply would use.
+      set_ipv4(&pktinfo.ipi_addr, &info->destination);
+      info->interface_index = static_cast<unsigned>(pktinfo.ipi_ifindex);
+    } else if (c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_PKTINFO) {
+      in6_pktinfo pktinfo;
+      std::memcpy(&pktinfo, CMSG_DATA(c), sizeof pktinfo);
+      set_ipv6(pktinfo.ipi6_addr, &info->destination);
+      info->interface_index = pktinfo.ipi6_ifindex;
+    } else if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_RXQ_OVFL) {
+      // Sent only once the count is not zero.
+      std::memcpy(&info->drops, CMSG_DATA(c), sizeof info->drops);
+    }
+  }
+}
+
+}  // namespace
+
+bool request_arrival_details(SOCKET s, int family, bool* drops_counted) {
+  const int on = 1;
+  // The drop counter is an extra; a kernel without it leaves the count "not known".
+  *drops_counted = setsockopt(s, SOL_SOCKET, SO_RXQ_OVFL, &on, sizeof on) == 0;
+  if (family == AF_INET6) {
+    // IPv4 datagrams on a dual-stack socket report IP_PKTINFO, IPv6 ones IPV6_PKTINFO.
+    if (setsockopt(s, IPPROTO_IPV6, IPV6_RECVPKTINFO, &on, sizeof on) != 0) return false;
+  }
+  return setsockopt(s, IPPROTO_IP, IP_PKTINFO, &on, sizeof on) == 0;
+}
+
+bool receive_arrival(SOCKET s, void* buffer, int size, ArrivalInfo* info) {
+  if (buffer == nullptr || size < 0 || info == nullptr) {
+    errno = EINVAL;
+    return false;
+  }
+  for (;;) {
+    sockaddr_storage from{};
+    iovec part{buffer, static_cast<std::size_t>(size)};
+    // Room for both packet-information messages and the drop counter.
+    alignas(cmsghdr) unsigned char control[CMSG_SPACE(sizeof(in6_pktinfo)) +
+                                           CMSG_SPACE(sizeof(in_pktinfo)) +
+                                           CMSG_SPACE(sizeof(std::uint32_t))];
+    msghdr message{};
+    message.msg_name = &from;
+    message.msg_namelen = sizeof from;
+    message.msg_iov = &part;
+    message.msg_iovlen = 1;
+    message.msg_control = control;
+    message.msg_controllen = sizeof control;
+    // With MSG_TRUNC a datagram socket returns the real length even when it exceeds `size`.
+    ssize_t n = recvmsg(s, &message, MSG_TRUNC);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    *info = ArrivalInfo{};
+    info->length = n > INT_MAX ? INT_MAX : static_cast<int>(n);
+    info->truncated = n > size;
+    info->stored = info->truncated ? size : static_cast<int>(n);
+    set_sender(from, message.msg_namelen, info);
+    read_control(&message, info);
+    return true;
+  }
+}
+
+}  // namespace platform

@@ -1,0 +1,127 @@
+// Windows arrival details: WSARecvMsg with IP_PKTINFO / IPV6_PKTINFO; Winsock counts no drops.
+#include "platform/arrival.h"
+
+#include <mswsock.h>
+
+#include <cstring>
+
+namespace platform {
+
+namespace {
+
+void set_ipv4(const void* address, IpAddress* out) {
+  out->family = 4;
+  std::memset(out->bytes, 0, sizeof out->bytes);
+  std::memcpy(out->bytes, address, 4);
+}
+
+// An IPv6 address, or the IPv4 address an IPv4-mapped one (::ffff:a.b.c.d) stands for.
+void set_ipv6(const in6_addr& address, IpAddress* out) {
+  if (IN6_IS_ADDR_V4MAPPED(&address)) {
+    set_ipv4(address.s6_addr + 12, out);
+    return;
+  }
+  out->family = 6;
+  std::memcpy(out->bytes, address.s6_addr, 16);
+}
+
+void set_sender(const sockaddr_storage& from, int from_length, ArrivalInfo* info) {
+  if (from.ss_family == AF_INET && from_length >= static_cast<int>(sizeof(sockaddr_in))) {
+    sockaddr_in in;
+    std::memcpy(&in, &from, sizeof in);
+    set_ipv4(&in.sin_addr, &info->sender);
+    info->sender_port = ntohs(in.sin_port);
+  } else if (from.ss_family == AF_INET6 && from_length >= static_cast<int>(sizeof(sockaddr_in6))) {
+    sockaddr_in6 in6;
+    std::memcpy(&in6, &from, sizeof in6);
+    set_ipv6(in6.sin6_addr, &info->sender);
+    info->sender_port = ntohs(in6.sin6_port);
+  }
+}
+
+// WSARecvMsg is an extension function: its address comes from the socket's provider.
+LPFN_WSARECVMSG recvmsg_function(SOCKET s) {
+  static LPFN_WSARECVMSG function = nullptr;
+  if (function == nullptr) {
+    GUID id = WSAID_WSARECVMSG;
+    DWORD bytes = 0;
+    LPFN_WSARECVMSG found = nullptr;
+    if (WSAIoctl(s, SIO_GET_EXTENSION_FUNCTION_POINTER, &id, sizeof id, &found, sizeof found,
+                 &bytes, nullptr, nullptr) == 0) {
+      function = found;
+    }
+  }
+  return function;
+}
+
+void read_control(WSAMSG* message, ArrivalInfo* info) {
+  for (WSACMSGHDR* c = WSA_CMSG_FIRSTHDR(message); c != nullptr; c = WSA_CMSG_NXTHDR(message, c)) {
+    if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
+      IN_PKTINFO pktinfo;
+      std::memcpy(&pktinfo, WSA_CMSG_DATA(c), sizeof pktinfo);
+      set_ipv4(&pktinfo.ipi_addr, &info->destination);
+      info->interface_index = pktinfo.ipi_ifindex;
+    } else if (c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_PKTINFO) {
+      IN6_PKTINFO pktinfo;
+      std::memcpy(&pktinfo, WSA_CMSG_DATA(c), sizeof pktinfo);
+      set_ipv6(pktinfo.ipi6_addr, &info->destination);
+      info->interface_index = pktinfo.ipi6_ifindex;
+    }
+  }
+}
+
+}  // namespace
+
+bool request_arrival_details(SOCKET s, int family, bool* drops_counted) {
+  *drops_counted = false;  // Winsock has no counter of the datagrams it dropped
+  const DWORD on = 1;
+  const char* value = reinterpret_cast<const char*>(&on);
+  if (recvmsg_function(s) == nullptr) return false;
+  if (family == AF_INET6) {
+    // IPv4 datagrams on a dual-stack socket report IP_PKTINFO, IPv6 ones IPV6_PKTINFO.
+    if (setsockopt(s, IPPROTO_IPV6, IPV6_PKTINFO, value, sizeof on) == SOCKET_ERROR) return false;
+  }
+  return setsockopt(s, IPPROTO_IP, IP_PKTINFO, value, sizeof on) != SOCKET_ERROR;
+}
+
+bool receive_arrival(SOCKET s, void* buffer, int size, ArrivalInfo* info) {
+  LPFN_WSARECVMSG receive = recvmsg_function(s);
+  if (receive == nullptr || buffer == nullptr || size < 0 || info == nullptr) {
+    WSASetLastError(WSAEINVAL);
+    return false;
+  }
+  sockaddr_storage from;
+  std::memset(&from, 0, sizeof from);
+  WSABUF part;
+  part.buf = static_cast<char*>(buffer);
+  part.len = static_cast<ULONG>(size);
+  // Room for both packet-information messages.
+  alignas(WSACMSGHDR) char control[WSA_CMSG_SPACE(sizeof(IN6_PKTINFO)) + WSA_CMSG_SPACE(sizeof(IN_PKTINFO))];
+  WSAMSG message;
+  std::memset(&message, 0, sizeof message);
+  message.name = reinterpret_cast<sockaddr*>(&from);
+  message.namelen = sizeof from;
+  message.lpBuffers = &part;
+  message.dwBufferCount = 1;
+  message.Control.buf = control;
+  message.Control.len = sizeof control;
+  DWORD received = 0;
+  bool truncated = false;
+  if (receive(s, &message, &received, nullptr, nullptr) == SOCKET_ERROR) {
+    // As with recvfrom, a datagram too large for the buffer was received, cut to its size.
+    if (WSAGetLastError() != WSAEMSGSIZE) return false;
+    received = static_cast<DWORD>(size);
+    truncated = true;
+  }
+  if (message.dwFlags & MSG_TRUNC) truncated = true;
+  *info = ArrivalInfo{};
+  info->stored = static_cast<int>(received);
+  // Winsock does not tell the real length of a datagram it cut.
+  info->length = info->stored;
+  info->truncated = truncated;
+  set_sender(from, message.namelen, info);
+  read_control(&message, info);
+  return true;
+}
+
+}  // namespace platform
