@@ -4,9 +4,9 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config
-  libgtest-dev libgmock-dev googletest libbenchmark-dev clang libclang-rt-14-dev
-  iproute2 iputils-ping tshark wakeonlan procps
+  build-essential cmake pkg-config libpcap-dev
+  libgtest-dev libgmock-dev googletest libbenchmark-dev clang libclang-rt-14-dev nlohmann-json3-dev
+  iproute2 iputils-ping tshark wakeonlan etherwake procps python3
   libgtk-3-dev xvfb xauth xdotool imagemagick
   g++-mingw-w64-x86-64-posix wine wine64
 )
