@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cstdint>
+#include <cstring>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -84,5 +86,60 @@ INSTANTIATE_TEST_SUITE_P(
       }
       return name;
     });
+
+// The inspector's words: whole words with "=" values; anything else is a syntax error, and
+// with -Json the version line goes to standard error.
+TEST(InspectOptions, WordsValuesAndErrors) {
+  const struct {
+    std::vector<std::string> args;
+    int code;
+    std::string out, err;
+  } cases[] = {
+      {{"-Explain", "/JSON", "-ipv6", "-Summary", "-Count=5", "-Timeout=30", "-Mac=02-54-57-00-00-1f"}, 0, "", ""},
+      {{"-Any", "-Interface=eth0"}, 0, "", ""},
+      {{"-Read=wake.pcapng"}, 0, "", ""},
+      {{"-Version", "-Json"}, 0, "", kVersion},
+      {{"-Explainx"}, 1, "", Syntax("-Explainx")},
+      {{"-Expl"}, 1, "", Syntax("-Expl")},
+      {{"-Count"}, 1, "", Syntax("-Count")},
+      {{"-Count=0"}, 1, "", Syntax("-Count=0")},
+      {{"-Count=5x"}, 1, "", Syntax("-Count=5x")},
+      {{"-Timeout=1000000000"}, 1, "", Syntax("-Timeout=1000000000")},
+      {{"-Json=1"}, 1, "", Syntax("-Json=1")},
+      {{"-Mac=02:54:57:00:00"}, 1, "", Syntax("-Mac=02:54:57:00:00")},
+      {{"-Mac=02:54:57:00:00:g4"}, 1, "", Syntax("-Mac=02:54:57:00:00:g4")},
+      {{"-Any", "-Read=x"}, 1, "", Syntax("-Read=x")},
+      {{"-Read=x", "-Any"}, 1, "", Syntax("-Any")},
+      {{"-Read="}, 1, "", Syntax("-Read=")},
+      {{"-Interface=eth0", "-Explain"}, 1, "", Syntax("-Interface=eth0")},
+  };
+  for (const auto& c : cases) {
+    listener::ResetListenerState();
+    std::vector<std::string> args = c.args;
+    std::vector<char*> argv{const_cast<char*>("pilvorne")};
+    for (std::string& a : args) argv.push_back(&a[0]);
+    FILE* out = std::tmpfile();
+    FILE* err = std::tmpfile();
+    ASSERT_TRUE(out != nullptr && err != nullptr);
+    EXPECT_EQ(listener::ParseListenerCommandLine(static_cast<int>(argv.size()), argv.data(), out, err), c.code)
+        << c.args[0];
+    EXPECT_EQ(Contents(out), c.out) << c.args[0];
+    EXPECT_EQ(Contents(err), c.err) << c.args[0];
+  }
+  // What the first line set.
+  listener::ResetListenerState();
+  std::vector<std::string> args = {"-Explain", "/JSON", "-ipv6", "-Summary", "-Count=5", "-Timeout=30",
+                                   "-Mac=02-54-57-00-00-1f"};
+  std::vector<char*> argv{const_cast<char*>("pilvorne")};
+  for (std::string& a : args) argv.push_back(&a[0]);
+  ASSERT_EQ(listener::ParseListenerCommandLine(static_cast<int>(argv.size()), argv.data(), stdout, stderr), 0);
+  const listener::InspectOptions& o = listener::g_listener.options;
+  EXPECT_TRUE(o.explain && o.json && o.ipv6 && o.summary && o.mac_given);
+  EXPECT_FALSE(o.any);
+  EXPECT_EQ(o.count, 5);
+  EXPECT_EQ(o.timeout_seconds, 30);
+  const std::uint8_t mac[6] = {0x02, 0x54, 0x57, 0x00, 0x00, 0x1f};
+  EXPECT_EQ(std::memcmp(o.mac, mac, 6), 0);
+}
 
 }  // namespace

@@ -1,0 +1,231 @@
+// Captured frames decoded, and destinations judged: link types, VLAN tags, IPv4/IPv6 headers, address kinds.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "listener/inspect.h"
+#include "platform/capture.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using listener::DestinationKind;
+
+void Put16(Bytes* b, unsigned v) {
+  b->push_back(static_cast<std::uint8_t>(v >> 8));
+  b->push_back(static_cast<std::uint8_t>(v));
+}
+
+const Bytes kPayload = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 1, 2, 3, 4, 5, 6};
+
+Bytes Udp(const Bytes& payload) {
+  Bytes u;
+  Put16(&u, 40000);
+  Put16(&u, 9);
+  Put16(&u, static_cast<unsigned>(8 + payload.size()));
+  Put16(&u, 0);
+  u.insert(u.end(), payload.begin(), payload.end());
+  return u;
+}
+
+// IPv4 with `options` bytes of options and a fragment offset field.
+Bytes Ipv4(const Bytes& to, std::uint8_t protocol = 17, int options = 0, unsigned fragment = 0) {
+  Bytes udp = Udp(kPayload);
+  Bytes ip = {static_cast<std::uint8_t>(0x45 + options / 4), 0};
+  Put16(&ip, static_cast<unsigned>(20 + options + udp.size()));
+  Put16(&ip, 0);
+  Put16(&ip, fragment);
+  ip.insert(ip.end(), {64, protocol, 0, 0, 192, 0, 2, 10});
+  ip.insert(ip.end(), to.begin(), to.end());
+  ip.insert(ip.end(), static_cast<std::size_t>(options), 1);
+  ip.insert(ip.end(), udp.begin(), udp.end());
+  return ip;
+}
+
+// IPv6 to ff02::1 with a hop-by-hop header before UDP.
+Bytes Ipv6() {
+  Bytes udp = Udp(kPayload);
+  Bytes ip = {0x60, 0, 0, 0};
+  Put16(&ip, static_cast<unsigned>(8 + udp.size()));
+  ip.insert(ip.end(), {0, 64});
+  Bytes from = {0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x0a};
+  Bytes to = {0xff, 0x02, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+  ip.insert(ip.end(), from.begin(), from.end());
+  ip.insert(ip.end(), to.begin(), to.end());
+  ip.insert(ip.end(), {17, 0, 0, 0, 0, 0, 0, 0});  // hop-by-hop: next UDP, 8 bytes
+  ip.insert(ip.end(), udp.begin(), udp.end());
+  return ip;
+}
+
+const Bytes kBroadcastMac = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+const Bytes kHostMac = {0x02, 0x54, 0x57, 0x00, 0x00, 0x14};
+
+Bytes Ethernet(const Bytes& to, std::vector<unsigned> tags, unsigned type, const Bytes& rest) {
+  Bytes f = to;
+  f.insert(f.end(), {0x02, 0x54, 0x57, 0x00, 0x00, 0x0a});
+  for (unsigned tag : tags) {
+    Put16(&f, 0x8100);
+    Put16(&f, tag);
+  }
+  Put16(&f, type);
+  f.insert(f.end(), rest.begin(), rest.end());
+  return f;
+}
+
+// A cooked header of version 2 on interface 7.
+Bytes Cooked2(int packet_type, unsigned protocol, const Bytes& rest) {
+  Bytes f;
+  Put16(&f, protocol);
+  f.insert(f.end(), {0, 0, 0, 0, 0, 7, 0, 1, static_cast<std::uint8_t>(packet_type), 6,
+                     0x02, 0x54, 0x57, 0x00, 0x00, 0x0a, 0, 0});
+  f.insert(f.end(), rest.begin(), rest.end());
+  return f;
+}
+
+struct FrameCase {
+  const char* name;
+  int link_type;
+  Bytes frame;
+  bool decoded;
+  listener::Via via;
+  DestinationKind kind;
+  int vlan;
+  unsigned interface_index;
+};
+
+TEST(DecodeFrame, LinkTypesTagsAndHeaders) {
+  using listener::Via;
+  const Bytes kSubnet = {192, 0, 2, 255}, kLimited = {255, 255, 255, 255}, kHost = {192, 0, 2, 20};
+  const int kEth = platform::kLinkEthernet;
+  const FrameCase cases[] = {
+      {"subnet broadcast", kEth, Ethernet(kBroadcastMac, {}, 0x0800, Ipv4(kSubnet)), true, Via::kUdp, DestinationKind::kSubnetBroadcast, -1, 0},
+      {"unicast", kEth, Ethernet(kHostMac, {}, 0x0800, Ipv4(kHost)), true, Via::kUdp, DestinationKind::kUnicast, -1, 0},
+      {"VLAN 10, limited broadcast", kEth, Ethernet(kBroadcastMac, {10}, 0x0800, Ipv4(kLimited)), true, Via::kUdp, DestinationKind::kLimitedBroadcast, 10, 0},
+      {"two tags: the outer VLAN", kEth, Ethernet(kBroadcastMac, {0x2005, 6}, 0x0800, Ipv4(kLimited)), true, Via::kUdp, DestinationKind::kLimitedBroadcast, 5, 0},
+      {"three tags", kEth, Ethernet(kBroadcastMac, {1, 2, 3}, 0x0800, Ipv4(kLimited)), false, Via::kUdp, DestinationKind::kUnknown, -1, 0},
+      {"EtherType 0x0842", kEth, Ethernet(kBroadcastMac, {}, 0x0842, kPayload), true, Via::kEtherType, DestinationKind::kLimitedBroadcast, -1, 0},
+      {"0x0842 to one host", kEth, Ethernet(kHostMac, {3}, 0x0842, kPayload), true, Via::kEtherType, DestinationKind::kUnicast, 3, 0},
+      {"IPv6 with a hop-by-hop header", kEth, Ethernet({0x33, 0x33, 0, 0, 0, 1}, {}, 0x86DD, Ipv6()), true, Via::kUdp, DestinationKind::kMulticast, -1, 0},
+      {"IPv4 options", kEth, Ethernet(kHostMac, {}, 0x0800, Ipv4(kHost, 17, 8)), true, Via::kUdp, DestinationKind::kUnicast, -1, 0},
+      {"a later fragment", kEth, Ethernet(kHostMac, {}, 0x0800, Ipv4(kHost, 17, 0, 0x0010)), false, Via::kUdp, DestinationKind::kUnknown, -1, 0},
+      {"TCP", kEth, Ethernet(kHostMac, {}, 0x0800, Ipv4(kHost, 6)), false, Via::kUdp, DestinationKind::kUnknown, -1, 0},
+      {"ARP", kEth, Ethernet(kBroadcastMac, {}, 0x0806, kPayload), false, Via::kUdp, DestinationKind::kUnknown, -1, 0},
+      {"cooked, broadcast, interface 7", platform::kLinkLinuxCooked2, Cooked2(1, 0x0800, Ipv4(kSubnet)), true, Via::kUdp, DestinationKind::kSubnetBroadcast, -1, 7},
+      {"cooked, sent by this host", platform::kLinkLinuxCooked2, Cooked2(4, 0x0800, Ipv4(kSubnet)), false, Via::kUdp, DestinationKind::kUnknown, -1, 0},
+      {"cooked 0x0842 to this host", platform::kLinkLinuxCooked2, Cooked2(0, 0x0842, kPayload), true, Via::kEtherType, DestinationKind::kUnicast, -1, 7},
+      {"raw IPv4", platform::kLinkRawIp, Ipv4(kHost), true, Via::kUdp, DestinationKind::kUnicast, -1, 0},
+      {"unknown link type", 147, Ipv4(kHost), false, Via::kUdp, DestinationKind::kUnknown, -1, 0},
+  };
+  for (const FrameCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    listener::DecodedFrame d;
+    ASSERT_EQ(listener::DecodeFrame(c.link_type, c.frame.data(), c.frame.size(), &d), c.decoded);
+    if (!c.decoded) continue;
+    EXPECT_EQ(d.via, c.via);
+    EXPECT_EQ(listener::JudgeFrameDestination(d), c.kind);
+    EXPECT_EQ(d.vlan, c.vlan);
+    EXPECT_EQ(d.interface_index, c.interface_index);
+    ASSERT_EQ(d.length, static_cast<int>(kPayload.size()));
+    ASSERT_EQ(d.stored, d.length);
+    EXPECT_EQ(Bytes(d.payload, d.payload + d.stored), kPayload);
+    EXPECT_EQ(d.to_port, c.via == Via::kUdp ? 9 : -1);
+  }
+}
+
+// Padding after a short IPv4 packet is no part of the payload; a frame cut short keeps what it has.
+TEST(DecodeFrame, PaddingAndEveryTruncation) {
+  Bytes frame = Ethernet(kHostMac, {10}, 0x0800, Ipv4({192, 0, 2, 20}));
+  Bytes padded = frame;
+  padded.insert(padded.end(), 20, 0);
+  listener::DecodedFrame d;
+  ASSERT_TRUE(listener::DecodeFrame(platform::kLinkEthernet, padded.data(), padded.size(), &d));
+  EXPECT_EQ(d.stored, 12);
+  for (std::size_t n = 0; n < frame.size(); ++n) {
+    Bytes cut(frame.begin(), frame.begin() + static_cast<std::ptrdiff_t>(n));
+    if (listener::DecodeFrame(platform::kLinkEthernet, cut.data(), cut.size(), &d)) {
+      ASSERT_EQ(d.length, 12) << n;
+      ASSERT_LE(d.payload + d.stored, cut.data() + cut.size()) << n;
+    }
+  }
+}
+
+platform::IpAddress V4(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint8_t d) {
+  platform::IpAddress address{4, {a, b, c, d}};
+  return address;
+}
+
+TEST(JudgeDestination, AgainstTheReceivingInterface) {
+  platform::InterfaceAddress table[3] = {};
+  table[0] = {2, "eth0", V4(192, 0, 2, 20), 24};
+  table[1] = {3, "eth1", V4(198, 51, 100, 7), 25};
+  table[2] = {4, "p2p", V4(203, 0, 113, 1), 31};
+  platform::IpAddress v6{6, {0xff, 0x02}};
+  const struct {
+    platform::IpAddress to;
+    unsigned index;
+    DestinationKind kind;
+  } cases[] = {
+      {V4(255, 255, 255, 255), 2, DestinationKind::kLimitedBroadcast},
+      {V4(224, 0, 0, 1), 2, DestinationKind::kMulticast},
+      {V4(239, 255, 255, 255), 2, DestinationKind::kMulticast},
+      {v6, 2, DestinationKind::kMulticast},
+      {V4(192, 0, 2, 255), 2, DestinationKind::kSubnetBroadcast},
+      {V4(198, 51, 100, 127), 3, DestinationKind::kSubnetBroadcast},
+      {V4(198, 51, 100, 255), 3, DestinationKind::kUnicast},       // a host of the /25 above
+      {V4(192, 0, 2, 255), 3, DestinationKind::kUnicast},          // another interface's broadcast
+      {V4(192, 0, 2, 255), 0, DestinationKind::kSubnetBroadcast},  // interface not known
+      {V4(203, 0, 113, 1), 4, DestinationKind::kUnicast},          // a /31 has no broadcast
+      {V4(192, 0, 2, 20), 2, DestinationKind::kUnicast},
+      {platform::IpAddress{}, 2, DestinationKind::kUnknown},
+  };
+  for (const auto& c : cases) {
+    char text[64];
+    listener::FormatIpAddress(c.to, text, sizeof text);
+    EXPECT_EQ(listener::JudgeDestination(c.to, c.index, table, 3), c.kind) << text << " on " << c.index;
+  }
+}
+
+TEST(FormatIpAddress, DottedQuadsAndShortestIpv6) {
+  const struct {
+    std::vector<std::uint8_t> bytes;
+    const char* text;
+  } cases[] = {
+      {{192, 0, 2, 10}, "192.0.2.10"},
+      {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, "::"},
+      {{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, "::1"},
+      {{0xff, 0x02, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}, "ff02::1"},
+      {{0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 1}, "2001:db8:0:1::1"},
+      {{0, 1, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0}, "1:0:0:2::"},    // the longer run
+      {{0, 1, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 3, 0, 4}, "1::2:0:0:3:4"}, // the first of equal runs
+      {{0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 1, 0, 2, 0, 3, 0, 4, 0, 5}, "2001:db8:0:1:2:3:4:5"},
+      {{0xfe, 0x80, 0, 0, 0, 0, 0, 0, 0, 0x54, 0x57, 0xff, 0xfe, 0, 0, 0x14}, "fe80::54:57ff:fe00:14"},
+  };
+  for (const auto& c : cases) {
+    platform::IpAddress address{c.bytes.size() == 4 ? 4 : 6, {}};
+    std::memcpy(address.bytes, c.bytes.data(), c.bytes.size());
+    char text[64];
+    listener::FormatIpAddress(address, text, sizeof text);
+    EXPECT_STREQ(text, c.text);
+  }
+}
+
+TEST(UtcOffsetMinutes, FromTheLocalFieldsAndTheMoment) {
+  const std::int64_t kMoment = 1796806800;  // 2026-12-09 09:00:00 UTC
+  const struct {
+    platform::SystemTime local;
+    int minutes;
+  } cases[] = {
+      {{2026, 12, 3, 9, 9, 0, 0, 0}, 0},
+      {{2026, 12, 3, 9, 10, 0, 0, 0}, 60},
+      {{2026, 12, 3, 9, 4, 0, 0, 0}, -300},
+      {{2026, 12, 3, 9, 14, 30, 0, 0}, 330},
+      {{2026, 12, 4, 10, 0, 0, 0, 0}, 900},    // the next day
+      {{2026, 12, 2, 8, 23, 0, 0, 0}, -600},   // the day before
+  };
+  for (const auto& c : cases) EXPECT_EQ(listener::UtcOffsetMinutes(c.local, kMoment), c.minutes);
+}
+
+}  // namespace
