@@ -1,6 +1,7 @@
 // pilvorne run as a program on loopback: its lines, its exit statuses and its error texts.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/wait.h>
@@ -23,7 +24,11 @@ struct Child {
   std::string text[2];
 };
 
-void Start(const std::vector<std::string>& args, Child* child) {
+// Where the child's standard streams go: pipes to the test, standard output to /dev/full, or
+// all three closed.
+enum class Streams { kPipes, kOutputFull, kClosed };
+
+void Start(const std::vector<std::string>& args, Child* child, Streams streams = Streams::kPipes) {
   int out[2], err[2];
   ASSERT_EQ(pipe(out), 0);
   ASSERT_EQ(pipe(err), 0);
@@ -32,6 +37,10 @@ void Start(const std::vector<std::string>& args, Child* child) {
   if (child->pid == 0) {
     dup2(out[1], 1);
     dup2(err[1], 2);
+    if (streams == Streams::kOutputFull) dup2(open("/dev/full", O_WRONLY), 1);
+    if (streams == Streams::kClosed) {
+      for (int fd : {0, 1, 2, out[0], out[1], err[0], err[1]}) close(fd);
+    }
     std::vector<char*> argv{const_cast<char*>(PILVORNE_PATH)};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
     argv.push_back(nullptr);
@@ -163,6 +172,130 @@ TEST(ListenerProcess, ExitStatusesAndTexts) {
     close(child.fd[1]);
   }
   closesocket(holder);
+}
+
+// Sends `length` bytes, a magic packet for 02:54:57:00:00:xx when `last` is not 0, to the port.
+void SendTo(int port, std::uint8_t last, std::size_t length = 102) {
+  std::vector<unsigned char> data(length, 'x');
+  for (std::size_t i = 0; last != 0 && i < length; ++i) {
+    const unsigned char mac[6] = {0x02, 0x54, 0x57, 0x00, 0x00, last};
+    data[i] = i < 6 ? 0xFF : mac[(i - 6) % 6];
+  }
+  SOCKET s = socket(AF_INET, SOCK_DGRAM, 0);
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  to.sin_port = htons(static_cast<unsigned short>(port));
+  sendto(s, data.data(), data.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+  closesocket(s);
+}
+
+int FreePort() {
+  SOCKET s;
+  int port = BindFreePort(&s);
+  closesocket(s);
+  return port;
+}
+
+int Entries(const Child& child) {
+  int n = 0;
+  for (std::size_t at = 0; (at = child.text[0].find(" (len=", at)) != std::string::npos; ++at) ++n;
+  return n;
+}
+
+// -Count, -Timeout and -Mac end the run: 0 when a kept datagram was a wake, else 4.
+TEST(ListenerProcess, CountTimeoutAndMacEndTheRun) {
+  const struct {
+    std::vector<std::string> args;
+    std::vector<std::uint8_t> sent;   // magic packets for ...:xx; 0 sends 50 bytes that are none
+    int status, entries;
+  } cases[] = {
+      {{"-Timeout=1"}, {}, 4, 0},
+      {{"-Count=1"}, {0}, 4, 1},
+      {{"-Count=1", "-Mac=02:54:57:00:00:14"}, {0x15, 0, 0x14}, 0, 1},
+      {{"-Count=3", "-Timeout=1"}, {0x14}, 0, 1},
+  };
+  for (const auto& c : cases) {
+    const int port = FreePort();
+    std::vector<std::string> args = c.args;
+    args.push_back("-PortNo=" + std::to_string(port));
+    Child child;
+    Start(args, &child);
+    ASSERT_EQ(Collect(&child, 1), 0) << c.args[0];
+    for (std::uint8_t last : c.sent) SendTo(port, last, last == 0 ? 50 : 102);
+    EXPECT_EQ(Collect(&child, -1), c.status) << c.args[0];
+    EXPECT_EQ(Entries(child), c.entries) << child.text[0];
+    if (c.status == 0 && c.entries > 0) {
+      EXPECT_NE(child.text[0].find("02:54:57:00:00:14 from"), std::string::npos);
+    }
+    close(child.fd[0]);
+    close(child.fd[1]);
+  }
+}
+
+// Sends a wake for ...:14 every 50 ms until the child has ended (at most 5 s), for a child that
+// cannot say when it listens; the child is left to Collect. False when it did not end.
+bool SendUntilEnd(const Child& child, int port) {
+  for (int i = 0; i < 100; ++i) {
+    siginfo_t info{};
+    if (waitid(P_PID, static_cast<id_t>(child.pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid != 0) {
+      return true;
+    }
+    SendTo(port, 0x14);
+    usleep(50000);
+  }
+  return false;
+}
+
+// A failed write of the output ends pilvorne with one message and status 1, whether the
+// start-up line fails or (with -Json, whose start-up line goes to standard error) a datagram's.
+TEST(ListenerProcess, OutputToAFullDeviceEndsWithOneMessage) {
+  for (const char* mode : {"-Explain", "-Json"}) {
+    const int port = FreePort();
+    Child child;
+    Start({mode, "-PortNo=" + std::to_string(port)}, &child, Streams::kOutputFull);
+    EXPECT_TRUE(SendUntilEnd(child, port)) << mode;
+    EXPECT_EQ(Collect(&child, -1), 1) << mode;
+    const std::string message = "pilvorne: cannot write its output: No space left on device\n";
+    const std::string& err = child.text[1];
+    EXPECT_EQ(err.substr(err.size() >= message.size() ? err.size() - message.size() : 0), message) << err;
+    EXPECT_EQ(err.find("pilvorne:"), err.rfind("pilvorne:")) << err;
+    close(child.fd[0]);
+    close(child.fd[1]);
+  }
+}
+
+// Started with descriptors 0, 1 and 2 closed, pilvorne prints into /dev/null rather than into
+// its own socket, and so reaches its count instead of failing its first write.
+TEST(ListenerProcess, StartedWithStandardStreamsClosed) {
+  const int port = FreePort();
+  Child child;
+  Start({"-Count=1", "-PortNo=" + std::to_string(port)}, &child, Streams::kClosed);
+  EXPECT_TRUE(SendUntilEnd(child, port));
+  EXPECT_EQ(Collect(&child, -1), 0);
+  close(child.fd[0]);
+  close(child.fd[1]);
+}
+
+// -Summary at a termination request: the counts on standard error, then the end the
+// signal would have made.
+TEST(ListenerProcess, SummaryAtTermination) {
+  const int port = FreePort();
+  Child child;
+  Start({"-Summary", "-PortNo=" + std::to_string(port)}, &child);
+  ASSERT_EQ(Collect(&child, 1), 0);
+  SendTo(port, 0x14);
+  ASSERT_EQ(Collect(&child, 3), 0);
+  kill(child.pid, SIGTERM);
+  siginfo_t info{};
+  ASSERT_EQ(waitid(P_PID, static_cast<id_t>(child.pid), &info, WEXITED | WNOWAIT), 0);
+  Collect(&child, -1);
+  EXPECT_EQ(info.si_code, CLD_KILLED);
+  EXPECT_EQ(info.si_status, SIGTERM);
+  EXPECT_EQ(child.text[1].substr(0, child.text[1].find('\n')),
+            "Summary: 1 datagrams seen, 1 shown, 1 valid wakes");
+  close(child.fd[0]);
+  close(child.fd[1]);
 }
 
 }  // namespace
