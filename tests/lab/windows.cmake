@@ -13,6 +13,10 @@ if(WIN32)
   add_test(NAME windows_pilvorne_version COMMAND pilvorne -Version -?)
   set_tests_properties(windows_pilvorne_version PROPERTIES LABELS "windows" TIMEOUT 60
                        PASS_REGULAR_EXPRESSION "pilvorne Version 1\\.0\\.1\\.2 \\(May 12 2005\\)\r?\n")
+  # The inspector's options of pilvorne.exe on loopback.
+  add_test(NAME windows_pilvorne_inspect
+           COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/windows_inspect.sh $<TARGET_FILE:pilvorne>)
+  set_tests_properties(windows_pilvorne_inspect PROPERTIES LABELS "windows" SKIP_RETURN_CODE 77 TIMEOUT 300)
 else()
   # The Windows programs come from the cross build in TIDEWAKE_WINDOWS_BUILD_DIR (make test
   # builds it first and names it); without one these tests say so (and fail under CI=true).
