@@ -6,7 +6,9 @@ ifeq ($(CI),true)
 CMAKE_FLAGS += -DTIDEWAKE_WERROR=ON
 endif
 
-.PHONY: all deps build build-tests build-sanitize test test-unit test-sanitize demo clean \
+PREFIX ?= /usr/local
+
+.PHONY: all deps build build-tests build-sanitize test test-unit test-sanitize demo install package clean \
 	windows test-windows fuzz bench
 
 all: build
@@ -14,7 +16,7 @@ all: build
 deps:
 	@scripts/deps.sh
 
-# The two programs only: no tests, no GoogleTest.
+# The two programs (and their man pages) only: no tests, no GoogleTest.
 build:
 	cmake --preset default -DBUILD_TESTING=OFF $(CMAKE_FLAGS)
 	cmake --build build/default -j$(JOBS)
@@ -55,6 +57,16 @@ demo:
 	@scripts/deps.sh programs
 	@$(MAKE) --no-print-directory build
 	@scripts/demo.sh build/default
+
+# Programs, man pages, desktop entry, icons and systemd units under PREFIX (and DESTDIR).
+install: build
+	DESTDIR="$(DESTDIR)" cmake --install build/default --prefix "$(PREFIX)"
+
+# build/packages/: the Debian package of the Linux build, the zip of the Windows build.
+package: build windows
+	cd build/default && cpack -G DEB -B "$(CURDIR)/build/packages"
+	cd build/windows && cpack -G ZIP -B "$(CURDIR)/build/packages"
+	@ls -l build/packages/*.deb build/packages/*.zip
 
 # The libFuzzer targets (clang, build/fuzz), each run for FUZZ_TIME seconds from its seed
 # corpus in fuzz/corpus/; what the run learns stays in build/fuzz/corpus/.
