@@ -17,8 +17,8 @@ cannot_run() {
 
 if [ ! -x "$PILVORNE" ] || [ ! -x "$KESTRAVA" ]; then
   if [ -f "$BUILD/CMakeCache.txt" ]; then
-    cmake --build "$BUILD" --target pilvorne kestrava >/dev/null ||
-      cannot_run "the build failed" "see: cmake --build $BUILD --target pilvorne kestrava"
+    cmake --build "$BUILD" --target pilvorne kestrava ||
+      cannot_run "the build failed" "see the messages above"
   else
     cannot_run "no build in $BUILD" "build and run it with: make demo"
   fi
@@ -83,11 +83,25 @@ say "  kestrava exit status: $? (-1 after a silent send)"
 say
 
 say "target: pilvorne prints"
-if lab_wait_for 5 test "$(wc -l <"$OUT")" -ge $((lines + 2)); then
-  tail -n +$((lines + 1)) "$OUT" | sed 's/^/  /'
+lab_wait_for 5 test "$(wc -l <"$OUT")" -ge $((lines + 2))
+entries=$(tail -n +$((lines + 1)) "$OUT")
+if [ -z "$entries" ]; then
+  say "  (nothing)"
   say
-  say "== done: the packet carried the target's MAC $TARGET_MAC and came from $SENDER_IP =="
-else
-  say "  nothing arrived within 5 seconds" >&2
+  say "== failed: nothing arrived at the target within 5 seconds ==" >&2
   exit 1
 fi
+printf '%s\n' "$entries" | sed 's/^/  /'
+say
+
+# The wake arrived when one of pilvorne's entry lines carries the MAC that was sent and names
+# the sender's address. The MAC is compared in pilvorne's upper-case form.
+sent_mac=$(printf '%s' "$TARGET_MAC" | tr 'a-f' 'A-F')
+if printf '%s\n' "$entries" | grep -qF -- "- $sent_mac from $SENDER_IP (len="; then
+  say "== done: the wake arrived: pilvorne on the target saw MAC $sent_mac from $SENDER_IP =="
+  exit 0
+fi
+seen=$(printf '%s\n' "$entries" | sed -n 's/^ *\(.*[^ ]\) *- \([0-9A-F:]*\) from \([0-9.]*\) (len=\([0-9]*\))$/\1, MAC \2 from \3, \4 bytes/p')
+say "== failed: expected MAC $sent_mac from $SENDER_IP; pilvorne saw instead: ==" >&2
+printf '%s\n' "${seen:-$entries}" | sed 's/^/   /' >&2
+exit 1

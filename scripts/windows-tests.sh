@@ -18,7 +18,7 @@ done
 
 # shellcheck disable=SC2086
 cmake -S "$source_dir" -B "$build_dir" --toolchain "$source_dir/cmake/mingw-w64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release ${CMAKE_FLAGS:-} >/dev/null
+  -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON ${CMAKE_FLAGS:-}
 cmake --build "$build_dir" -j"$jobs"
 build_dir=$(cd "$build_dir" && pwd)
 
