@@ -147,10 +147,17 @@ bool DecodeEtherType(std::uint16_t type, const std::uint8_t* p, std::size_t room
   return true;
 }
 
-// The packet type of a cooked header: broadcast and multicast; the host's own sends are skipped.
+constexpr std::uint8_t kBroadcastMac[wake::kMacLength] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
+// The packet type of a cooked header: broadcast (whose destination MAC that tells) and
+// multicast; the host's own sends are skipped.
 bool ReadPacketType(int type, DecodedFrame* out) {
   out->link_broadcast = type == kPacketBroadcast;
   out->link_multicast = type == kPacketMulticast;
+  if (out->link_broadcast) {
+    std::memcpy(out->to_mac, kBroadcastMac, wake::kMacLength);
+    out->to_mac_known = true;
+  }
   return type != kPacketOutgoing;
 }
 
@@ -173,8 +180,7 @@ bool DecodeFrame(int link_type, const std::uint8_t* data, std::size_t captured, 
       std::memcpy(out->to_mac, data + kEthernetDestination, wake::kMacLength);
       std::memcpy(out->from_mac, data + kEthernetSource, wake::kMacLength);
       out->from_mac_known = out->to_mac_known = true;
-      static const std::uint8_t kAllOnes[wake::kMacLength] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-      out->link_broadcast = std::memcmp(out->to_mac, kAllOnes, wake::kMacLength) == 0;
+      out->link_broadcast = std::memcmp(out->to_mac, kBroadcastMac, wake::kMacLength) == 0;
       out->link_multicast = !out->link_broadcast && (out->to_mac[0] & 0x01) != 0;  // the group bit
       return DecodeEtherType(Read16(data + kEthernetType), data + kEthernetLength,
                              captured - kEthernetLength, out);

@@ -187,8 +187,12 @@ void AppendExplainLine(TextLine* line, const Observation& o, const WakeAnalysis&
   }
   char to[kAddressTextSize];
   const char* kind = DestinationKindName(o.to_kind);
-  if (FormatDestination(o, to, sizeof to) && kind != nullptr) {
+  const bool to_known = FormatDestination(o, to, sizeof to);
+  if (to_known && kind != nullptr) {
     Append(line, kExplainToFormat, to, kind);
+  } else if (kind != nullptr) {
+    // A cooked frame sent to this host or a group names no destination address.
+    Append(line, kExplainToKindFormat, kind);
   } else {
     Append(line, kExplainToUnknown);
   }

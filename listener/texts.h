@@ -48,6 +48,7 @@ constexpr char kExplainLengthMatches[] = "matches";
 constexpr char kExplainLengthDiffers[] = "does not match";
 constexpr char kExplainSequenceFormat[] = ", sequence number %lu";
 constexpr char kExplainToFormat[] = "; to %s (%s)";
+constexpr char kExplainToKindFormat[] = "; to an address not shown (%s)";
 constexpr char kExplainToUnknown[] = "; destination not known";
 constexpr char kExplainInterfaceFormat[] = " on %s";
 constexpr char kExplainVlanFormat[] = " vlan %d";

@@ -132,6 +132,8 @@ TEST(DecodeFrame, LinkTypesTagsAndHeaders) {
     ASSERT_EQ(d.stored, d.length);
     EXPECT_EQ(Bytes(d.payload, d.payload + d.stored), kPayload);
     EXPECT_EQ(d.to_port, c.via == Via::kUdp ? 9 : -1);
+    // A cooked header tells the destination MAC only of a broadcast.
+    EXPECT_EQ(d.to_mac_known, c.link_type == platform::kLinkEthernet || d.link_broadcast);
   }
 }
 

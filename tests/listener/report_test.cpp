@@ -75,6 +75,11 @@ TEST(ExplainLine, PayloadAndArrival) {
   bad[6 + 8 * 6] = 0x99;  // copy 9
   const Bytes valid = Magic(kHeader118, 16), password = Magic({0}, 16, {1, 2, 3, 4, 5, 6});
   const Bytes zeds(118, 'Z'), frame = Magic({}, 16);
+  listener::Observation to_this_host = EtherType(frame);  // a cooked frame: no destination MAC
+  to_this_host.to_mac_known = false;
+  to_this_host.to_kind = listener::DestinationKind::kUnicast;
+  to_this_host.vlan = -1;
+  std::snprintf(to_this_host.interface_name, sizeof to_this_host.interface_name, "eth0");
   const struct {
     listener::Observation o;
     const char* line;
@@ -92,6 +97,9 @@ TEST(ExplainLine, PayloadAndArrival) {
       {EtherType(frame),
        "   magic packet for 02:54:57:00:00:14, sync at byte 0, all 16 copies equal; to FF:FF:FF:FF:FF:FF "
        "(limited-broadcast) vlan 10\n"},
+      {to_this_host,
+       "   magic packet for 02:54:57:00:00:14, sync at byte 0, all 16 copies equal; to an address not shown "
+       "(unicast) on eth0\n"},
   };
   for (const auto& c : cases) EXPECT_EQ(Explain(c.o), c.line);
 }
