@@ -1,5 +1,6 @@
 // POSIX arrival details: recvmsg with IP_PKTINFO / IPV6_PKTINFO and the SO_RXQ_OVFL drop counter.
 #include "platform/arrival.h"
+#include "platform/socket_address.h"
 
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -12,36 +13,6 @@ namespace platform {
 
 namespace {
 
-void set_ipv4(const void* address, IpAddress* out) {
-  out->family = 4;
-  std::memset(out->bytes, 0, sizeof out->bytes);
-  std::memcpy(out->bytes, address, 4);
-}
-
-// An IPv6 address, or the IPv4 address an IPv4-mapped one (::ffff:a.b.c.d) stands for.
-void set_ipv6(const in6_addr& address, IpAddress* out) {
-  if (IN6_IS_ADDR_V4MAPPED(&address)) {
-    set_ipv4(address.s6_addr + 12, out);
-    return;
-  }
-  out->family = 6;
-  std::memcpy(out->bytes, address.s6_addr, 16);
-}
-
-void set_sender(const sockaddr_storage& from, socklen_t from_length, ArrivalInfo* info) {
-  if (from.ss_family == AF_INET && from_length >= sizeof(sockaddr_in)) {
-    sockaddr_in in;
-    std::memcpy(&in, &from, sizeof in);
-    set_ipv4(&in.sin_addr, &info->sender);
-    info->sender_port = ntohs(in.sin_port);
-  } else if (from.ss_family == AF_INET6 && from_length >= sizeof(sockaddr_in6)) {
-    sockaddr_in6 in6;
-    std::memcpy(&in6, &from, sizeof in6);
-    set_ipv6(in6.sin6_addr, &info->sender);
-    info->sender_port = ntohs(in6.sin6_port);
-  }
-}
-
 // The control messages the socket options asked for.
 void read_control(msghdr* message, ArrivalInfo* info) {
   for (cmsghdr* c = CMSG_FIRSTHDR(message); c != nullptr; c = CMSG_NXTHDR(message, c)) {
@@ -49,12 +20,12 @@ void read_control(msghdr* message, ArrivalInfo* info) {
       in_pktinfo pktinfo;
       std::memcpy(&pktinfo, CMSG_DATA(c), sizeof pktinfo);
       // ipi_addr is the header's destination; ipi_spec_dst the local address a reply would use.
-      set_ipv4(&pktinfo.ipi_addr, &info->destination);
+      set_ipv4_address(&pktinfo.ipi_addr, &info->destination);
       info->interface_index = static_cast<unsigned>(pktinfo.ipi_ifindex);
     } else if (c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_PKTINFO) {
       in6_pktinfo pktinfo;
       std::memcpy(&pktinfo, CMSG_DATA(c), sizeof pktinfo);
-      set_ipv6(pktinfo.ipi6_addr, &info->destination);
+      set_ipv6_address(pktinfo.ipi6_addr, &info->destination);
       info->interface_index = pktinfo.ipi6_ifindex;
     } else if (c->cmsg_level == SOL_SOCKET && c->cmsg_type == SO_RXQ_OVFL) {
       // Sent only once the count is not zero.
@@ -105,7 +76,7 @@ bool receive_arrival(SOCKET s, void* buffer, int size, ArrivalInfo* info) {
     info->length = n > INT_MAX ? INT_MAX : static_cast<int>(n);
     info->truncated = n > size;
     info->stored = info->truncated ? size : static_cast<int>(n);
-    set_sender(from, message.msg_namelen, info);
+    set_sender(from, static_cast<long>(message.msg_namelen), &info->sender, &info->sender_port);
     read_control(&message, info);
     return true;
   }

@@ -1,5 +1,6 @@
 // POSIX interface addresses: getifaddrs, with each interface's index from if_nametoindex.
 #include "platform/interface_addresses.h"
+#include "platform/socket_address.h"
 
 #include <ifaddrs.h>
 #include <net/if.h>
@@ -56,13 +57,11 @@ int query_interface_addresses(InterfaceAddress* records, int room) {
     if (family == AF_INET) {
       sockaddr_in in;
       std::memcpy(&in, entry->ifa_addr, sizeof in);
-      record.address.family = 4;
-      std::memcpy(record.address.bytes, &in.sin_addr, 4);
+      set_ipv4_address(&in.sin_addr, &record.address);
     } else if (family == AF_INET6) {
       sockaddr_in6 in6;
       std::memcpy(&in6, entry->ifa_addr, sizeof in6);
-      record.address.family = 6;
-      std::memcpy(record.address.bytes, in6.sin6_addr.s6_addr, 16);
+      set_ipv6_address(in6.sin6_addr, &record.address);
     }
     record.prefix_length = prefix_of(entry->ifa_netmask);
     ++count;

@@ -1,5 +1,6 @@
 // POSIX clock services: local time, the time with milliseconds, calendar splitting, the locale's short date.
 #include "platform/time.h"
+#include "platform/tm_fields.h"
 
 #include <clocale>
 #include <cstring>
@@ -10,17 +11,6 @@
 namespace platform {
 
 namespace {
-
-void fill(const std::tm& tm, unsigned milliseconds, SystemTime* out) {
-  out->year = static_cast<std::uint16_t>(tm.tm_year + 1900);
-  out->month = static_cast<std::uint16_t>(tm.tm_mon + 1);
-  out->day_of_week = static_cast<std::uint16_t>(tm.tm_wday);
-  out->day = static_cast<std::uint16_t>(tm.tm_mday);
-  out->hour = static_cast<std::uint16_t>(tm.tm_hour);
-  out->minute = static_cast<std::uint16_t>(tm.tm_min);
-  out->second = static_cast<std::uint16_t>(tm.tm_sec);
-  out->milliseconds = static_cast<std::uint16_t>(milliseconds);
-}
 
 // The environment's LC_TIME locale, opened once; the C locale when none is set or usable.
 locale_t time_locale() {
@@ -46,7 +36,7 @@ void local_time(SystemTime* out) {
   time_t seconds = now.tv_sec;
   std::tm tm{};
   localtime_r(&seconds, &tm);
-  fill(tm, static_cast<unsigned>(now.tv_nsec / 1000000L), out);
+  system_time_from_tm(tm, static_cast<unsigned>(now.tv_nsec / 1000000L), out);
 }
 
 bool file_time_to_system_time(std::uint64_t file_time, SystemTime* out) {
@@ -59,7 +49,7 @@ bool file_time_to_system_time(std::uint64_t file_time, SystemTime* out) {
   time_t t = static_cast<time_t>(unix_seconds);
   std::tm tm{};
   if (gmtime_r(&t, &tm) == nullptr) return false;
-  fill(tm, milliseconds, out);
+  system_time_from_tm(tm, milliseconds, out);
   return true;
 }
 
@@ -99,14 +89,14 @@ void time_with_ms(TimeWithMs* out) {
   bool split = localtime_r(&seconds, &tm) != nullptr;
   out->daylight = (split && tm.tm_isdst > 0) ? 1 : 0;
   out->local = SystemTime{};
-  if (split) fill(tm, out->milliseconds, &out->local);
+  if (split) system_time_from_tm(tm, out->milliseconds, &out->local);
 }
 
 bool local_time_at(std::int64_t seconds, unsigned milliseconds, SystemTime* out) {
   time_t t = static_cast<time_t>(seconds);
   std::tm tm{};
   if (localtime_r(&t, &tm) == nullptr) return false;
-  fill(tm, milliseconds, out);
+  system_time_from_tm(tm, milliseconds, out);
   return true;
 }
 

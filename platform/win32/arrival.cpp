@@ -1,5 +1,6 @@
 // Windows arrival details: WSARecvMsg with IP_PKTINFO / IPV6_PKTINFO; Winsock counts no drops.
 #include "platform/arrival.h"
+#include "platform/socket_address.h"
 
 #include <mswsock.h>
 
@@ -8,36 +9,6 @@
 namespace platform {
 
 namespace {
-
-void set_ipv4(const void* address, IpAddress* out) {
-  out->family = 4;
-  std::memset(out->bytes, 0, sizeof out->bytes);
-  std::memcpy(out->bytes, address, 4);
-}
-
-// An IPv6 address, or the IPv4 address an IPv4-mapped one (::ffff:a.b.c.d) stands for.
-void set_ipv6(const in6_addr& address, IpAddress* out) {
-  if (IN6_IS_ADDR_V4MAPPED(&address)) {
-    set_ipv4(address.s6_addr + 12, out);
-    return;
-  }
-  out->family = 6;
-  std::memcpy(out->bytes, address.s6_addr, 16);
-}
-
-void set_sender(const sockaddr_storage& from, int from_length, ArrivalInfo* info) {
-  if (from.ss_family == AF_INET && from_length >= static_cast<int>(sizeof(sockaddr_in))) {
-    sockaddr_in in;
-    std::memcpy(&in, &from, sizeof in);
-    set_ipv4(&in.sin_addr, &info->sender);
-    info->sender_port = ntohs(in.sin_port);
-  } else if (from.ss_family == AF_INET6 && from_length >= static_cast<int>(sizeof(sockaddr_in6))) {
-    sockaddr_in6 in6;
-    std::memcpy(&in6, &from, sizeof in6);
-    set_ipv6(in6.sin6_addr, &info->sender);
-    info->sender_port = ntohs(in6.sin6_port);
-  }
-}
 
 // WSARecvMsg is an extension function: its address comes from the socket's provider.
 LPFN_WSARECVMSG recvmsg_function(SOCKET s) {
@@ -59,12 +30,12 @@ void read_control(WSAMSG* message, ArrivalInfo* info) {
     if (c->cmsg_level == IPPROTO_IP && c->cmsg_type == IP_PKTINFO) {
       IN_PKTINFO pktinfo;
       std::memcpy(&pktinfo, WSA_CMSG_DATA(c), sizeof pktinfo);
-      set_ipv4(&pktinfo.ipi_addr, &info->destination);
+      set_ipv4_address(&pktinfo.ipi_addr, &info->destination);
       info->interface_index = pktinfo.ipi_ifindex;
     } else if (c->cmsg_level == IPPROTO_IPV6 && c->cmsg_type == IPV6_PKTINFO) {
       IN6_PKTINFO pktinfo;
       std::memcpy(&pktinfo, WSA_CMSG_DATA(c), sizeof pktinfo);
-      set_ipv6(pktinfo.ipi6_addr, &info->destination);
+      set_ipv6_address(pktinfo.ipi6_addr, &info->destination);
       info->interface_index = pktinfo.ipi6_ifindex;
     }
   }
@@ -119,7 +90,7 @@ bool receive_arrival(SOCKET s, void* buffer, int size, ArrivalInfo* info) {
   // Winsock does not tell the real length of a datagram it cut.
   info->length = info->stored;
   info->truncated = truncated;
-  set_sender(from, message.namelen, info);
+  set_sender(from, message.namelen, &info->sender, &info->sender_port);
   read_control(&message, info);
   return true;
 }

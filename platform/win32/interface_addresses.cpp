@@ -1,5 +1,6 @@
 // Windows interface addresses: GetAdaptersAddresses, friendly names as UTF-8, on-link prefix lengths.
 #include "platform/interface_addresses.h"
+#include "platform/socket_address.h"
 
 #include <iphlpapi.h>
 #include <windows.h>
@@ -65,16 +66,14 @@ int query_interface_addresses(InterfaceAddress* records, int room) {
         if (record == nullptr) break;
         sockaddr_in in;
         std::memcpy(&in, address, sizeof in);
-        record->address.family = 4;
-        std::memcpy(record->address.bytes, &in.sin_addr, 4);
+        set_ipv4_address(&in.sin_addr, &record->address);
         record->prefix_length = u->OnLinkPrefixLength;
       } else if (address->sa_family == AF_INET6) {
         InterfaceAddress* record = add_record(a, a->Ipv6IfIndex, records, room, &count);
         if (record == nullptr) break;
         sockaddr_in6 in6;
         std::memcpy(&in6, address, sizeof in6);
-        record->address.family = 6;
-        std::memcpy(record->address.bytes, in6.sin6_addr.s6_addr, 16);
+        set_ipv6_address(in6.sin6_addr, &record->address);
         record->prefix_length = u->OnLinkPrefixLength;
       }
     }

@@ -1,5 +1,6 @@
 // Windows clock services: GetLocalTime, _ftime with _localtime64_s, FileTimeToSystemTime, GetDateFormatA.
 #include "platform/time.h"
+#include "platform/tm_fields.h"
 
 #include <sys/timeb.h>
 #include <windows.h>
@@ -72,14 +73,7 @@ bool local_time_at(std::int64_t seconds, unsigned milliseconds, SystemTime* out)
   __time64_t t = static_cast<__time64_t>(seconds);
   std::tm tm{};
   if (_localtime64_s(&tm, &t) != 0) return false;
-  out->year = static_cast<std::uint16_t>(tm.tm_year + 1900);
-  out->month = static_cast<std::uint16_t>(tm.tm_mon + 1);
-  out->day_of_week = static_cast<std::uint16_t>(tm.tm_wday);
-  out->day = static_cast<std::uint16_t>(tm.tm_mday);
-  out->hour = static_cast<std::uint16_t>(tm.tm_hour);
-  out->minute = static_cast<std::uint16_t>(tm.tm_min);
-  out->second = static_cast<std::uint16_t>(tm.tm_sec);
-  out->milliseconds = static_cast<std::uint16_t>(milliseconds);
+  system_time_from_tm(tm, milliseconds, out);
   return true;
 }
 

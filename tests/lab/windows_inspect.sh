@@ -4,19 +4,14 @@
 # Usage: windows_inspect.sh PILVORNE-EXE; runs with the WINEPREFIX the Windows test runner prepared.
 set -uo pipefail
 pilvorne=$1
+# The lab library's checks only: this test needs no namespace.
+source "$(dirname "$0")/lib.sh"
 for tool in wine python3; do
-  command -v "$tool" >/dev/null 2>&1 || { echo "$tool is not installed" >&2; [ "${CI:-}" = true ] && exit 1; exit 77; }
+  command -v "$tool" >/dev/null 2>&1 || lab_fail_or_skip "$tool is not installed"
 done
 export WINEDEBUG=-all
 work=$(mktemp -d /tmp/tidewake-wininspect.XXXXXX)
 trap 'rm -rf "$work"' EXIT
-failures=0
-checks=0
-check() {
-  local what=$1; shift
-  checks=$((checks + 1))
-  if "$@"; then echo "ok: $what"; else echo "FAILED: $what" >&2; failures=$((failures + 1)); fi
-}
 port=$((20000 + RANDOM % 20000))
 
 # send HEX...: each as one datagram to the listener's port on loopback.
@@ -44,18 +39,18 @@ run() {
 }
 
 DATAGRAMS="$header118$magic $zeds" run explain -Explain -Count=2 -Timeout=60
-check "-Explain -Count=2 ends with 0 after a wake" [ $? -eq 0 ]
+lab_check "-Explain -Count=2 ends with 0 after a wake" [ $? -eq 0 ]
 tr -d '\r' <"$work/explain.out" >"$work/explain.txt"
-check "-Explain explains the wake, its header and how it arrived" grep -qx \
+lab_check "-Explain explains the wake, its header and how it arrived" grep -qx \
   '   magic packet for 02:54:57:00:00:14, sync at byte 16, all 16 copies equal; header KESTRAVA, length field 118 matches, sequence number 9; to 127.0.0.1 (unicast) on .*' \
   "$work/explain.txt"
-check "-Explain says 118 bytes of Z are no wake packet" grep -q '^   not a wake packet: no sync stream; to 127.0.0.1 (unicast)' "$work/explain.txt"
-check "two datagrams, three lines each, after the start-up line" [ "$(wc -l <"$work/explain.txt")" -eq 7 ]
+lab_check "-Explain says 118 bytes of Z are no wake packet" grep -q '^   not a wake packet: no sync stream; to 127.0.0.1 (unicast)' "$work/explain.txt"
+lab_check "two datagrams, three lines each, after the start-up line" [ "$(wc -l <"$work/explain.txt")" -eq 7 ]
 
 DATAGRAMS="$magic $zeds" run json -Json -Count=2 -Timeout=60
-check "-Json -Count=2 ends with 0 after a wake" [ $? -eq 0 ]
-check "-Json: the start-up line on standard error" grep -q "Listening for magic packets on port no $port" "$work/json.err"
-check "-Json: two objects with exactly the fields, parsed back" python3 - "$work/json.out" "$port" <<'EOF'
+lab_check "-Json -Count=2 ends with 0 after a wake" [ $? -eq 0 ]
+lab_check "-Json: the start-up line on standard error" grep -q "Listening for magic packets on port no $port" "$work/json.err"
+lab_check "-Json: two objects with exactly the fields, parsed back" python3 - "$work/json.out" "$port" <<'EOF'
 import json, sys
 rows = [json.loads(line) for line in open(sys.argv[1], newline="")]
 fields = ["time", "from", "from_port", "to", "to_kind", "interface", "via", "port", "len", "kind", "mac", "magic", "header"]
@@ -67,15 +62,14 @@ sys.exit(0 if ok else f"got {rows}")
 EOF
 
 DATAGRAMS="$zeds" run timeout -Timeout=2
-check "-Timeout ends with 4 when no wake came" [ $? -eq 4 ]
-check "... after showing the datagram that came" grep -q "(len=118)" "$work/timeout.out"
+lab_check "-Timeout ends with 4 when no wake came" [ $? -eq 4 ]
+lab_check "... after showing the datagram that came" grep -q "(len=118)" "$work/timeout.out"
 
 for mode in -Any -Read=capture.pcapng; do
   wine "$pilvorne" "$mode" >"$work/capture.out" 2>"$work/capture.err" </dev/null
-  check "$mode ends with 2" [ $? -eq 2 ]
-  check "$mode says in one line that it needs the Linux build" \
+  lab_check "$mode ends with 2" [ $? -eq 2 ]
+  lab_check "$mode says in one line that it needs the Linux build" \
     [ "$(tr -d '\r' <"$work/capture.err")" = "pilvorne: -Any and -Read need the Linux build of pilvorne" ]
 done
 
-echo "$((checks - failures)) passed, $failures failed"
-[ "$failures" -eq 0 ]
+lab_finish
