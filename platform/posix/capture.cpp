@@ -36,6 +36,20 @@ int link_type_of(pcap_t* handle) {
   return type == DLT_RAW ? kLinkRawIp : type;
 }
 
+// The capture record around an opened handle, which it then owns.
+CaptureOpened adopt(pcap_t* handle, bool live, Capture** capture, int* link_type, char* error,
+                    std::size_t error_size) {
+  Capture* opened = new (std::nothrow) Capture{handle, live, ""};
+  if (opened == nullptr) {
+    pcap_close(handle);
+    copy_text("out of memory", error, error_size);
+    return CaptureOpened::kFailed;
+  }
+  *capture = opened;
+  *link_type = link_type_of(handle);
+  return CaptureOpened::kOpened;
+}
+
 }  // namespace
 
 CaptureOpened open_live_capture(const char* interface_name, Capture** capture, int* link_type,
@@ -77,15 +91,7 @@ CaptureOpened open_live_capture(const char* interface_name, Capture** capture, i
     pcap_close(handle);
     return CaptureOpened::kFailed;
   }
-  Capture* opened = new (std::nothrow) Capture{handle, true, ""};
-  if (opened == nullptr) {
-    pcap_close(handle);
-    copy_text("out of memory", error, error_size);
-    return CaptureOpened::kFailed;
-  }
-  *capture = opened;
-  *link_type = link_type_of(handle);
-  return CaptureOpened::kOpened;
+  return adopt(handle, true, capture, link_type, error, error_size);
 }
 
 CaptureOpened open_capture_file(const char* path, Capture** capture, int* link_type, char* error,
@@ -96,15 +102,7 @@ CaptureOpened open_capture_file(const char* path, Capture** capture, int* link_t
     copy_text(text, error, error_size);
     return CaptureOpened::kFailed;
   }
-  Capture* opened = new (std::nothrow) Capture{handle, false, ""};
-  if (opened == nullptr) {
-    pcap_close(handle);
-    copy_text("out of memory", error, error_size);
-    return CaptureOpened::kFailed;
-  }
-  *capture = opened;
-  *link_type = link_type_of(handle);
-  return CaptureOpened::kOpened;
+  return adopt(handle, false, capture, link_type, error, error_size);
 }
 
 bool set_capture_filter(Capture* capture, const char* expression, char* error, std::size_t error_size) {
