@@ -51,7 +51,7 @@ struct InspectOptions {
   bool any = false;                     // -Any: capture on every port
   int count = 0;                        // -Count=N: end after N kept datagrams; 0: no limit
   int timeout_seconds = 0;              // -Timeout=S: end after S seconds; 0: no limit
-  bool mac_given = false;               // -Mac=MAC: keep only wakes for `mac`
+  bool mac_given = false;               // -Mac=MAC: keep only datagrams for `mac`
   std::uint8_t mac[wake::kMacLength] = {};
   const char* interface_name = nullptr; // -Interface=NAME (with -Any); points into argv
   const char* read_path = nullptr;      // -Read=FILE; points into argv
@@ -78,7 +78,7 @@ struct SummaryCounts {
   std::uint64_t seen = 0;               // datagrams (or frames) looked at
   std::uint64_t kept = 0;               // of those, the ones shown
   std::uint64_t wakes = 0;              // of those, the wakes
-  std::map<std::string, PairCounts> pairs;  // by "sender for target"
+  std::map<std::string, PairCounts> pairs;  // by sender and target text, a tab between
   std::uint64_t other_pairs = 0;        // kept datagrams of pairs past the room
 };
 
@@ -107,8 +107,9 @@ extern ListenerState g_listener;
 
 void ResetListenerState();
 
-// Parses the arguments after the program name. Version lines go to `out`, the syntax error
-// and the usage text to `err`. Returns 0 when the listener is to start, else the exit code.
+// Parses the arguments after the program name into g_listener (the port and the inspector's
+// options). Version lines go to `out` (to `err` when -Json is among the arguments), the syntax
+// error and the usage text to `err`. Returns 0 when the listener is to start, else the exit code.
 int ParseListenerCommandLine(int argc, char* const* argv, FILE* out, FILE* err);
 
 // Rewrites a FileVersion text into `text` (room for kVersionTextSize bytes): blanks dropped,

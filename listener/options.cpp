@@ -102,7 +102,9 @@ bool ApplyWord(const char* word, InspectOptions* o) {
       return *value != '\0' && !o->any;
     case Word::kCount: return ParseLimit(value, &o->count);
     case Word::kTimeout: return ParseLimit(value, &o->timeout_seconds);
-    case Word::kMac: return o->mac_given = ParseMac(value, o->mac);
+    case Word::kMac:
+      o->mac_given = ParseMac(value, o->mac);
+      return o->mac_given;
     case Word::kInterface:
       o->interface_name = value;
       return *value != '\0';
