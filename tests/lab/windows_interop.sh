@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The Windows programs, under Wine, meet the Linux ones on a lab LAN:
 #  - pilvorne.exe prints for each datagram the same two lines as the Linux pilvorne;
-#  - kestrava.exe's silent send reaches the Linux pilvorne on the target as the exact 118 bytes.
+#  - kestrava.exe's silent send reaches the Linux pilvorne on the target as the exact 118 bytes;
+#  - pilvorne.exe -Explain judges a subnet-directed broadcast and a unicast on the LAN's adapter.
 # Usage: windows_interop.sh LINUX-PILVORNE WINDOWS-BUILD-DIR
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
@@ -13,7 +14,7 @@ windows_build=$2
 pilvorne_exe=$windows_build/listener/pilvorne.exe
 kestrava_exe=$windows_build/sender/kestrava.exe
 
-lab_require wine wineserver dumpcap tshark "$linux_pilvorne"
+lab_require wine wineserver dumpcap tshark python3 "$linux_pilvorne"
 for exe in "$pilvorne_exe" "$kestrava_exe"; do
   [ -f "$exe" ] || lab_fail_or_skip "$exe is not built (make windows)"
 done
@@ -98,5 +99,23 @@ captured=$(tshark -r "$work/send.pcapng" -T fields -e ip.dst -e udp.dstport -e u
 lab_check "the datagram went to 192.0.2.255 port 1778" [ "$(cut -f1,2 <<<"$captured")" = $'192.0.2.255\t1778' ]
 lab_check "the datagram is byte for byte the 118-byte magic packet with header" \
   [ "$(cut -f3 <<<"$captured" | tr -d ':')" = "$expected" ]
+
+# pilvorne.exe -Explain: WSARecvMsg's destination, judged against the adapter's subnet, and the
+# adapter's name.
+lab_exec win wine "$pilvorne_exe" -Explain -PortNo=1790 -Count=2 -Timeout=60 >"$work/explain.out" 2>&1 </dev/null &
+explain=$!
+lab_wait_for 30 grep -q 'Listening for magic packets on port no 1790' "$work/explain.out"
+lab_exec target python3 -c '
+import socket
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+s.setsockopt(socket.SOL_SOCKET, socket.SO_BROADCAST, 1)
+magic = bytes.fromhex("ffffffffffff" + "001122334455" * 16)
+for to in ("192.0.2.255", "192.0.2.10"):
+    s.sendto(magic, (to, 1790))'
+wait "$explain"
+lab_check "pilvorne.exe -Explain -Count=2 ends with 0 after the wakes" [ $? -eq 0 ]
+lab_check "pilvorne.exe judges 192.0.2.255 the subnet-directed broadcast of its adapter" \
+  grep -q '; to 192.0.2.255 (subnet-broadcast) on eth0' "$work/explain.out"
+lab_check "pilvorne.exe judges its own address unicast" grep -q '; to 192.0.2.10 (unicast) on eth0' "$work/explain.out"
 
 lab_finish
