@@ -226,9 +226,10 @@ class MutexName {
  public:
   explicit MutexName(const char* what) {
     std::snprintf(name_, sizeof name_, "tidewake_log_test_%d_%s", static_cast<int>(getpid()), what);
-    platform::named_mutex_remove(name_);
+    Remove();
   }
-  ~MutexName() { platform::named_mutex_remove(name_); }
+  ~MutexName() { Remove(); }
+  void Remove() const { std::remove(object().c_str()); }
   const char* c_str() const { return name_; }
   // The shared-memory object behind the name, in /dev/shm.
   std::string object() const { return "/dev/shm/" + std::string(name_) + "." + std::to_string(geteuid()); }
@@ -326,7 +327,7 @@ TEST(PosixLogMutex, ObjectsThatAreNotAGoodMutexOfOurs) {
     ASSERT_EQ(stat(name.object().c_str(), &info), 0);
     const off_t size = info.st_size;
     platform::named_mutex_close(good);
-    platform::named_mutex_remove(name.c_str());
+    name.Remove();
 
     int fd = open(name.object().c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
     ASSERT_GE(fd, 0);

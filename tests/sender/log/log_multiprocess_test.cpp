@@ -35,12 +35,11 @@ class Tool {
     std::filesystem::copy_file(LOG_WRITER_TOOL, path_);
     std::filesystem::permissions(path_, std::filesystem::perms::owner_all);
     mutex_name_ = std::filesystem::path(path_).filename().string() + "_QELOG";
-    platform::named_mutex_remove(mutex_name_.c_str());
+    std::filesystem::remove_all(MutexObject());
   }
   ~Tool() {
     std::error_code ignored;
     std::filesystem::remove_all(MutexObject(), ignored);
-    platform::named_mutex_remove(mutex_name_.c_str());
   }
   const std::string& mutex_name() const { return mutex_name_; }
   // The shared-memory object behind the mutex.
@@ -187,6 +186,7 @@ TEST(LogMultiProcess, AKilledHolderDoesNotStopTheOthers) {
   ASSERT_NE(mutex, nullptr);
   EXPECT_EQ(platform::named_mutex_wait(mutex, 1000), platform::MutexWait::kAcquired);
   EXPECT_TRUE(platform::named_mutex_release(mutex));
+  platform::named_mutex_close(mutex);
 }
 
 // Writers whose named mutex is out of reach: held by a stopped process, impossible to make
