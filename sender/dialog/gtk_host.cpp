@@ -1,4 +1,4 @@
-// The GTK 3 host of the main dialog on Linux, a module of its own: builds template 101, forwards notifications.
+// The GTK 3 dialog host, a module kestrava opens on Linux: builds template 101, forwards notifications.
 #include <gtk/gtk.h>
 
 #include <cstdio>

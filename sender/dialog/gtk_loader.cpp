@@ -1,4 +1,4 @@
-// The dialog's life on Linux: decides whether a display is at hand, then opens the GTK module and runs it.
+// The dialog's life on Linux: whether a display may be at hand, then the GTK module, opened and run.
 #include <dlfcn.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -35,8 +35,8 @@ constexpr char kNoDisplayText[] =
     "kestrava: cannot open the dialog: no graphical display (is DISPLAY set?); "
     "kestrava /IP=<address> /MAC=<mac address> sends without a window\n";
 constexpr char kCannotOpenFormat[] = "kestrava: cannot open the dialog: %s\n";
-constexpr char kOtherBuildFormat[] =
-    "kestrava: cannot open the dialog: %s belongs to another build of kestrava\n";
+constexpr char kNotTheModuleFormat[] =
+    "kestrava: cannot open the dialog: %s is not the dialog module of this kestrava\n";
 constexpr int kCannotOpenExitCode = 2;
 
 constexpr GtkModuleImports kImports = {kGtkModuleInterface, MainDialogProc, SetDialogHost,
@@ -122,7 +122,7 @@ bool OpenModule() {
   auto entry = reinterpret_cast<GtkModuleEntry>(dlsym(module, kGtkModuleEntryName));
   g_module = entry != nullptr ? entry(&kImports) : nullptr;
   if (g_module == nullptr) {
-    std::fprintf(stderr, kOtherBuildFormat, path);
+    std::fprintf(stderr, kNotTheModuleFormat, path);
     return false;
   }
   return true;

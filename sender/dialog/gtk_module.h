@@ -12,6 +12,9 @@
 // opens with dlopen when the dialog is needed. The two sides meet only through the records
 // below, handed over once by the module's single exported function: the module uses nothing
 // of the program's by symbol (it is linked with -z defs), and the program exports nothing.
+// A module rather than a dialog program of its own, so that the dialog procedure, the sends
+// and the program's state stay in one process as on Windows; rather than GTK linked in and
+// bound lazily, since the loader maps and relocates every linked library at start-up anyway.
 
 namespace dialog {
 
