@@ -16,10 +16,11 @@ kestrava=$build/sender/kestrava
 pilvorne=$build/listener/pilvorne
 floors=$build/bench
 lab_require "$kestrava" "$pilvorne" "$floors/floor_send" "$floors/floor_listen" "$floors/floor_log" \
-  "$floors/udp_blast" "$floors/bench_log_writer" perf strace wakeonlan ping /usr/bin/time
+  "$floors/udp_blast" "$floors/bench_log_writer" perf strace wakeonlan ping pgrep /usr/bin/time
 work=$(mktemp -d)
 listener=
-trap 'lab_stop "$listener"; rm -rf "$work"; lab_cleanup' EXIT
+# shellcheck disable=SC2086
+trap 'lab_stop $listener; rm -rf "$work"; lab_cleanup' EXIT
 
 sender_ip=192.0.2.10
 target_ip=192.0.2.20
@@ -98,20 +99,30 @@ for ((round = 0; round < rounds; round++)); do
 done
 
 # ---- the listeners: 118-byte datagrams from the sender as fast as it sends them, for 1 s,
-# each listener's lines going to a file; datagrams handled per second.
+# each listener's lines going to a file; datagrams handled per second, and the listener's CPU
+# time per datagram (perf stat's task-clock), which depends less on how fast the sender is.
 blast_ms=1000
 listener_rate() {
   local label=$1; shift
   local out=$work/$label.lines
-  ip netns exec "$(lab_ns target)" "$@" >"$out" 2>/dev/null &
-  listener=$!
+  rm -f "$out"  # the new listener's first line, not the last round's, shows that it is ready
+  ip netns exec "$(lab_ns target)" perf stat -e task-clock -o "$work/$label.perf" -- "$@" >"$out" 2>/dev/null &
+  local perf=$!
+  listener=$perf
   lab_wait_for 5 test -s "$out" || { echo "bench: $label did not start" >&2; return 1; }
+  local child; child=$(pgrep -P "$perf")  # the listener itself
+  [ -n "$child" ] || { echo "bench: $label: no listener under perf" >&2; return 1; }
+  listener="$child $perf"
   lab_exec sender "$floors/udp_blast" $target_ip 1778 $blast_ms >>"$work/$label.sent"
   sleep 0.3  # what is still queued for the listener
   local lines; lines=$(wc -l <"$out")
-  lab_stop "$listener"
+  # The listener ends; perf, seeing it end, writes its report.
+  kill "$child"
+  wait "$perf"
   listener=
-  echo $(((lines - 1) / 2 * 1000 / blast_ms)) >>"$work/$label.rate"
+  local handled=$(((lines - 1) / 2))
+  echo $((handled * 1000 / blast_ms)) >>"$work/$label.rate"
+  awk -v n=$handled '/task-clock/ { printf "%.3f\n", $1 * 1000 / n }' "$work/$label.perf" >>"$work/$label.cpu"
 }
 listener_rounds=${LISTENER_ROUNDS:-5}
 for ((round = 0; round < listener_rounds; round++)); do
@@ -173,6 +184,9 @@ k=$(m no_display.wall); f=$(m floor_usage.wall)
 row "no display (exit 2), wall" "$(before_cell "$(fmt "$(m before_no_display.wall 2>/dev/null)" 1) ms")$(fmt "$k" 1) ms" \
   "floor_send printing its usage (exit 2): $(fmt "$f" 1) ms" "$(ratio "$k" "$f")"
 
+k=$(m pilvorne.cpu); f=$(m floor_listen.cpu)
+row "listener, CPU time per datagram" "$(before_cell "$(fmt "$(m before_pilvorne.cpu 2>/dev/null)" 1 2) µs")$(fmt "$k" 1 2) µs" \
+  "floor_listen: $(fmt "$f" 1 2) µs" "$(ratio "$k" "$f")"
 k=$(m pilvorne.rate); f=$(m floor_listen.rate)
 row "listener, 118-byte datagrams to a file" "$(before_cell "$(fmt "$(m before_pilvorne.rate 2>/dev/null)" 0.001 0) k/s")$(fmt "$k" 0.001 0) k/s" \
   "floor_listen (recvfrom, two lines, fflush): $(fmt "$f" 0.001 0) k/s; sent $(fmt "$(m pilvorne.sent)" 0.001 0) k/s" \
