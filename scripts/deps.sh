@@ -2,7 +2,8 @@
 # Installs the Debian packages that the build, the tests and the demo need, when missing.
 # As root it runs apt-get; otherwise it prints the command to run.
 # Usage: scripts/deps.sh [programs]   ("programs": only what building the two programs and the
-# demo needs; without it, everything the tests, the packages and the Windows build need too).
+# demo needs; without it, everything the tests, the benchmarks, the packages and the Windows build
+# need too).
 set -euo pipefail
 
 # The two programs and the demo's virtual LAN.
