@@ -1,12 +1,12 @@
 /* The silent send's floor: one broadcast datagram of a magic packet's length, then the 10 ms pause. */
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/socket.h>
 #include <time.h>
 #include <unistd.h>
+
+#include "destination.h"
 
 enum { kLength = 118 };  /* header and magic packet, what kestrava sends */
 
@@ -16,10 +16,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   struct sockaddr_in to;
-  memset(&to, 0, sizeof to);
-  to.sin_family = AF_INET;
-  to.sin_port = htons((unsigned short)atoi(argv[2]));
-  if (inet_pton(AF_INET, argv[1], &to.sin_addr) != 1) return 2;
+  if (!ReadDestination(argv[1], argv[2], &to)) return 2;
   unsigned char packet[kLength];
   memset(packet, 0xFF, sizeof packet);
   int fd = socket(AF_INET, SOCK_DGRAM, 0);

@@ -1,12 +1,12 @@
 /* Load for the listeners: 118-byte datagrams to one address as fast as they go, for a bounded time. */
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/socket.h>
 #include <time.h>
 #include <unistd.h>
+
+#include "destination.h"
 
 static double Now(void) {
   struct timespec t;
@@ -20,10 +20,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   struct sockaddr_in to;
-  memset(&to, 0, sizeof to);
-  to.sin_family = AF_INET;
-  to.sin_port = htons((unsigned short)atoi(argv[2]));
-  if (inet_pton(AF_INET, argv[1], &to.sin_addr) != 1) return 2;
+  if (!ReadDestination(argv[1], argv[2], &to)) return 2;
   double end = Now() + atof(argv[3]) / 1000.0;
   unsigned char packet[118];
   memcpy(packet, "KESTRAVA\x76\0\0\0\0\0\0\0", 16);
