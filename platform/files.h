@@ -42,6 +42,9 @@ bool lock_file(FileHandle file, unsigned long timeout_ms);
 // Whether `path` still names the file open as `file` (nobody renamed or replaced it since).
 bool same_file(FileHandle file, const char* path);
 
+// The open file's size now. False, with last_error() set, when it cannot be read.
+bool file_size(FileHandle file, std::uint64_t* size);
+
 void close_file(FileHandle file);
 
 // Creates one directory (CreateDirectoryA; 0700 on POSIX). On failure last_error() is set; a

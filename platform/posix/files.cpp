@@ -142,6 +142,13 @@ bool same_file(FileHandle file, const char* path) {
          open_info.st_dev == path_info.st_dev && open_info.st_ino == path_info.st_ino;
 }
 
+bool file_size(FileHandle file, std::uint64_t* size) {
+  struct stat info {};
+  if (fstat(static_cast<int>(file), &info) != 0) return false;
+  *size = static_cast<std::uint64_t>(info.st_size);
+  return true;
+}
+
 void close_file(FileHandle file) {
   if (file != kNoFile) close(static_cast<int>(file));
 }

@@ -84,6 +84,13 @@ bool same_file(FileHandle file, const char* path) {
   return same;
 }
 
+bool file_size(FileHandle file, std::uint64_t* size) {
+  LARGE_INTEGER length;
+  if (!GetFileSizeEx(reinterpret_cast<HANDLE>(file), &length)) return false;
+  *size = static_cast<std::uint64_t>(length.QuadPart);
+  return true;
+}
+
 void close_file(FileHandle file) {
   if (file != kNoFile) CloseHandle(reinterpret_cast<HANDLE>(file));
 }

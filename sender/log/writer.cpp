@@ -99,9 +99,24 @@ WaitOutcome wait_for_mutex() {
 
 // Without the mutex the file's own lock serialises the writers that are out of its reach, so
 // that two of them never rotate at once. The wait is bounded as the mutex's is: after one
-// time-out the process only tries the lock once per call.
-void lock_log_file(platform::FileHandle file) {
-  if (!platform::lock_file(file, state.file_lock_timeout_ms)) state.file_lock_timeout_ms = 0;
+// time-out the process only tries the lock once per call. A writer that waited may find the
+// file it holds rotated away meanwhile: it then takes the new one, so that no record lands in
+// the backup past its limit. Returns the file to write to, its size in *size.
+platform::FileHandle lock_log_file(platform::FileHandle file, std::uint64_t* size) {
+  constexpr int kAttempts = 3;
+  for (int attempt = 0; attempt < kAttempts && file != platform::kNoFile; ++attempt) {
+    if (!platform::lock_file(file, state.file_lock_timeout_ms)) {
+      state.file_lock_timeout_ms = 0;
+      return file;
+    }
+    if (platform::same_file(file, state.path)) {
+      platform::file_size(file, size);
+      return file;
+    }
+    platform::close_file(file);
+    file = log_open_file(size);
+  }
+  return file;
 }
 
 // Appends the time-out mark to the record, within the record buffer: when the record is
@@ -216,7 +231,7 @@ std::int32_t log_call(const char* format, va_list args) {
 
   std::uint64_t size = 0;
   platform::FileHandle file = log_open_file(&size);
-  if (file != platform::kNoFile && wait != WaitOutcome::kAcquired) lock_log_file(file);
+  if (file != platform::kNoFile && wait != WaitOutcome::kAcquired) file = lock_log_file(file, &size);
   if (with_pending) write_pending(file, last_pending, &size);
   if (n > kSeparatorLength && file != platform::kNoFile) {
     long long written = platform::append_file(file, record + kSeparatorLength, static_cast<std::size_t>(n - kSeparatorLength));
