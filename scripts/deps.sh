@@ -15,7 +15,7 @@ if [ "${1:-}" != "programs" ]; then
   packages+=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev clang libclang-rt-14-dev
     iputils-ping tshark wakeonlan procps
-    linux-perf strace time
+    linux-perf time
     xvfb xauth xdotool imagemagick
     g++-mingw-w64-x86-64-posix wine wine64
     mandoc desktop-file-utils systemd dpkg-dev file lintian unzip
