@@ -88,7 +88,8 @@ fuzz:
 
 # The benchmarks of the hot paths, built optimised in build/bench and run, then the whole
 # programs compared with floor programs and Debian's peers on the lab LAN (bench/compare.sh,
-# as root; BENCH_ROUNDS rounds, BEFORE=another build's folder adds its programs). Never part of `test`.
+# as root; BENCH_ROUNDS rounds; BEFORE=another build's folder adds its programs). Never part
+# of `test`.
 BENCH_ROUNDS ?= 15
 bench:
 	cmake --preset bench $(CMAKE_FLAGS) >/dev/null
