@@ -203,6 +203,8 @@ int InspectCapture() {
       std::fputs(kNeedsCapNetRaw, stderr);
     } else if (opened == platform::CaptureOpened::kNeedsLinuxBuild) {
       std::fputs(kNeedsLinuxBuild, stderr);
+    } else if (opened == platform::CaptureOpened::kNoLibrary) {
+      std::fprintf(stderr, kNeedsLibpcapFormat, error);
     } else if (live) {
       std::fprintf(stderr, kCaptureFailedFormat, error);
     } else {

@@ -71,6 +71,7 @@ constexpr char kNeedsCapNetRaw[] =
     "pilvorne: -Any needs the CAP_NET_RAW capability: run it as root, or give it the capability "
     "with setcap cap_net_raw+ep\n";
 constexpr char kNeedsLinuxBuild[] = "pilvorne: -Any and -Read need the Linux build of pilvorne\n";
+constexpr char kNeedsLibpcapFormat[] = "pilvorne: -Any and -Read need libpcap (Debian: libpcap0.8): %s\n";
 constexpr char kCaptureFailedFormat[] = "pilvorne: cannot capture: %s\n";
 constexpr char kReadFailedFormat[] = "pilvorne: cannot read %s: %s\n";
 

@@ -1,4 +1,4 @@
-// Capturing link-layer frames (libpcap): live on one or all interfaces, or from a pcap/pcapng file.
+// Capturing link-layer frames (libpcap, loaded on first use): live on one or all interfaces, or from a file.
 #pragma once
 
 #include <cstddef>
@@ -19,6 +19,7 @@ enum class CaptureOpened {
   kOpened,
   kNeedsPrivilege,     // live capture without CAP_NET_RAW
   kNeedsLinuxBuild,    // this build has no capture (Windows)
+  kNoLibrary,          // libpcap cannot be loaded; the error text says why
   kFailed,             // anything else; the error text says what
 };
 

@@ -1,9 +1,10 @@
-// POSIX capture: libpcap, live (immediate delivery, inbound only, non-blocking) or from a file.
+// POSIX capture: libpcap, opened on first use; live (immediate, inbound only, non-blocking) or from a file.
 #include "platform/capture.h"
 
 // Before libpcap's header, which defines SOCKET as a macro of its own.
 #include "platform/waiting.h"
 
+#include <dlfcn.h>
 #include <pcap/pcap.h>
 
 #include <cerrno>
@@ -21,6 +22,81 @@ struct Capture {
 
 namespace {
 
+// libpcap and what it loads (D-Bus, systemd, gcrypt, compressors) are opened only when a
+// capture is asked for, so that the plain listener starts without them. Its functions are
+// called through this table, filled from the library's exported names.
+struct PcapFunctions {
+  decltype(&pcap_create) create;
+  decltype(&pcap_set_snaplen) set_snaplen;
+  decltype(&pcap_set_immediate_mode) set_immediate_mode;
+  decltype(&pcap_set_buffer_size) set_buffer_size;
+  decltype(&pcap_set_tstamp_precision) set_tstamp_precision;
+  decltype(&pcap_set_promisc) set_promisc;
+  decltype(&pcap_activate) activate;
+  decltype(&pcap_geterr) geterr;
+  decltype(&pcap_statustostr) statustostr;
+  decltype(&pcap_set_datalink) set_datalink;
+  decltype(&pcap_setdirection) setdirection;
+  decltype(&pcap_setnonblock) setnonblock;
+  decltype(&pcap_open_offline_with_tstamp_precision) open_offline;
+  decltype(&pcap_datalink) datalink;
+  decltype(&pcap_compile) compile;
+  decltype(&pcap_setfilter) setfilter;
+  decltype(&pcap_freecode) freecode;
+  decltype(&pcap_next_ex) next_ex;
+  decltype(&pcap_get_selectable_fd) get_selectable_fd;
+  decltype(&pcap_stats) stats;
+  decltype(&pcap_close) close;
+};
+PcapFunctions g_pcap;
+
+// The shared library's name with its ABI version, as the runtime package installs it.
+constexpr char kPcapLibrary[] = "libpcap.so.0.8";
+
+template <typename Function>
+bool resolve(void* library, const char* name, Function* function) {
+  *function = reinterpret_cast<Function>(dlsym(library, name));
+  return *function != nullptr;
+}
+
+// Opens libpcap once; false with the loader's text in `error` when it cannot be had.
+bool load_pcap(char* error, std::size_t error_size) {
+  static void* library = nullptr;
+  if (library != nullptr) return true;
+  void* opened = dlopen(kPcapLibrary, RTLD_NOW | RTLD_LOCAL);
+  bool ok = opened != nullptr;
+  ok = ok &&
+       resolve(opened, "pcap_create", &g_pcap.create) &&
+       resolve(opened, "pcap_set_snaplen", &g_pcap.set_snaplen) &&
+       resolve(opened, "pcap_set_immediate_mode", &g_pcap.set_immediate_mode) &&
+       resolve(opened, "pcap_set_buffer_size", &g_pcap.set_buffer_size) &&
+       resolve(opened, "pcap_set_tstamp_precision", &g_pcap.set_tstamp_precision) &&
+       resolve(opened, "pcap_set_promisc", &g_pcap.set_promisc) &&
+       resolve(opened, "pcap_activate", &g_pcap.activate) &&
+       resolve(opened, "pcap_geterr", &g_pcap.geterr) &&
+       resolve(opened, "pcap_statustostr", &g_pcap.statustostr) &&
+       resolve(opened, "pcap_set_datalink", &g_pcap.set_datalink) &&
+       resolve(opened, "pcap_setdirection", &g_pcap.setdirection) &&
+       resolve(opened, "pcap_setnonblock", &g_pcap.setnonblock) &&
+       resolve(opened, "pcap_open_offline_with_tstamp_precision", &g_pcap.open_offline) &&
+       resolve(opened, "pcap_datalink", &g_pcap.datalink) &&
+       resolve(opened, "pcap_compile", &g_pcap.compile) &&
+       resolve(opened, "pcap_setfilter", &g_pcap.setfilter) &&
+       resolve(opened, "pcap_freecode", &g_pcap.freecode) &&
+       resolve(opened, "pcap_next_ex", &g_pcap.next_ex) &&
+       resolve(opened, "pcap_get_selectable_fd", &g_pcap.get_selectable_fd) &&
+       resolve(opened, "pcap_stats", &g_pcap.stats) &&
+       resolve(opened, "pcap_close", &g_pcap.close);
+  if (!ok) {
+    const char* why = dlerror();
+    if (error != nullptr && error_size > 0) std::snprintf(error, error_size, "%s", why != nullptr ? why : kPcapLibrary);
+    if (opened != nullptr) dlclose(opened);
+    return false;
+  }
+  library = opened;
+  return true;
+}
+
 // Large enough for any frame, jumbo ones and offloaded aggregates included.
 constexpr int kSnapLength = 262144;
 // The kernel's ring for a live capture: a burst waits there instead of being lost.
@@ -32,7 +108,7 @@ void copy_text(const char* text, char* error, std::size_t error_size) {
 
 // libpcap gives raw IP frames its own number on Linux; files call them LINKTYPE_RAW.
 int link_type_of(pcap_t* handle) {
-  int type = pcap_datalink(handle);
+  int type = g_pcap.datalink(handle);
   return type == DLT_RAW ? kLinkRawIp : type;
 }
 
@@ -41,7 +117,7 @@ CaptureOpened adopt(pcap_t* handle, bool live, Capture** capture, int* link_type
                     std::size_t error_size) {
   Capture* opened = new (std::nothrow) Capture{handle, live, ""};
   if (opened == nullptr) {
-    pcap_close(handle);
+    g_pcap.close(handle);
     copy_text("out of memory", error, error_size);
     return CaptureOpened::kFailed;
   }
@@ -54,41 +130,42 @@ CaptureOpened adopt(pcap_t* handle, bool live, Capture** capture, int* link_type
 
 CaptureOpened open_live_capture(const char* interface_name, Capture** capture, int* link_type,
                                 char* error, std::size_t error_size) {
+  if (!load_pcap(error, error_size)) return CaptureOpened::kNoLibrary;
   char text[PCAP_ERRBUF_SIZE] = "";
   // libpcap's "any" device captures on every interface at once.
-  pcap_t* handle = pcap_create(interface_name != nullptr ? interface_name : "any", text);
+  pcap_t* handle = g_pcap.create(interface_name != nullptr ? interface_name : "any", text);
   if (handle == nullptr) {
     copy_text(text, error, error_size);
     return CaptureOpened::kFailed;
   }
-  pcap_set_snaplen(handle, kSnapLength);
+  g_pcap.set_snaplen(handle, kSnapLength);
   // Each frame at once rather than when a buffer fills: the output follows the wire.
-  pcap_set_immediate_mode(handle, 1);
-  pcap_set_buffer_size(handle, kCaptureBufferBytes);
-  pcap_set_tstamp_precision(handle, PCAP_TSTAMP_PRECISION_NANO);
+  g_pcap.set_immediate_mode(handle, 1);
+  g_pcap.set_buffer_size(handle, kCaptureBufferBytes);
+  g_pcap.set_tstamp_precision(handle, PCAP_TSTAMP_PRECISION_NANO);
   // On one interface, also the frames for other hosts: a wake for a sleeping machine is
   // addressed to its MAC, and a switch that has forgotten that MAC floods it to every port.
-  if (interface_name != nullptr) pcap_set_promisc(handle, 1);
-  int status = pcap_activate(handle);
+  if (interface_name != nullptr) g_pcap.set_promisc(handle, 1);
+  int status = g_pcap.activate(handle);
   if (status < 0) {
-    std::snprintf(text, sizeof text, "%s", status == PCAP_ERROR ? pcap_geterr(handle) : pcap_statustostr(status));
+    std::snprintf(text, sizeof text, "%s", status == PCAP_ERROR ? g_pcap.geterr(handle) : g_pcap.statustostr(status));
     if (status == PCAP_ERROR_NO_SUCH_DEVICE || status == PCAP_ERROR_PERM_DENIED) {
       // The status text alone does not name the interface.
-      const char* detail = pcap_geterr(handle);
+      const char* detail = g_pcap.geterr(handle);
       if (detail != nullptr && detail[0] != '\0') std::snprintf(text, sizeof text, "%s", detail);
     }
     copy_text(text, error, error_size);
-    pcap_close(handle);
+    g_pcap.close(handle);
     return status == PCAP_ERROR_PERM_DENIED ? CaptureOpened::kNeedsPrivilege : CaptureOpened::kFailed;
   }
   // On all interfaces, cooked frames of version 2 carry the receiving interface's index.
-  if (interface_name == nullptr) pcap_set_datalink(handle, DLT_LINUX_SLL2);
+  if (interface_name == nullptr) g_pcap.set_datalink(handle, DLT_LINUX_SLL2);
   // The host's own sends are not what the listener looks for (and on loopback they would
   // show every frame twice).
-  pcap_setdirection(handle, PCAP_D_IN);
-  if (pcap_setnonblock(handle, 1, text) != 0) {
+  g_pcap.setdirection(handle, PCAP_D_IN);
+  if (g_pcap.setnonblock(handle, 1, text) != 0) {
     copy_text(text, error, error_size);
-    pcap_close(handle);
+    g_pcap.close(handle);
     return CaptureOpened::kFailed;
   }
   return adopt(handle, true, capture, link_type, error, error_size);
@@ -96,8 +173,9 @@ CaptureOpened open_live_capture(const char* interface_name, Capture** capture, i
 
 CaptureOpened open_capture_file(const char* path, Capture** capture, int* link_type, char* error,
                                 std::size_t error_size) {
+  if (!load_pcap(error, error_size)) return CaptureOpened::kNoLibrary;
   char text[PCAP_ERRBUF_SIZE] = "";
-  pcap_t* handle = pcap_open_offline_with_tstamp_precision(path, PCAP_TSTAMP_PRECISION_NANO, text);
+  pcap_t* handle = g_pcap.open_offline(path, PCAP_TSTAMP_PRECISION_NANO, text);
   if (handle == nullptr) {
     copy_text(text, error, error_size);
     return CaptureOpened::kFailed;
@@ -107,13 +185,13 @@ CaptureOpened open_capture_file(const char* path, Capture** capture, int* link_t
 
 bool set_capture_filter(Capture* capture, const char* expression, char* error, std::size_t error_size) {
   bpf_program program{};
-  if (pcap_compile(capture->handle, &program, expression, 1, PCAP_NETMASK_UNKNOWN) != 0) {
-    copy_text(pcap_geterr(capture->handle), error, error_size);
+  if (g_pcap.compile(capture->handle, &program, expression, 1, PCAP_NETMASK_UNKNOWN) != 0) {
+    copy_text(g_pcap.geterr(capture->handle), error, error_size);
     return false;
   }
-  bool set = pcap_setfilter(capture->handle, &program) == 0;
-  if (!set) copy_text(pcap_geterr(capture->handle), error, error_size);
-  pcap_freecode(&program);
+  bool set = g_pcap.setfilter(capture->handle, &program) == 0;
+  if (!set) copy_text(g_pcap.geterr(capture->handle), error, error_size);
+  g_pcap.freecode(&program);
   return set;
 }
 
@@ -121,7 +199,7 @@ int next_frame(Capture* capture, int timeout_ms, CapturedFrame* frame) {
   for (int attempt = 0; attempt < 2; ++attempt) {
     pcap_pkthdr* header = nullptr;
     const u_char* data = nullptr;
-    int status = pcap_next_ex(capture->handle, &header, &data);
+    int status = g_pcap.next_ex(capture->handle, &header, &data);
     if (status == 1) {
       frame->data = data;
       frame->captured = header->caplen;
@@ -133,12 +211,12 @@ int next_frame(Capture* capture, int timeout_ms, CapturedFrame* frame) {
     }
     if (status == PCAP_ERROR_BREAK) return kFrameEnd;
     if (status != 0) {
-      std::snprintf(capture->error, sizeof capture->error, "%s", pcap_geterr(capture->handle));
+      std::snprintf(capture->error, sizeof capture->error, "%s", g_pcap.geterr(capture->handle));
       return kFrameFailed;
     }
     // Nothing queued on a live capture: wait for its descriptor once, then look again.
     if (attempt > 0) break;
-    int waited = wait_readable(pcap_get_selectable_fd(capture->handle), timeout_ms);
+    int waited = wait_readable(g_pcap.get_selectable_fd(capture->handle), timeout_ms);
     if (waited == kWaitStopped) return kFrameStopped;
     if (waited == kWaitTimedOut) return kFrameTimedOut;
     if (waited == kWaitFailed) {
@@ -153,14 +231,14 @@ const char* capture_error(Capture* capture) { return capture->error; }
 
 bool capture_drops(Capture* capture, std::uint32_t* drops) {
   pcap_stat statistics{};
-  if (!capture->live || pcap_stats(capture->handle, &statistics) != 0) return false;
+  if (!capture->live || g_pcap.stats(capture->handle, &statistics) != 0) return false;
   *drops = statistics.ps_drop;
   return true;
 }
 
 void close_capture(Capture* capture) {
   if (capture == nullptr) return;
-  pcap_close(capture->handle);
+  g_pcap.close(capture->handle);
   delete capture;
 }
 
