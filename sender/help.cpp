@@ -11,10 +11,14 @@ namespace {
 constexpr char kInformationCaption[] = "kestrava";
 constexpr char kHelpText[] =
     "Usage: kestrava [/IP=<address> /MAC=<mac address>] [/nohdr] [/Debug=<n>] [<title word>]\n"
+    "       kestrava /IP=<address> /MAC=<mac address> [send options]\n"
+    "       kestrava /MAC=<mac address> /To=<address> | /Ether [send options]\n"
+    "       kestrava /File=<hosts file> [send options]\n"
     "\n"
     "With /IP= and /MAC= kestrava sends one broadcast magic packet to the target's\n"
     "subnet-directed broadcast address on UDP port 1778, without a window, and exits\n"
-    "with status 255. Otherwise it opens its dialog.\n"
+    "with status 255 when every packet went out, 1 when one did not, 2 when an option\n"
+    "value cannot be used (then nothing is sent). Otherwise it opens its dialog.\n"
     "\n"
     "  /IP=<address>      the target's IPv4 address (its subnet gets the broadcast)\n"
     "  /MAC=<mac address> the target's MAC address, groups separated by ':' or '-'\n"
@@ -24,8 +28,27 @@ constexpr char kHelpText[] =
     "  --help, -h, /?     this text\n"
     "  --version          the version\n"
     "\n"
-    "Options start with '/' or '-' and ignore case. An option that is not known ends the\n"
-    "command line there.\n";
+    "Send options:\n"
+    "  /Port=<n>          the UDP port, 1 to 65535 (default 1778; the dialog's too)\n"
+    "  /Kind=1|2|4        1 broadcast magic packet (default), 2 short unsuspend\n"
+    "                     datagram, 4 direct magic packet (2 and 4 go to the target)\n"
+    "  /Interface=<name>  send through this interface (a name as `ip link` shows it,\n"
+    "                     a Windows adapter's name, or its IPv4 address): its address\n"
+    "                     is the source, its netmask makes the broadcast\n"
+    "  /To=<address>      send to this IPv4 or IPv6 address instead, e.g.\n"
+    "                     255.255.255.255 or ff02::1%lan0\n"
+    "  /Count=<n>         send n times, 1 to 10000 (default 1); with n > 1 the header\n"
+    "                     carries the sequence number 1..n\n"
+    "  /Interval=<ms>     milliseconds between them, 0 to 60000 (default 100)\n"
+    "  /Password=<xx-xx-xx-xx[-xx-xx]>  a SecureOn password after the magic packet\n"
+    "  /Ether             a raw Ethernet frame (EtherType 0x0842) to ff:ff:ff:ff:ff:ff\n"
+    "                     instead of UDP; Linux only, needs CAP_NET_RAW\n"
+    "  /File=<path>       wake every host of the file: one a line, MAC [address] [name],\n"
+    "                     '#' starts a comment\n"
+    "  /Verbose           one line per packet sent, on standard output\n"
+    "\n"
+    "Options start with '/' or '-' and ignore case; the last of a repeated option wins.\n"
+    "An option that is not known ends the command line there.\n";
 constexpr char kVersionFormat[] = "kestrava Version %u.%u.%u.%u\n";
 constexpr char kUnknownVersion[] = "kestrava Version ??\n";
 
