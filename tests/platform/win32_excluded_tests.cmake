@@ -18,6 +18,9 @@ set(TIDEWAKE_EXCLUDED_TEST_CASES
   # A connected UDP socket keeps ICMP port-unreachable as its pending error (SO_ERROR) on
   # Linux; Winsock reports it on the next receive instead.
   "GetSocketError.ReadsThePendingErrorInWinsockNumbering"
+  # Wine binds a UDP socket to an IPv4 address the host does not have and sends from it;
+  # Windows, like Linux, refuses the bind (WSAEADDRNOTAVAIL).
+  "SilentSendTest.AFailedBindIsAFailedSend"
 )
 list(JOIN TIDEWAKE_EXCLUDED_TEST_CASES "|" excluded_cases)
 file(WRITE ${CMAKE_BINARY_DIR}/windows_excluded_tests.txt "${excluded_cases}\n")

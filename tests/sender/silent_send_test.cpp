@@ -189,7 +189,7 @@ TEST_F(SilentSendTest, VerboseLinesSayWhatWentWhere) {
   EXPECT_EQ(out, head + "sequence 1, from 127.0.0.1 on lo\n" + head + "sequence 2, from 127.0.0.1 on lo\n");
 }
 
-TEST_F(SilentSendTest, RefusalsAndFailuresSendNothingFurther) {
+TEST_F(SilentSendTest, RefusalsSendNothing) {
   testing::internal::CaptureStderr();
   EXPECT_EQ(Run("/IP=127.0.0.1 /MAC=1:2:3:4:5:6 /Interface=eth9"), SendOutcome::kRefused);
   WriteHosts("# nobody\n\n");
@@ -202,8 +202,10 @@ TEST_F(SilentSendTest, RefusalsAndFailuresSendNothingFurther) {
   EXPECT_NE(errors.find(hosts_path_ + ": names no host to wake\n"), std::string::npos) << errors;
   EXPECT_TRUE(receiver_.Take().empty());
   EXPECT_TRUE(g_boxes.empty());
+}
 
-  // An interface whose address is not this host's: the bind fails, and the send with it.
+// An interface whose address is not this host's: the bind fails, and the send with it.
+TEST_F(SilentSendTest, AFailedBindIsAFailedSend) {
   platform::InterfaceRecord records[2] = {{0x13, htonl(0x7F000001), 0, 0xFFFFFFFF, "lo", 1},
                                           {0x13, htonl(0xC000020A), 0, htonl(0xFFFFFF00), "lan9", 2}};
   fake_interfaces_set(records, 2);
