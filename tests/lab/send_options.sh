@@ -71,8 +71,7 @@ send() {
 }
 # The datagrams a capture saw, one "FROM TO LEN HEX" line each.
 seen() { grep '^from ' "$work/$1.cap" | cut -d' ' -f2,4,6,7; }
-equals() { [ "$1" = "$2" ] || { echo "  got:      $1" >&2; echo "  expected: $2" >&2; false; }; }
-status_is() { equals "$(cat "$work/$1.status")" "$2"; }
+status_is() { lab_equals "$(cat "$work/$1.status")" "$2"; }
 
 # Each kind through lan1 to b: the broadcast to b's subnet, the other two to b itself.
 kind=1
@@ -85,7 +84,7 @@ for spec in "KESTRAVA 118 198.51.100.255" "KESTRAV2 28 198.51.100.20" "KESTRAV4 
     2) payload=ffffffffffff${b_mac//:/} ;;
     4) payload=$(body "$b_mac")0000 ;;
   esac
-  lab_check "/Kind=$kind: one $length-byte $tag datagram to $to" equals "$(seen kind$kind)" \
+  lab_check "/Kind=$kind: one $length-byte $tag datagram to $to" lab_equals "$(seen kind$kind)" \
     "198.51.100.10 $to $length $(header "$tag" "$length" 0)$payload"
   lab_check "/Kind=$kind: exit status 255" status_is kind$kind 255
   kind=$((kind * 2))
@@ -97,41 +96,41 @@ for spec in "lan0 a b 192.0.2.10" "198.51.100.10 b a 198.51.100.10"; do
   listen near "$near" 1778
   listen far "$far" 1778
   send limited "/MAC=$a_mac" /To=255.255.255.255 "/Interface=$via"
-  lab_check "/To=255.255.255.255 /Interface=$via: seen on $near's LAN, from $from" equals \
+  lab_check "/To=255.255.255.255 /Interface=$via: seen on $near's LAN, from $from" lab_equals \
     "$(seen near | cut -d' ' -f1-3)" "$from 255.255.255.255 118"
-  lab_check "/To=255.255.255.255 /Interface=$via: not on the other LAN" equals "$(seen far)" ""
+  lab_check "/To=255.255.255.255 /Interface=$via: not on the other LAN" lab_equals "$(seen far)" ""
 done
 
 listen port9 a 9
 listen port1778 a 1778
 send port9 /IP=192.0.2.20 "/MAC=$a_mac" /Port=9
-lab_check "/Port=9: arrives on port 9 of the target" equals "$(seen port9 | cut -d' ' -f1-3)" \
+lab_check "/Port=9: arrives on port 9 of the target" lab_equals "$(seen port9 | cut -d' ' -f1-3)" \
   "192.0.2.10 192.0.2.255 118"
-lab_check "/Port=9: nothing on port 1778" equals "$(seen port1778)" ""
+lab_check "/Port=9: nothing on port 1778" lab_equals "$(seen port1778)" ""
 
 listen unicast a 1778
 listen unicast_c c 1778
 send unicast "/MAC=$a_mac" /To=192.0.2.20 /nohdr
-lab_check "/To=192.0.2.20: the magic packet to the target alone" equals "$(seen unicast)" \
+lab_check "/To=192.0.2.20: the magic packet to the target alone" lab_equals "$(seen unicast)" \
   "192.0.2.10 192.0.2.20 102 $(body "$a_mac")"
-lab_check "/To=192.0.2.20: not to its neighbour" equals "$(seen unicast_c)" ""
+lab_check "/To=192.0.2.20: not to its neighbour" lab_equals "$(seen unicast_c)" ""
 
 listen v6 a 1778 ipv6
 listen v6_b b 1778 ipv6
 send v6 "/MAC=$a_mac" /To=ff02::1%lan0 /Verbose
 sender_ll=$(lab_exec sender ip -6 -o addr show dev lan0 scope link | awk '{print $4}' | cut -d/ -f1)
-lab_check "/To=ff02::1%lan0: the link's nodes get it from lan0's link-local address" equals \
+lab_check "/To=ff02::1%lan0: the link's nodes get it from lan0's link-local address" lab_equals \
   "$(seen v6 | cut -d' ' -f1-3)" "$sender_ll ff02::1 118"
-lab_check "/To=ff02::1%lan0: not sent on lan1" equals "$(seen v6_b)" ""
-lab_check "/To=ff02::1%lan0 /Verbose: its line" equals "$(cat "$work/v6.out")" \
+lab_check "/To=ff02::1%lan0: not sent on lan1" lab_equals "$(seen v6_b)" ""
+lab_check "/To=ff02::1%lan0 /Verbose: its line" lab_equals "$(cat "$work/v6.out")" \
   "ff02::1%lan0 port 1778: broadcast magic packet, 118 bytes, sequence -, from $sender_ll%lan0 on lan0"
 
 listen count a 1778
 send count /IP=192.0.2.20 "/MAC=$a_mac" /Count=5 /Interval=50 /Verbose
 expected=""
 for n in 1 2 3 4 5; do expected+="192.0.2.10 192.0.2.255 118 $(header KESTRAVA 118 $n)$(body "$a_mac")"$'\n'; done
-lab_check "/Count=5: five datagrams numbered 1 to 5" equals "$(seen count)" "${expected%$'\n'}"
-lab_check "/Count=5 /Verbose: one line each" equals "$(sed -n '3p' "$work/count.out")" \
+lab_check "/Count=5: five datagrams numbered 1 to 5" lab_equals "$(seen count)" "${expected%$'\n'}"
+lab_check "/Count=5 /Verbose: one line each" lab_equals "$(sed -n '3p' "$work/count.out")" \
   "192.0.2.255 port 1778: broadcast magic packet, 118 bytes, sequence 3, from 192.0.2.10 on lan0"
 
 # The raw frame, captured on a with its Ethernet header.
@@ -143,16 +142,16 @@ send ether /IP=192.0.2.20 "/MAC=$a_mac" /Ether /Password=01-02-03-04-05-06
 wait "$dumpcap_pid"
 frame=$(tshark -r "$work/ether.pcapng" --disable-protocol wol -T fields -e eth.dst -e eth.src -e eth.type \
   -e data.data 2>/dev/null | head -1 | tr -d ':')
-lab_check "/Ether: one frame of EtherType 0x0842 from lan0 to the Ethernet broadcast" equals \
+lab_check "/Ether: one frame of EtherType 0x0842 from lan0 to the Ethernet broadcast" lab_equals \
   "$(cut -f1-3 <<<"$frame")" $'ffffffffffff\t025457000a0a\t0x0842'
-lab_check "/Ether: the magic packet and the password" equals "$(cut -f4 <<<"$frame")" \
+lab_check "/Ether: the magic packet and the password" lab_equals "$(cut -f4 <<<"$frame")" \
   "$(body "$a_mac")010203040506"
 lab_check "/Ether: exit status 255" status_is ether 255
 
 wrap=(setpriv --inh-caps=-net_raw --bounding-set=-net_raw)
 send ether_nocap /IP=192.0.2.20 "/MAC=$a_mac" /Ether
 wrap=()
-lab_check "/Ether without CAP_NET_RAW: one clear line" equals "$(cat "$work/ether_nocap.err")" \
+lab_check "/Ether without CAP_NET_RAW: one clear line" lab_equals "$(cat "$work/ether_nocap.err")" \
   "kestrava: /Ether needs the CAP_NET_RAW capability to send raw Ethernet frames: run it as root, or grant it with setcap cap_net_raw+ep"
 lab_check "/Ether without CAP_NET_RAW: exit status 1" status_is ether_nocap 1
 
@@ -167,24 +166,24 @@ EOF
 listen file_a a 1778
 listen file_b b 1778
 send file "/File=$work/hosts.txt"
-lab_check "/File: a and c on lan0's broadcast" equals "$(seen file_a)" \
+lab_check "/File: a and c on lan0's broadcast" lab_equals "$(seen file_a)" \
   "192.0.2.10 192.0.2.255 118 $(header KESTRAVA 118 0)$(body "$a_mac")
 192.0.2.10 192.0.2.255 118 $(header KESTRAVA 118 0)$(body "$c_mac")"
-lab_check "/File: b on lan1's broadcast" equals "$(seen file_b | cut -d' ' -f1-3)" "198.51.100.10 198.51.100.255 118"
-lab_check "/File: the bad line with its number" equals "$(cat "$work/file.err")" \
+lab_check "/File: b on lan1's broadcast" lab_equals "$(seen file_b | cut -d' ' -f1-3)" "198.51.100.10 198.51.100.255 118"
+lab_check "/File: the bad line with its number" lab_equals "$(cat "$work/file.err")" \
   "kestrava: $work/hosts.txt:4: not a MAC address: 02:54:57:00:0a:zz"
 lab_check "/File: exit status 1, since one host was not sent" status_is file 1
 
 # A send that fails: no route to the documentation prefix. A value that cannot be read: nothing sent.
 send noroute "/MAC=$a_mac" /To=2001:db8::99
-lab_check "no route: the failure on standard error" equals "$(cat "$work/noroute.err")" \
+lab_check "no route: the failure on standard error" lab_equals "$(cat "$work/noroute.err")" \
   "SendMagic err: The network can't be reached from this hos at this time"
 lab_check "no route: exit status 1" status_is noroute 1
 listen bad a 1778
 send bad /IP=192.0.2.20 "/MAC=$a_mac" /Count=3 /Kind=3
-lab_check "/Kind=3: one line naming the option and the value" equals "$(cat "$work/bad.err")" \
+lab_check "/Kind=3: one line naming the option and the value" lab_equals "$(cat "$work/bad.err")" \
   "kestrava: /Kind=3: the kind is 1 (broadcast magic packet), 2 (short unsuspend datagram) or 4 (direct magic packet)"
 lab_check "/Kind=3: exit status 2" status_is bad 2
-lab_check "/Kind=3: nothing sent" equals "$(seen bad)" ""
+lab_check "/Kind=3: nothing sent" lab_equals "$(seen bad)" ""
 
 lab_finish
