@@ -71,7 +71,8 @@ package: build windows
 # The libFuzzer targets (clang, build/fuzz), each run for FUZZ_TIME seconds from its seed
 # corpus in fuzz/corpus/; what the run learns stays in build/fuzz/corpus/.
 FUZZ_TIME ?= 20
-FUZZ_TARGETS := address_fuzz command_line_fuzz host_file_fuzz listener_options_fuzz version_text_fuzz datagram_entry_fuzz icmp_reply_fuzz
+FUZZ_TARGETS := address_fuzz command_line_fuzz host_file_fuzz listener_options_fuzz version_text_fuzz datagram_entry_fuzz \
+  icmp_reply_fuzz arp_table_fuzz log_record_fuzz
 fuzz:
 	cmake --preset fuzz $(CMAKE_FLAGS) >/dev/null
 	cmake --build build/fuzz --target fuzz_targets -j$(JOBS)
@@ -82,7 +83,7 @@ fuzz:
 	    -print_final_stats=1 -artifact_prefix=build/fuzz/artifacts/$$t- \
 	    build/fuzz/corpus/$$t fuzz/corpus/$$t >build/fuzz/$$t.log 2>&1 \
 	    || { tail -n 40 build/fuzz/$$t.log; echo "fuzz: $$t failed, see build/fuzz/artifacts/"; exit 1; }; \
-	  grep -E '^(#[0-9]+ +DONE|stat::number_of_executed_units|stat::peak_rss_mb)' build/fuzz/$$t.log; \
+	  grep -E '^(#[0-9]+[[:space:]]+DONE|stat::number_of_executed_units|stat::peak_rss_mb)' build/fuzz/$$t.log; \
 	done
 
 # The benchmarks of the hot paths, built optimised in build/bench and run; never part of `test`.

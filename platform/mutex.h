@@ -16,9 +16,14 @@ enum class MutexWait {
 // Opens the named mutex, creating it when no process has it yet (CreateMutexA, not
 // initially owned, handle inheritable). The owning thread may take it again; every take
 // is matched by one release. nullptr on failure, with last_error() set.
+// On POSIX the mutex lives in a shared-memory object named after `name` and the user's id,
+// made 0600; an existing object is used only when it is the user's own, 0600 and of the
+// right size and shape (checked before it is mapped): one of another owner is never used,
+// a broken one of the user's own is removed and made again.
 NamedMutex* named_mutex_create(const char* name);
 
-// Waits at most `timeout_ms` milliseconds for the mutex (WaitForSingleObject).
+// Waits at most `timeout_ms` milliseconds for the mutex (WaitForSingleObject), measured on a
+// clock that setting the time of day does not move.
 MutexWait named_mutex_wait(NamedMutex* mutex, unsigned long timeout_ms);
 
 // Releases one take of the mutex (ReleaseMutex). False, with last_error() set, when the
@@ -29,7 +34,8 @@ bool named_mutex_release(NamedMutex* mutex);
 // other processes. The handle must not be held.
 void named_mutex_close(NamedMutex* mutex);
 
-// The handle's value, as the log shows it.
+// The handle's value, as the log shows it: the Windows handle; on POSIX the shared-memory
+// object's inode number (never a memory address).
 unsigned long named_mutex_handle_value(const NamedMutex* mutex);
 
 // Removes the name from the system, so that the next create makes a new mutex. Names of

@@ -1,6 +1,7 @@
 // Process services of the log: thread identifier, standard output, zone names.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace platform {
@@ -10,6 +11,11 @@ unsigned long current_thread_id();
 
 // Whether the process has a standard-output handle now (GetStdHandle).
 bool standard_output_present();
+
+// Writes the text to standard output at once, unbuffered: write(2) on POSIX; on Windows
+// through the C library's stdout, flushed, so that a console or file gets "\r\n" line ends.
+// The result is not reported: a copy that cannot be written is lost, not an error.
+void write_standard_output(const char* text, std::size_t length);
 
 // Names of the local time zone, as the system keeps them (GetTimeZoneInformation).
 struct TimeZoneNames {

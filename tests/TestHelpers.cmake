@@ -4,11 +4,10 @@ function(tidewake_add_unit_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES})
   target_link_libraries(${name} PRIVATE ${T_LIBS} tidewake_options GTest::gtest GTest::gtest_main Threads::Threads)
-  if(name IN_LIST TIDEWAKE_EXCLUDED_UNIT_TESTS)
-    set_target_properties(${name} PROPERTIES EXCLUDE_FROM_ALL ON)  # not built, not registered
-    return()
-  endif()
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS "unit;${T_LABELS}")
+  # The labels travel as one list value (escaped), so that each test gets them all.
+  set(labels unit ${T_LABELS})
+  string(REPLACE ";" "\\;" labels "${labels}")
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES LABELS "${labels}")
 endfunction()
 
 # tidewake_add_lab_test(NAME SCRIPT ARGS...): a lab script run as root; exit 77 means skipped.

@@ -1,9 +1,10 @@
-// POSIX named mutex: a robust, recursive, process-shared pthread mutex in shared memory.
+// POSIX named mutex: a robust, recursive, process-shared pthread mutex in a shared-memory object of the user's own.
 #include "platform/mutex.h"
 
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <fcntl.h>
@@ -14,35 +15,40 @@
 
 #include "platform/system.h"
 
-// The object behind a handle: the mapped shared memory itself.
-struct platform::NamedMutex {
-  pthread_mutex_t mutex;
-  std::uint32_t ready;  // kReady once the creator has initialised the mutex
-};
-
 namespace platform {
 
 namespace {
 
-const std::uint32_t kReady = 0x51454C47u;
-// How long an opener waits for the creating process to finish the initialisation.
-const int kInitialisationWaitMs = 2000;
+// What lives in the shared memory.
+struct SharedObject {
+  pthread_mutex_t mutex;
+  std::uint32_t layout;  // kLayout: the creator's idea of this record, size included
+  std::uint32_t ready;   // kReady once the creator has initialised the mutex
+};
 
-// "/" and the name, with any further '/' (not allowed in a shared-memory name) as '_'.
+const std::uint32_t kReady = 0x51454C47u;
+const std::uint32_t kLayout = 0x54570000u | static_cast<std::uint32_t>(sizeof(SharedObject));
+// How long an opener waits for the creating process to finish the initialisation: after
+// that the object is taken for broken.
+const int kInitialisationWaitMs = 2000;
+const mode_t kObjectMode = 0600;
+
+// "/" and the name, any further '/' (not allowed in a shared-memory name) as '_', then the
+// user's id: every user has a mutex of their own, which nobody else can hold or plant.
 void shared_memory_name(const char* name, char* out, std::size_t room) {
-  std::snprintf(out, room, "/%s", name);
+  std::snprintf(out, room, "/%s.%u", name, static_cast<unsigned>(geteuid()));
   for (char* c = out + 1; *c != '\0'; ++c) {
     if (*c == '/') *c = '_';
   }
 }
 
-NamedMutex* map_object(int fd) {
-  void* address = mmap(nullptr, sizeof(NamedMutex), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+SharedObject* map_object(int fd) {
+  void* address = mmap(nullptr, sizeof(SharedObject), PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
   if (address == MAP_FAILED) return nullptr;
-  return static_cast<NamedMutex*>(address);
+  return static_cast<SharedObject*>(address);
 }
 
-bool initialise(NamedMutex* object) {
+bool initialise(SharedObject* object) {
   pthread_mutexattr_t attributes;
   if (pthread_mutexattr_init(&attributes) != 0) return false;
   bool ok = pthread_mutexattr_setpshared(&attributes, PTHREAD_PROCESS_SHARED) == 0 &&
@@ -50,64 +56,120 @@ bool initialise(NamedMutex* object) {
             pthread_mutexattr_settype(&attributes, PTHREAD_MUTEX_RECURSIVE) == 0 &&
             pthread_mutex_init(&object->mutex, &attributes) == 0;
   pthread_mutexattr_destroy(&attributes);
-  if (ok) __atomic_store_n(&object->ready, kReady, __ATOMIC_RELEASE);
+  if (ok) {
+    object->layout = kLayout;
+    __atomic_store_n(&object->ready, kReady, __ATOMIC_RELEASE);
+  }
   return ok;
 }
 
-// Another process created the object: wait (bounded) until it has its full size and the
-// creator has marked the mutex initialised.
-NamedMutex* open_existing(int fd) {
-  for (int waited = 0; waited <= kInitialisationWaitMs; ++waited) {
-    struct stat info {};
-    if (fstat(fd, &info) != 0) return nullptr;
-    if (static_cast<std::size_t>(info.st_size) >= sizeof(NamedMutex)) break;
-    if (waited == kInitialisationWaitMs) return nullptr;
+enum class Opened { kUsable, kBroken, kForeign };
+
+// An object that exists already: checked before it is mapped (owner, mode, size), then its
+// shape once the creator has finished. Another user's object is foreign and never mapped;
+// one of ours that never gets the right size or shape is broken.
+Opened open_existing(int fd, SharedObject** out) {
+  struct stat info {};
+  for (int waited = 0;; ++waited) {
+    if (fstat(fd, &info) != 0) return Opened::kBroken;
+    if (info.st_uid != geteuid()) return Opened::kForeign;
+    if ((info.st_mode & 07777) != kObjectMode) return Opened::kBroken;
+    if (static_cast<std::size_t>(info.st_size) == sizeof(SharedObject)) break;
+    // A size other than ours, or still 0 after the creator had its time, is not ours to map:
+    // a shorter object would fault on access.
+    if (info.st_size != 0 || waited >= kInitialisationWaitMs) return Opened::kBroken;
     sleep_ms(1);
   }
-  NamedMutex* object = map_object(fd);
-  if (object == nullptr) return nullptr;
+  SharedObject* object = map_object(fd);
+  if (object == nullptr) return Opened::kBroken;
   for (int waited = 0; waited <= kInitialisationWaitMs; ++waited) {
-    if (__atomic_load_n(&object->ready, __ATOMIC_ACQUIRE) == kReady) return object;
+    if (__atomic_load_n(&object->ready, __ATOMIC_ACQUIRE) == kReady) {
+      if (object->layout != kLayout) break;
+      *out = object;
+      return Opened::kUsable;
+    }
     sleep_ms(1);
   }
-  munmap(object, sizeof(NamedMutex));
-  errno = ETIMEDOUT;
-  return nullptr;
+  munmap(object, sizeof(SharedObject));
+  return Opened::kBroken;
+}
+
+// Creates the object exclusively and initialises it; nullptr (errno set) when that fails,
+// with EEXIST when another process has one already.
+SharedObject* create_object(const char* shm_name, int* fd_out) {
+  int fd = shm_open(shm_name, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, kObjectMode);
+  *fd_out = fd;
+  if (fd < 0) return nullptr;
+  SharedObject* object = nullptr;
+  // fchmod: the umask must not leave the object with less than the mode openers check.
+  if (fchmod(fd, kObjectMode) == 0 && ftruncate(fd, sizeof(SharedObject)) == 0) {
+    object = map_object(fd);
+    if (object != nullptr && !initialise(object)) {
+      munmap(object, sizeof(SharedObject));
+      object = nullptr;
+      errno = ENOLCK;
+    }
+  }
+  if (object == nullptr) {
+    int error = errno;
+    shm_unlink(shm_name);
+    errno = error;
+  }
+  return object;
 }
 
 }  // namespace
 
+// The handle of one process: its mapping of the object, and the object's inode.
+struct NamedMutex {
+  SharedObject* object;
+  unsigned long inode;
+};
+
 NamedMutex* named_mutex_create(const char* name) {
   char shm_name[256];
   shared_memory_name(name, shm_name, sizeof shm_name);
-  // Whoever creates the object exclusively initialises it; everyone else waits for that.
-  int fd = shm_open(shm_name, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-  NamedMutex* object = nullptr;
-  if (fd >= 0) {
-    if (ftruncate(fd, sizeof(NamedMutex)) == 0) {
-      object = map_object(fd);
-      if (object != nullptr && !initialise(object)) {
-        munmap(object, sizeof(NamedMutex));
-        object = nullptr;
-        errno = ENOLCK;
-      }
-    }
-    if (object == nullptr) {
-      int error = errno;
-      shm_unlink(shm_name);
-      errno = error;
-    }
-  } else if (errno == EEXIST) {
+  SharedObject* object = nullptr;
+  int fd = -1;
+  // Whoever creates the object exclusively initialises it; everyone else checks it and waits
+  // for that. A broken object of ours is removed and made again, once.
+  for (int attempt = 0; attempt < 2 && object == nullptr; ++attempt) {
+    object = create_object(shm_name, &fd);
+    if (object != nullptr || errno != EEXIST) break;
     fd = shm_open(shm_name, O_RDWR | O_CLOEXEC, 0);
-    if (fd >= 0) object = open_existing(fd);
+    if (fd < 0) break;
+    Opened opened = open_existing(fd, &object);
+    if (opened == Opened::kForeign) {
+      close(fd);
+      fd = -1;
+      errno = EACCES;
+      break;
+    }
+    if (opened == Opened::kBroken) {
+      close(fd);
+      fd = -1;
+      shm_unlink(shm_name);
+      errno = EINVAL;
+    }
   }
-  if (object == nullptr) set_last_error(static_cast<unsigned long>(errno));
+  NamedMutex* handle = nullptr;
+  if (object != nullptr) {
+    struct stat info {};
+    handle = static_cast<NamedMutex*>(std::malloc(sizeof(NamedMutex)));
+    if (handle == nullptr) {
+      munmap(object, sizeof(SharedObject));
+      errno = ENOMEM;
+    } else {
+      handle->object = object;
+      handle->inode = fstat(fd, &info) == 0 ? static_cast<unsigned long>(info.st_ino) : 0;
+    }
+  }
   if (fd >= 0) {
     int error = errno;
     close(fd);  // the mapping stays valid without the descriptor
     errno = error;
   }
-  return object;
+  return handle;
 }
 
 MutexWait named_mutex_wait(NamedMutex* mutex, unsigned long timeout_ms) {
@@ -115,21 +177,23 @@ MutexWait named_mutex_wait(NamedMutex* mutex, unsigned long timeout_ms) {
     set_last_error(EINVAL);
     return MutexWait::kFailed;
   }
+  // The deadline on the monotonic clock: a change of the time of day neither cuts the wait
+  // short nor stretches it.
   timespec deadline{};
-  clock_gettime(CLOCK_REALTIME, &deadline);
+  clock_gettime(CLOCK_MONOTONIC, &deadline);
   deadline.tv_sec += static_cast<time_t>(timeout_ms / 1000);
   deadline.tv_nsec += static_cast<long>(timeout_ms % 1000) * 1000000L;
   if (deadline.tv_nsec >= 1000000000L) {
     deadline.tv_sec += 1;
     deadline.tv_nsec -= 1000000000L;
   }
-  int result = pthread_mutex_timedlock(&mutex->mutex, &deadline);
+  int result = pthread_mutex_clocklock(&mutex->object->mutex, CLOCK_MONOTONIC, &deadline);
   switch (result) {
     case 0:
       return MutexWait::kAcquired;
     case EOWNERDEAD:
       // The holder died: we own the mutex now; mark it usable again for everyone.
-      pthread_mutex_consistent(&mutex->mutex);
+      pthread_mutex_consistent(&mutex->object->mutex);
       return MutexWait::kAbandoned;
     case ETIMEDOUT:
       return MutexWait::kTimeout;
@@ -144,18 +208,20 @@ bool named_mutex_release(NamedMutex* mutex) {
     set_last_error(EINVAL);
     return false;
   }
-  int result = pthread_mutex_unlock(&mutex->mutex);
+  int result = pthread_mutex_unlock(&mutex->object->mutex);
   if (result == 0) return true;
   set_last_error(static_cast<unsigned long>(result));
   return false;
 }
 
 void named_mutex_close(NamedMutex* mutex) {
-  if (mutex != nullptr) munmap(mutex, sizeof(NamedMutex));
+  if (mutex == nullptr) return;
+  munmap(mutex->object, sizeof(SharedObject));
+  std::free(mutex);
 }
 
 unsigned long named_mutex_handle_value(const NamedMutex* mutex) {
-  return static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(mutex));
+  return mutex != nullptr ? mutex->inode : 0;
 }
 
 void named_mutex_remove(const char* name) {

@@ -1,5 +1,6 @@
 // POSIX neighbour table: the kernel's ARP cache from /proc/net/arp, sorted by IPv4 address.
 #include "platform/neighbours.h"
+#include "platform/posix/arp_table.h"
 
 #include <arpa/inet.h>
 #include <net/if.h>
@@ -20,6 +21,8 @@ namespace {
 constexpr unsigned kArpComplete = 0x2;
 constexpr unsigned kArpPermanent = 0x4;
 
+}  // namespace
+
 // Reads "aa:bb:cc:..." into `out`; returns the number of bytes read (at most 8).
 std::uint32_t parse_hardware_address(const char* text, std::uint8_t out[8]) {
   std::memset(out, 0, 8);
@@ -36,7 +39,7 @@ std::uint32_t parse_hardware_address(const char* text, std::uint8_t out[8]) {
   return count;
 }
 
-bool parse_line(const char* line, NeighbourRow* row) {
+bool parse_arp_line(const char* line, NeighbourRow* row) {
   char ip[64], hardware[64], mask[64], device[64];
   unsigned hardware_type = 0, flags = 0;
   if (std::sscanf(line, "%63s %x %x %63s %63s %63s", ip, &hardware_type, &flags, hardware,
@@ -60,8 +63,6 @@ bool parse_line(const char* line, NeighbourRow* row) {
   return true;
 }
 
-}  // namespace
-
 int read_neighbour_table(NeighbourRow* rows, int room) {
   std::FILE* file = std::fopen("/proc/net/arp", "re");
   if (file == nullptr) {
@@ -79,7 +80,7 @@ int read_neighbour_table(NeighbourRow* rows, int room) {
       continue;
     }
     NeighbourRow row;
-    if (!parse_line(line, &row)) continue;
+    if (!parse_arp_line(line, &row)) continue;
     if (count == capacity) {
       int grown = capacity == 0 ? 64 : capacity * 2;
       void* bigger = std::realloc(all, sizeof(NeighbourRow) * static_cast<std::size_t>(grown));

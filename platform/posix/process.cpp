@@ -1,6 +1,7 @@
 // POSIX process services of the log: gettid, descriptor 1, tzname.
 #include "platform/process.h"
 
+#include <cerrno>
 #include <ctime>
 #include <fcntl.h>
 #include <sys/syscall.h>
@@ -26,6 +27,16 @@ void widen(const char* from, wchar_t* to, int room) {
 unsigned long current_thread_id() { return static_cast<unsigned long>(syscall(SYS_gettid)); }
 
 bool standard_output_present() { return fcntl(1, F_GETFD) != -1; }
+
+void write_standard_output(const char* text, std::size_t length) {
+  while (length > 0) {
+    ssize_t written = write(1, text, length);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return;
+    text += written;
+    length -= static_cast<std::size_t>(written);
+  }
+}
 
 bool time_zone_names(TimeZoneNames* out) {
   tzset();

@@ -1,55 +1,105 @@
-// Windows file services of the log: CreateFileA without following a reparse point, directories, rename, delete.
+// Windows file services of the log: C:\TEMP, appending text files opened without following a reparse point.
 #include "platform/files.h"
 
-#include <fcntl.h>
-#include <io.h>
 #include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace platform {
 
 const char kPathSeparator = '\\';
 
-const char* default_log_directory() { return "C:\\TEMP"; }
+bool default_log_directory(const char*, char* buffer, std::size_t size) {
+  int written = std::snprintf(buffer, size, "%s", "C:\\TEMP");
+  if (written < 0 || static_cast<std::size_t>(written) >= size) {
+    SetLastError(ERROR_BUFFER_OVERFLOW);
+    return false;
+  }
+  return true;
+}
 
-std::FILE* open_file(const char* path, bool create) {
+FileHandle open_append_file(const char* path, bool create, std::uint64_t* size) {
   if (path == nullptr || path[0] == '\0') {
     SetLastError(ERROR_INVALID_NAME);
-    return nullptr;
+    return kNoFile;
   }
-  // FILE_FLAG_OPEN_REPARSE_POINT opens a link itself instead of its target, so that a link
-  // planted where the log lives is refused below rather than written through.
-  HANDLE handle = CreateFileA(path, GENERIC_READ | GENERIC_WRITE,
+  // FILE_APPEND_DATA without FILE_WRITE_DATA: every write goes to the end of the file,
+  // whatever other processes write. FILE_FLAG_OPEN_REPARSE_POINT opens a link itself instead
+  // of its target, so that a link planted where the log lives is refused below rather than
+  // written through. FILE_SHARE_DELETE lets the rotation rename the file while it is open.
+  HANDLE handle = CreateFileA(path, FILE_APPEND_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               create ? OPEN_ALWAYS : OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return nullptr;
+  if (handle == INVALID_HANDLE_VALUE) return kNoFile;
   BY_HANDLE_FILE_INFORMATION information;
+  LARGE_INTEGER length;
   if (!GetFileInformationByHandle(handle, &information) || GetFileType(handle) != FILE_TYPE_DISK ||
-      (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
+      (information.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) != 0 ||
+      !GetFileSizeEx(handle, &length)) {
     CloseHandle(handle);
     SetLastError(ERROR_ACCESS_DENIED);
-    return nullptr;
+    return kNoFile;
   }
-  // Text mode: the C library writes every "\n" as "\r\n".
-  int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(handle), _O_RDWR | _O_TEXT);
-  if (descriptor == -1) {
-    CloseHandle(handle);
-    SetLastError(ERROR_TOO_MANY_OPEN_FILES);
-    return nullptr;
-  }
-  std::FILE* stream = _fdopen(descriptor, "r+t");
-  if (stream == nullptr) {
-    _close(descriptor);  // closes the handle too
+  if (size != nullptr) *size = static_cast<std::uint64_t>(length.QuadPart);
+  return reinterpret_cast<FileHandle>(handle);
+}
+
+long long append_file(FileHandle file, const char* text, std::size_t length) {
+  // A text file: "\n" is written as "\r\n", all of it with one WriteFile.
+  std::size_t line_feeds = 0;
+  for (std::size_t i = 0; i < length; ++i) line_feeds += text[i] == '\n';
+  const std::size_t total = length + line_feeds;
+  char* translated = static_cast<char*>(std::malloc(total > 0 ? total : 1));
+  if (translated == nullptr) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
-    return nullptr;
+    return -1;
   }
-  return stream;
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < length; ++i) {
+    if (text[i] == '\n') translated[n++] = '\r';
+    translated[n++] = text[i];
+  }
+  DWORD written = 0;
+  BOOL ok = WriteFile(reinterpret_cast<HANDLE>(file), translated, static_cast<DWORD>(total), &written, nullptr);
+  std::free(translated);
+  return ok ? static_cast<long long>(written) : -1;
+}
+
+bool lock_file(FileHandle, unsigned long) { return true; }
+
+bool same_file(FileHandle file, const char* path) {
+  HANDLE other = CreateFileA(path, FILE_READ_ATTRIBUTES,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                             OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (other == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION a, b;
+  bool same = GetFileInformationByHandle(reinterpret_cast<HANDLE>(file), &a) &&
+              GetFileInformationByHandle(other, &b) &&
+              a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+              a.nFileIndexLow == b.nFileIndexLow;
+  CloseHandle(other);
+  return same;
+}
+
+bool file_size(FileHandle file, std::uint64_t* size) {
+  LARGE_INTEGER length;
+  if (!GetFileSizeEx(reinterpret_cast<HANDLE>(file), &length)) return false;
+  *size = static_cast<std::uint64_t>(length.QuadPart);
+  return true;
+}
+
+void close_file(FileHandle file) {
+  if (file != kNoFile) CloseHandle(reinterpret_cast<HANDLE>(file));
 }
 
 bool create_directory(const char* path) { return CreateDirectoryA(path, nullptr) != FALSE; }
 
-bool delete_file(const char* path) { return DeleteFileA(path) != FALSE; }
-
-bool rename_file(const char* from, const char* to) { return MoveFileA(from, to) != FALSE; }
+bool replace_file(const char* from, const char* to) {
+  DeleteFileA(to);  // MoveFileA does not replace; a missing backup is no failure
+  return MoveFileA(from, to) != FALSE;
+}
 
 }  // namespace platform

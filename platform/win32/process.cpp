@@ -3,6 +3,8 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 namespace platform {
 
 unsigned long current_thread_id() { return GetCurrentThreadId(); }
@@ -11,6 +13,11 @@ bool standard_output_present() {
   // A GUI-subsystem program started without redirection has no handle at all (NULL).
   HANDLE handle = GetStdHandle(STD_OUTPUT_HANDLE);
   return handle != nullptr && handle != INVALID_HANDLE_VALUE;
+}
+
+void write_standard_output(const char* text, std::size_t length) {
+  std::fwrite(text, 1, length, stdout);
+  std::fflush(stdout);
 }
 
 namespace {

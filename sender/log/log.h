@@ -8,9 +8,9 @@
 
 #include <cstdarg>
 #include <cstdint>
-#include <cstdio>
 
 #include "common/printf_format.h"
+#include "platform/files.h"
 
 // ---- Record formatting -------------------------------------------------------------------
 
@@ -82,9 +82,10 @@ bool log_flush_pending();
 // and formatting state back to those of a new process.
 void log_reset();
 
-// Opens the log file for appending (creating it and its directories when missing);
-// nullptr when there is no file to write to. Used by the log call.
-std::FILE* log_open_file();
+// Opens the log file for appending (creating it and its directories when missing), its
+// size at the opening in *size; platform::kNoFile when there is no file to write to. Used
+// by the log call.
+platform::FileHandle log_open_file(std::uint64_t* size);
 
 // Creates the directory `path` and its missing parents; true when it exists afterwards.
 // `path` is modified during the call and restored.

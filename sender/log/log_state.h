@@ -1,8 +1,10 @@
 // The diagnostic log's process-wide state in one record: the record formatter's and the writer's.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
+#include "platform/files.h"
 #include "platform/mutex.h"
 #include "platform/process.h"
 #include "sender/log/log_texts.h"
@@ -14,7 +16,24 @@ struct PendingRecord {
   // followed by the text, terminated
 };
 
-// log_reset() puts it back to these initial values (and frees what it holds).
+// The platform services the writer reaches through this record: the real ones, unless a test
+// wraps them to inject a fault (a rename that fails, a mutex that times out) and forwards the
+// rest, so that the writer's tests run against real files on every platform.
+struct LogServices {
+  bool (*default_directory)(const char* program, char* buffer, std::size_t size);
+  bool (*replace)(const char* from, const char* to);
+  platform::NamedMutex* (*mutex_create)(const char* name);
+  platform::MutexWait (*mutex_wait)(platform::NamedMutex* mutex, unsigned long timeout_ms);
+  bool (*mutex_release)(platform::NamedMutex* mutex);
+  unsigned long (*mutex_handle_value)(const platform::NamedMutex* mutex);
+  void (*mutex_close)(platform::NamedMutex* mutex);
+  bool (*output_present)();
+  void (*write_output)(const char* text, std::size_t length);
+};
+extern const LogServices kPlatformLogServices;
+
+// log_reset() puts it back to these initial values (and frees what it holds), but for the
+// services.
 struct LogState {
   // ---- Record formatting
   std::int32_t record_mode = 0;          // 1: stamped style; else time prefix (bit 0x80: ms)
@@ -32,6 +51,7 @@ struct LogState {
   // ---- Writer
   std::int32_t max_size = 16384;         // 0: the log is off
   unsigned long mutex_timeout_ms = 2000;
+  unsigned long file_lock_timeout_ms = 2000;  // the file lock's wait, where the mutex is out of reach
   char path[log_texts::kPathField] = ""; // "-": no file; empty: the default, built on first use
   platform::NamedMutex* mutex = nullptr;
   bool no_standard_output = false;       // decided when the mutex is created
@@ -44,6 +64,7 @@ struct LogState {
   void (*rotation_callback)(std::int32_t) = nullptr;
   bool last_ended_with_line_feed = false;
   void (*line_hook)(const char*, std::int32_t, bool) = nullptr;
+  LogServices services = kPlatformLogServices;  // kept by log_reset()
 };
 // Not named g_log: a global variable is linked under its plain name, and GLib's logging
 // function of that name (in the dialog's GTK host) would resolve to it.

@@ -35,7 +35,7 @@ constexpr int kMutexNameField = 100;
 constexpr char kMutexName[] = "%s_QELOG";
 constexpr char kLogExtension[] = ".LOG";
 constexpr char kBackupLastCharacter = '_';
-constexpr char kNoFile[] = "-";
+constexpr char kNoFilePath[] = "-";
 constexpr char kMutexTimeout[] = "\r\nMutex Timeout %08lx\r\n";
 constexpr char kMutexReleaseErrors[] = "%T: MutexReleaseErrors = %d (%08lx)\n";
 constexpr char kLogRenameErrors[] = "%T: LogRenameErrors = %d\n";

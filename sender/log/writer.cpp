@@ -13,6 +13,12 @@
 #include "sender/log/log_state.h"
 #include "sender/log/log_texts.h"
 
+const LogServices kPlatformLogServices = {
+    platform::default_log_directory, platform::replace_file,        platform::named_mutex_create,
+    platform::named_mutex_wait,      platform::named_mutex_release, platform::named_mutex_handle_value,
+    platform::named_mutex_close,     platform::standard_output_present, platform::write_standard_output,
+};
+
 LogState g_log_state;
 
 namespace {
@@ -25,9 +31,10 @@ const unsigned long kRenameRetryMs = 10;
 // unless changed) before it writes without it; see wait_for_mutex.
 const int kMutexWaits = 5;
 
-char* pending_text(PendingRecord* record) { return reinterpret_cast<char*>(record + 1); }
+// The log's record, under a short name.
+LogState& state = g_log_state;
 
-std::int32_t log_call(const char* format, va_list args);
+char* pending_text(PendingRecord* record) { return reinterpret_cast<char*>(record + 1); }
 
 // The program's file name without directory: a pointer into `path`.
 char* file_name_of(char* path) {
@@ -42,21 +49,25 @@ void cut_extension(char* file_name) {
   if (dot != nullptr) *dot = '\0';
 }
 
-// "<base name>_QELOG": shared by all processes of the same program.
-bool make_mutex_name(char* name, std::size_t room) {
+// The program's base name (file name without extension) into `name`; false without one.
+bool program_base_name(char* name, std::size_t room) {
   char module[kPathField];
   if (platform::module_path(module, sizeof module) == 0) return false;
   char* base = file_name_of(module);
   cut_extension(base);
-  // A base name too long for the field is cut: every process of the program cuts it alike.
-  int written = std::snprintf(name, room, kMutexName, base);
-  return written > 0;
+  int written = std::snprintf(name, room, "%s", base);
+  return written > 0 && static_cast<std::size_t>(written) < room;
 }
 
 void create_mutex() {
+  char base[kPathField];
   char name[kMutexNameField];
-  if (make_mutex_name(name, sizeof name)) g_log_state.mutex = platform::named_mutex_create(name);
-  if (!platform::standard_output_present()) g_log_state.no_standard_output = true;
+  // "<base name>_QELOG", shared by all processes of the same program. A base name too long
+  // for the field is cut: every process of the program cuts it alike.
+  if (program_base_name(base, sizeof base) && std::snprintf(name, sizeof name, kMutexName, base) > 0) {
+    state.mutex = state.services.mutex_create(name);
+  }
+  if (!state.services.output_present()) state.no_standard_output = true;
 }
 
 enum class WaitOutcome { kAcquired, kTimedOut, kNoMutex };
@@ -67,12 +78,13 @@ enum class WaitOutcome { kAcquired, kTimedOut, kNoMutex };
 // mutex and marks the record "Mutex Timeout"; from then on the process only tries the
 // mutex once per call (time-out 0). A mutex that cannot be waited on at all (its
 // creation failed, or the wait fails) is given up at once, without the mark. An abandoned
-// mutex (its holder died) is acquired.
+// mutex (its holder died) is acquired. Without the mutex no record is lost all the same:
+// every record is one append, and the file lock (lock_log_file) keeps the rotation whole.
 WaitOutcome wait_for_mutex() {
-  if (g_log_state.mutex == nullptr) return WaitOutcome::kNoMutex;
-  int waits = g_log_state.mutex_timeout_ms == 0 ? 1 : kMutexWaits;
+  if (state.mutex == nullptr) return WaitOutcome::kNoMutex;
+  int waits = state.mutex_timeout_ms == 0 ? 1 : kMutexWaits;
   for (int i = 0; i < waits; ++i) {
-    switch (platform::named_mutex_wait(g_log_state.mutex, g_log_state.mutex_timeout_ms)) {
+    switch (state.services.mutex_wait(state.mutex, state.mutex_timeout_ms)) {
       case platform::MutexWait::kAcquired:
       case platform::MutexWait::kAbandoned:
         return WaitOutcome::kAcquired;
@@ -85,108 +97,159 @@ WaitOutcome wait_for_mutex() {
   return WaitOutcome::kTimedOut;
 }
 
+// Without the mutex the file's own lock serialises the writers that are out of its reach, so
+// that two of them never rotate at once. The wait is bounded as the mutex's is: after one
+// time-out the process only tries the lock once per call. A writer that waited may find the
+// file it holds rotated away meanwhile: it then takes the new one, so that no record lands in
+// the backup past its limit. Returns the file to write to, its size in *size.
+platform::FileHandle lock_log_file(platform::FileHandle file, std::uint64_t* size) {
+  constexpr int kAttempts = 3;
+  for (int attempt = 0; attempt < kAttempts && file != platform::kNoFile; ++attempt) {
+    if (!platform::lock_file(file, state.file_lock_timeout_ms)) {
+      state.file_lock_timeout_ms = 0;
+      return file;
+    }
+    if (platform::same_file(file, state.path)) {
+      platform::file_size(file, size);
+      return file;
+    }
+    platform::close_file(file);
+    file = log_open_file(size);
+  }
+  return file;
+}
+
 // Appends the time-out mark to the record, within the record buffer: when the record is
-// too long, the mark replaces its end.
-int append_mutex_timeout(char* record, int length) {
+// too long, the mark replaces its end. Returns the new length; *mark_start where the mark
+// begins.
+int append_mutex_timeout(char* record, int length, int* mark_start) {
   char mark[64];
   int mark_length = std::snprintf(mark, sizeof mark, kMutexTimeout,
-                                  platform::named_mutex_handle_value(g_log_state.mutex));
+                                  state.services.mutex_handle_value(state.mutex));
+  *mark_start = length;
   if (mark_length < 0 || mark_length >= kRecordBuffer - kSeparatorLength) return length;
   int start = length;
   if (start + mark_length > kRecordBuffer - 1) start = kRecordBuffer - 1 - mark_length;
   std::memcpy(record + start, mark, static_cast<std::size_t>(mark_length) + 1);
+  *mark_start = start;
   return start + mark_length;
 }
 
-void write_text(std::FILE* file, const char* text, std::size_t length) {
-  // The results of these writes are not checked: the log never reports its own failures.
-  if (file != nullptr) std::fwrite(text, 1, length, file);
-  if (!g_log_state.no_standard_output) {
-    std::fwrite(text, 1, length, stdout);
-    std::fflush(stdout);
+// The copy on standard output: written at once, unbuffered, before any lock is taken.
+void echo(const char* text, std::size_t length) {
+  if (!state.no_standard_output && length > 0) state.services.write_output(text, length);
+}
+
+// The pending records that this call writes: from the head up to the one that was the tail
+// when the call began; records queued later stay for the next call.
+template <typename Action>
+void for_each_pending(PendingRecord* last, Action action) {
+  for (PendingRecord* record = state.pending_head; record != nullptr; record = record->next) {
+    action(record);
+    if (record == last) break;
   }
 }
 
-// Writes the pending records, oldest first, up to the one that was the tail when the log
-// call began; records queued later stay for the next call.
-void write_pending(std::FILE* file, PendingRecord* last) {
-  while (g_log_state.pending_head != nullptr) {
-    PendingRecord* record = g_log_state.pending_head;
-    g_log_state.pending_head = record->next;
+// Takes the pending records up to `last` off the list, each written to the file with one
+// append of its own; the file's size grows by what reached it.
+void write_pending(platform::FileHandle file, PendingRecord* last, std::uint64_t* size) {
+  while (state.pending_head != nullptr) {
+    PendingRecord* record = state.pending_head;
+    state.pending_head = record->next;
     record->next = nullptr;
-    if (g_log_state.pending_head == nullptr) g_log_state.pending_tail = nullptr;
-    if (record->length != 0) write_text(file, pending_text(record), static_cast<std::size_t>(record->length));
+    if (state.pending_head == nullptr) state.pending_tail = nullptr;
+    if (record->length != 0 && file != platform::kNoFile) {
+      long long written = platform::append_file(file, pending_text(record), static_cast<std::size_t>(record->length));
+      if (written > 0) *size += static_cast<std::uint64_t>(written);
+    }
     bool was_last = record == last;
     std::free(record);
     if (was_last) break;
   }
 }
 
-void rotate(std::FILE* file) {
-  char backup[kPathField];
-  std::snprintf(backup, sizeof backup, "%s", g_log_state.path);
+bool rename_to_backup(const char* backup) {
+  if (state.services.replace(state.path, backup)) return true;
+  platform::sleep_ms(kRenameRetryMs);
+  if (state.services.replace(state.path, backup)) return false;  // renamed, but not at the first try
+  ++state.rename_errors;
+  return false;
+}
+
+// The file that reached its limit becomes the backup; the next record starts a new file.
+// The rename happens while this call still holds the file (and its lock), and only while the
+// log path still names it: a writer that lost the race to another's rotation leaves the
+// new file alone.
+void rotate(platform::FileHandle file) {
+  char backup[sizeof state.path];
+  std::memcpy(backup, state.path, sizeof backup);
   std::size_t length = std::strlen(backup);
   if (length > 0) backup[length - 1] = kBackupLastCharacter;
-  std::fclose(file);
-  platform::delete_file(backup);
-  if (!platform::rename_file(g_log_state.path, backup)) {
-    platform::sleep_ms(kRenameRetryMs);
-    if (!platform::rename_file(g_log_state.path, backup)) ++g_log_state.rename_errors;
-    return;
-  }
-  if (g_log_state.rotation_callback != nullptr) {
-    g_log_state.in_rotation_callback = true;
-    g_log_state.rotation_callback(2);
-    g_log_state.in_rotation_callback = false;
+  if (!platform::same_file(file, state.path)) return;
+  // A first rename that failed calls no callback and writes no counter line, even when the
+  // second succeeds.
+  if (!rename_to_backup(backup)) return;
+  if (state.rotation_callback != nullptr) {
+    state.in_rotation_callback = true;
+    state.rotation_callback(2);
+    state.in_rotation_callback = false;
   }
   // Complete log calls, made while this call still holds the (recursive) mutex: unless
   // the callback logged first they are the first records of the new file.
-  if (g_log_state.release_errors != 0) {
-    log_printf_unchecked(kMutexReleaseErrors, static_cast<int>(g_log_state.release_errors),
-                  static_cast<unsigned long>(g_log_state.last_release_error));
+  if (state.release_errors != 0) {
+    log_printf_unchecked(kMutexReleaseErrors, static_cast<int>(state.release_errors),
+                         static_cast<unsigned long>(state.last_release_error));
   }
-  if (g_log_state.rename_errors != 0) log_printf_unchecked(kLogRenameErrors, static_cast<int>(g_log_state.rename_errors));
+  if (state.rename_errors != 0) log_printf_unchecked(kLogRenameErrors, static_cast<int>(state.rename_errors));
 }
 
 std::int32_t log_call(const char* format, va_list args) {
   if (format == nullptr) format = "";
-  PendingRecord* last_pending = g_log_state.pending_tail;
-  bool previous_ended_with_line_feed = g_log_state.last_ended_with_line_feed;
-  if (g_log_state.max_size == 0) return 0;
-  if (format[0] == '\0' && g_log_state.pending_head == nullptr) return 0;
-  if (g_log_state.max_size < kMinimumMaxSize) g_log_state.max_size = kMinimumMaxSize;
-  if (g_log_state.mutex == nullptr) create_mutex();
+  PendingRecord* last_pending = state.pending_tail;
+  bool previous_ended_with_line_feed = state.last_ended_with_line_feed;
+  if (state.max_size == 0) return 0;
+  if (format[0] == '\0' && state.pending_head == nullptr) return 0;
+  if (state.max_size < kMinimumMaxSize) state.max_size = kMinimumMaxSize;
+  if (state.mutex == nullptr) create_mutex();
 
-  // Formatted before the wait, so that the mutex is held only for the file work.
+  // Formatted and echoed before the wait, so that the mutex is held only for the file work.
   char record[kRecordBuffer];
   int n = log_format_record(record, sizeof record, format, args);
+  const bool with_pending = state.pending_head != nullptr && !state.in_rotation_callback;
+  if (with_pending) {
+    for_each_pending(last_pending, [](PendingRecord* r) { echo(pending_text(r), static_cast<std::size_t>(r->length)); });
+  }
+  if (n > kSeparatorLength) echo(record + kSeparatorLength, static_cast<std::size_t>(n - kSeparatorLength));
 
   WaitOutcome wait = wait_for_mutex();
-  if (wait == WaitOutcome::kTimedOut && g_log_state.mutex_timeout_ms != 0) {
-    n = append_mutex_timeout(record, n);
-    g_log_state.mutex_timeout_ms = 0;
+  if (wait == WaitOutcome::kTimedOut && state.mutex_timeout_ms != 0) {
+    int mark_start = n;
+    n = append_mutex_timeout(record, n, &mark_start);
+    echo(record + mark_start, static_cast<std::size_t>(n - mark_start));
+    state.mutex_timeout_ms = 0;
   }
 
-  std::FILE* file = log_open_file();
-  if (g_log_state.pending_head != nullptr && !g_log_state.in_rotation_callback) write_pending(file, last_pending);
-  if (n > kSeparatorLength) write_text(file, record + kSeparatorLength, static_cast<std::size_t>(n - kSeparatorLength));
-  if (file != nullptr) {
-    long size = std::ftell(file);  // -1 (size unknown) never rotates
-    if (size < g_log_state.max_size) {
-      std::fclose(file);
-    } else {
-      rotate(file);
-    }
+  std::uint64_t size = 0;
+  platform::FileHandle file = log_open_file(&size);
+  if (file != platform::kNoFile && wait != WaitOutcome::kAcquired) file = lock_log_file(file, &size);
+  if (with_pending) write_pending(file, last_pending, &size);
+  if (n > kSeparatorLength && file != platform::kNoFile) {
+    long long written = platform::append_file(file, record + kSeparatorLength, static_cast<std::size_t>(n - kSeparatorLength));
+    if (written > 0) size += static_cast<std::uint64_t>(written);
+  }
+  if (file != platform::kNoFile) {
+    if (size >= static_cast<std::uint64_t>(state.max_size)) rotate(file);
+    platform::close_file(file);
   }
 
-  if (wait == WaitOutcome::kAcquired && !platform::named_mutex_release(g_log_state.mutex)) {
-    ++g_log_state.release_errors;
-    g_log_state.last_release_error = static_cast<std::uint32_t>(platform::last_error());
+  if (wait == WaitOutcome::kAcquired && !state.services.mutex_release(state.mutex)) {
+    ++state.release_errors;
+    state.last_release_error = static_cast<std::uint32_t>(platform::last_error());
   }
 
-  g_log_state.last_ended_with_line_feed = n > 0 && record[n - 1] == '\n';
-  if (g_log_state.last_ended_with_line_feed) record[--n] = '\0';
-  if (g_log_state.line_hook != nullptr) g_log_state.line_hook(record, n, previous_ended_with_line_feed);
+  state.last_ended_with_line_feed = n > 0 && record[n - 1] == '\n';
+  if (state.last_ended_with_line_feed) record[--n] = '\0';
+  if (state.line_hook != nullptr) state.line_hook(record, n, previous_ended_with_line_feed);
   return n;
 }
 
@@ -208,31 +271,29 @@ std::int32_t log_printf_unchecked(const char* format, ...) {
   return n;
 }
 
-void log_set_max_size(std::int32_t size) { g_log_state.max_size = size; }
+void log_set_max_size(std::int32_t size) { state.max_size = size; }
 
-void log_set_rotation_callback(void (*callback)(std::int32_t)) { g_log_state.rotation_callback = callback; }
+void log_set_rotation_callback(void (*callback)(std::int32_t)) { state.rotation_callback = callback; }
 
-void log_set_line_hook(void (*hook)(const char*, std::int32_t, bool)) { g_log_state.line_hook = hook; }
+void log_set_line_hook(void (*hook)(const char*, std::int32_t, bool)) { state.line_hook = hook; }
 
 void log_set_path(const char* path) {
   if (path != nullptr && path[0] != '\0') {
-    std::snprintf(g_log_state.path, sizeof g_log_state.path, "%s", path);
+    std::snprintf(state.path, sizeof state.path, "%s", path);
     return;
   }
-  if (g_log_state.path[0] != '\0') return;
-  // The default: the default log directory and the program's file name with ".LOG" in
-  // place of its extension (or added, when it has none).
-  char module[kPathField];
-  if (platform::module_path(module, sizeof module) == 0) return;
-  char* name = file_name_of(module);
-  cut_extension(name);
-  if (name[0] == '\0') return;
-  int written = std::snprintf(g_log_state.path, sizeof g_log_state.path, "%s%c%s%s",
-                              platform::default_log_directory(), platform::kPathSeparator, name,
-                              kLogExtension);
+  if (state.path[0] != '\0') return;
+  // The default: the program's log folder and its file name with ".LOG" in place of its
+  // extension (or added, when it has none).
+  char name[kPathField];
+  char directory[kPathField];
+  if (!program_base_name(name, sizeof name) || name[0] == '\0') return;
+  if (!state.services.default_directory(name, directory, sizeof directory)) return;
+  int written = std::snprintf(state.path, sizeof state.path, "%s%c%s%s", directory, platform::kPathSeparator,
+                              name, kLogExtension);
   // A path that does not fit would name another file: no default then, records go to
   // standard output only.
-  if (written < 0 || static_cast<std::size_t>(written) >= sizeof g_log_state.path) g_log_state.path[0] = '\0';
+  if (written < 0 || static_cast<std::size_t>(written) >= sizeof state.path) state.path[0] = '\0';
 }
 
 std::int32_t log_queue_record(const char* format, ...) {
@@ -249,45 +310,46 @@ std::int32_t log_queue_record(const char* format, ...) {
   pending->length = static_cast<std::int32_t>(text_length);
   std::memcpy(pending_text(pending), record + kSeparatorLength, text_length);
   pending_text(pending)[text_length] = '\0';
-  if (g_log_state.pending_head == nullptr) {
-    g_log_state.pending_head = pending;
+  if (state.pending_head == nullptr) {
+    state.pending_head = pending;
   } else {
-    g_log_state.pending_tail->next = pending;
+    state.pending_tail->next = pending;
   }
-  g_log_state.pending_tail = pending;
+  state.pending_tail = pending;
   return n;
 }
 
 void log_reset() {
-  for (PendingRecord* record = g_log_state.pending_head; record != nullptr;) {
+  for (PendingRecord* record = state.pending_head; record != nullptr;) {
     PendingRecord* next = record->next;
     std::free(record);
     record = next;
   }
-  std::free(g_log_state.time_zone);
-  if (g_log_state.mutex != nullptr) platform::named_mutex_close(g_log_state.mutex);
-  g_log_state = LogState{};
+  std::free(state.time_zone);
+  if (state.mutex != nullptr) state.services.mutex_close(state.mutex);
+  const LogServices services = state.services;
+  state = LogState{};
+  state.services = services;  // a test's wrappers stay until it puts the platform's back
 }
 
 bool log_flush_pending() {
-  if (g_log_state.pending_head != nullptr) log_printf_unchecked("");
+  if (state.pending_head != nullptr) log_printf_unchecked("");
   return false;
 }
 
-std::FILE* log_open_file() {
-  if (g_log_state.path[0] == '\0') log_set_path(nullptr);
-  if (std::strcmp(g_log_state.path, kNoFile) == 0 || g_log_state.path[0] == '\0') return nullptr;
-  std::FILE* file = platform::open_file(g_log_state.path, false);
-  if (file == nullptr) {
-    char* separator = std::strrchr(g_log_state.path, platform::kPathSeparator);
+platform::FileHandle log_open_file(std::uint64_t* size) {
+  if (state.path[0] == '\0') log_set_path(nullptr);
+  if (std::strcmp(state.path, kNoFilePath) == 0 || state.path[0] == '\0') return platform::kNoFile;
+  platform::FileHandle file = platform::open_append_file(state.path, false, size);
+  if (file == platform::kNoFile) {
+    char* separator = std::strrchr(state.path, platform::kPathSeparator);
     if (separator != nullptr) {
       *separator = '\0';
-      create_directory_path(g_log_state.path);
+      create_directory_path(state.path);
       *separator = platform::kPathSeparator;
     }
-    file = platform::open_file(g_log_state.path, true);
+    file = platform::open_append_file(state.path, true, size);
   }
-  if (file != nullptr) std::fseek(file, 0, SEEK_END);
   return file;
 }
 

@@ -2,7 +2,7 @@
 # under Wine), and the Windows programs meeting the Linux ones (native build, lab namespaces).
 if(WIN32)
   # Named kestrava.exe, in a folder of its own, so that its log mutex is kestrava_QELOG.
-  add_executable(windows_log_writer ${CMAKE_CURRENT_LIST_DIR}/windows_log_writer.cpp)
+  add_executable(windows_log_writer ${PROJECT_SOURCE_DIR}/tests/sender/log/log_writer_tool.cpp)
   target_link_libraries(windows_log_writer PRIVATE kestrava_log)
   set_target_properties(windows_log_writer PROPERTIES OUTPUT_NAME kestrava
                         RUNTIME_OUTPUT_DIRECTORY ${CMAKE_CURRENT_BINARY_DIR}/log_writer)

@@ -18,7 +18,7 @@ check() {
 winpath() { wine winepath -w "$1" 2>/dev/null | tr -d '\r'; }
 
 count=200
-pattern='^[^ ]+ [0-9]{2}:[0-9]{2}:[0-9]{2}: P[12]-R[0-9]+ x{40}\|$'
+pattern='^[^ ]+ [0-9]{2}:[0-9]{2}:[0-9]{2}: P[12]-R[0-9]+ x{50}\|$'
 
 # 1. No rotation: every record of both processes arrives whole, each process's in order.
 log=$work/shared.LOG

@@ -1,9 +1,10 @@
-// Windows file services of the log: text mode, create or keep, refusals, directories, rename.
+// Windows file services of the log: appended text with CR LF, create or keep, refusals, directories, replace.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "platform/files.h"
@@ -47,29 +48,44 @@ class Win32Files : public ::testing::Test {
   std::string dir_;
 };
 
-TEST_F(Win32Files, TextModeWritesLineEndsAsCrLfAndKeepsWhatIsThere) {
-  ASSERT_EQ(nullptr, platform::open_file(Path("log.LOG").c_str(), false));
+// Appends one text to the file `name`, created when missing; the size it had before.
+long long AppendTo(const std::string& path, const char* text, bool create = true) {
+  std::uint64_t size = 0;
+  platform::FileHandle file = platform::open_append_file(path.c_str(), create, &size);
+  if (file == platform::kNoFile) return -1;
+  long long written = platform::append_file(file, text, std::strlen(text));
+  platform::close_file(file);
+  return written < 0 ? -1 : static_cast<long long>(size);
+}
 
-  std::FILE* f = platform::open_file(Path("log.LOG").c_str(), true);
-  ASSERT_NE(nullptr, f);
-  std::fputs("one\ntwo\n", f);
-  std::fclose(f);
+TEST_F(Win32Files, TextFilesGetCrLfAndKeepWhatIsThere) {
+  std::uint64_t size = 0;
+  EXPECT_EQ(platform::kNoFile, platform::open_append_file(Path("log.LOG").c_str(), false, &size));
+  EXPECT_EQ(0, AppendTo(Path("log.LOG"), "one\ntwo\n"));
   EXPECT_EQ("one\r\ntwo\r\n", Contents("log.LOG"));
-
-  // Opened again, the file keeps its text; the log appends after a seek to the end.
-  f = platform::open_file(Path("log.LOG").c_str(), true);
-  ASSERT_NE(nullptr, f);
-  ASSERT_EQ(0, std::fseek(f, 0, SEEK_END));
-  std::fputs("three\n", f);
-  EXPECT_EQ(17, std::ftell(f));
-  std::fclose(f);
+  // Opened again, the file keeps its text and its size is known; the append lands at its end.
+  EXPECT_EQ(10, AppendTo(Path("log.LOG"), "three\n"));
   EXPECT_EQ("one\r\ntwo\r\nthree\r\n", Contents("log.LOG"));
+}
+
+TEST_F(Win32Files, TwoHandlesAppendAtTheEnd) {
+  platform::FileHandle a = platform::open_append_file(Path("log.LOG").c_str(), true, nullptr);
+  platform::FileHandle b = platform::open_append_file(Path("log.LOG").c_str(), false, nullptr);
+  ASSERT_NE(platform::kNoFile, a);
+  ASSERT_NE(platform::kNoFile, b);
+  EXPECT_EQ(4, platform::append_file(a, "a1\n", 3));
+  EXPECT_EQ(4, platform::append_file(b, "b1\n", 3));
+  EXPECT_EQ(4, platform::append_file(a, "a2\n", 3));
+  EXPECT_TRUE(platform::same_file(a, Path("log.LOG").c_str()));
+  platform::close_file(a);
+  platform::close_file(b);
+  EXPECT_EQ("a1\r\nb1\r\na2\r\n", Contents("log.LOG"));
 }
 
 TEST_F(Win32Files, ADirectoryIsNotOpenedAsAFile) {
   ASSERT_TRUE(platform::create_directory(Path("sub").c_str()));
-  EXPECT_EQ(nullptr, platform::open_file(Path("sub").c_str(), true));
-  EXPECT_EQ(nullptr, platform::open_file(Path("sub").c_str(), false));
+  EXPECT_EQ(platform::kNoFile, platform::open_append_file(Path("sub").c_str(), true, nullptr));
+  EXPECT_EQ(platform::kNoFile, platform::open_append_file(Path("sub").c_str(), false, nullptr));
 }
 
 TEST_F(Win32Files, DirectoriesReportAlreadyExistsAndMissingParents) {
@@ -79,19 +95,17 @@ TEST_F(Win32Files, DirectoriesReportAlreadyExistsAndMissingParents) {
   EXPECT_EQ(static_cast<unsigned long>(ERROR_PATH_NOT_FOUND), platform::last_error());
 }
 
-TEST_F(Win32Files, RenameRefusesAnExistingTargetUntilItIsDeleted) {
-  for (const char* name : {"log.LOG", "log.LO_"}) {
-    std::FILE* f = platform::open_file(Path(name).c_str(), true);
-    ASSERT_NE(nullptr, f);
-    std::fputs(name, f);
-    std::fclose(f);
-  }
-  EXPECT_FALSE(platform::rename_file(Path("log.LOG").c_str(), Path("log.LO_").c_str()));
-  EXPECT_TRUE(platform::delete_file(Path("log.LO_").c_str()));
-  EXPECT_TRUE(platform::rename_file(Path("log.LOG").c_str(), Path("log.LO_").c_str()));
-  EXPECT_EQ("log.LOG", Contents("log.LO_"));
-  EXPECT_FALSE(platform::delete_file(Path("log.LOG").c_str()));
-  EXPECT_EQ(static_cast<unsigned long>(ERROR_FILE_NOT_FOUND), platform::last_error());
+TEST_F(Win32Files, ReplaceTakesThePlaceOfTheBackupEvenWhileTheFileIsOpen) {
+  AppendTo(Path("log.LO_"), "old");
+  platform::FileHandle file = platform::open_append_file(Path("log.LOG").c_str(), true, nullptr);
+  ASSERT_NE(platform::kNoFile, file);
+  platform::append_file(file, "log", 3);
+  EXPECT_TRUE(platform::replace_file(Path("log.LOG").c_str(), Path("log.LO_").c_str()));
+  EXPECT_FALSE(platform::same_file(file, Path("log.LOG").c_str()));
+  platform::close_file(file);
+  EXPECT_EQ("log", Contents("log.LO_"));
+  EXPECT_EQ("<missing>", Contents("log.LOG"));
+  EXPECT_FALSE(platform::replace_file(Path("log.LOG").c_str(), Path("log.LO_").c_str()));
 }
 
 }  // namespace

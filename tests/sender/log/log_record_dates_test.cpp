@@ -7,7 +7,7 @@
 
 #include "sender/log/log.h"
 #include "tests/fakes/fake_calendar.h"
-#include "tests/sender/log/isolated.h"
+#include "tests/sender/log/log_test_support.h"
 
 namespace {
 
@@ -24,7 +24,7 @@ std::string Format(const char* format) {
   return std::string(buffer, static_cast<std::size_t>(n));
 }
 
-TEST(LogRecordDates, IndentationFollowsThePrefixWidth) {
+TEST_F(LogTest, IndentationFollowsThePrefixWidth) {
   struct Case {
     const char* short_date;
     int mode;
@@ -44,16 +44,23 @@ TEST(LogRecordDates, IndentationFollowsThePrefixWidth) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.short_date);
-    RunIsolated([&] {
-      std::strcpy(fake_calendar::short_date, c.short_date);
-      log_set_record_mode(c.mode, nullptr);
-      EXPECT_EQ(Format("%T: a\n"), "\r\n" + c.prefix + ": a\n");
-      EXPECT_EQ(Format("next\n"), "\r\n" + std::string(static_cast<std::size_t>(c.indentation), ' ') + "next\n");
-    });
+    log_reset();
+    std::strcpy(fake_calendar::short_date, c.short_date);
+    log_set_record_mode(c.mode, nullptr);
+    EXPECT_EQ(Format("%T: a\n"), "\r\n" + c.prefix + ": a\n");
+    EXPECT_EQ(Format("next\n"), "\r\n" + std::string(static_cast<std::size_t>(c.indentation), ' ') + "next\n");
   }
 }
 
-TEST(LogRecordDates, StaticBuffersHoldTheLongestText) {
+// The stamp's time of day: ctime's text with the day in two digits (the fake calendar says
+// Monday, 4 July 2005, 10:15:02.381).
+TEST_F(LogTest, StampWritesTheDayInTwoDigits) {
+  log_set_record_mode(1, "NET");
+  const std::string record = Format("x");
+  EXPECT_NE(record.find("$$<NET><Mon Jul 04 10:15:02.381 2005 "), std::string::npos) << record;
+}
+
+TEST_F(LogTest, StaticBuffersHoldTheLongestText) {
   std::strcpy(fake_calendar::short_date, "1234567890123456789");  // 19: the most that fits
   char* text = format_date_time_ms(nullptr, 0);
   EXPECT_STREQ(text, "1234567890123456789 10:15:02.381");
