@@ -45,7 +45,7 @@ const char* ReadHostLine(char* fields[], int count, WakeTarget* host, const char
   int next = 1;
   if (next < count && MeantAsAddress(fields[next])) {
     *field = fields[next];
-    if (!ReadWakeAddress(fields[next], &host->address)) return send_texts::kLineBadAddress;
+    if (!ReadWakeAddress(fields[next], &host->address)) return send_texts::kBadAddress;
     ++next;
   }
   if (next < count) host->name = fields[next++];

@@ -7,7 +7,8 @@ namespace send_texts {
 // message box where Windows has no standard error to write it to).
 constexpr char kProgramName[] = "kestrava";
 
-// Why an option's value is refused, after "kestrava: <the option as given>: ".
+// Why an option's value is refused, after "kestrava: <the option as given>: ". The address
+// and scope texts serve hosts-file lines too.
 constexpr char kBadPort[] = "the port is a number from 1 to 65535";
 constexpr char kBadKind[] =
     "the kind is 1 (broadcast magic packet), 2 (short unsuspend datagram) or 4 (direct magic packet)";
@@ -32,10 +33,8 @@ constexpr char kRefusedFormat[] = "%s: %s";
 
 // A hosts-file line that cannot be read, after "kestrava: <file>:<line>: ".
 constexpr char kLineBadMac[] = "not a MAC address";
-constexpr char kLineBadAddress[] = "not an IPv4 or IPv6 address";
 constexpr char kLineTooManyFields[] = "a field after the name";
 constexpr char kLineTooManyHosts[] = "beyond the 1000 hosts a file may name";
-constexpr char kLineUnknownScope[] = "no interface has the name or index after the %";
 constexpr char kLineNeedsAddress[] = "no address to send a /Kind=2 or /Kind=4 datagram to";
 constexpr char kBadLineFormat[] = "%s:%d: %s: %s";
 

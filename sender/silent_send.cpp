@@ -96,7 +96,7 @@ const char* KindName(int kind) {
   }
 }
 
-// Link-local unicast (fe80::/10) and interface- or link-local multicast (ff01::/16, ff02::/16)
+// Link-local unicast (fe80::/10) and multicast of interface or link scope (ffx1::, ffx2::)
 // mean nothing without the interface they belong to.
 bool NeedsScope(const std::uint8_t ipv6[16]) {
   return (ipv6[0] == 0xFE && (ipv6[1] & 0xC0) == 0x80) || (ipv6[0] == 0xFF && (ipv6[1] & 0x0F) <= 2);
@@ -305,7 +305,7 @@ SendOutcome AddFileTargets(const SendOptions& options, SendPlan* plan) {
   for (int i = first; i < first + count; ++i) {
     WakeTarget& target = plan->targets[i];
     if (target.address.family == AddressFamily::kIpv6 && !ScopeOf(target.address, *plan, &target.scope_index)) {
-      ReportBadHostLine(plan, target.line, send_texts::kLineUnknownScope, target.address.scope);
+      ReportBadHostLine(plan, target.line, send_texts::kUnknownScope, target.address.scope);
     } else if (target.address.family == AddressFamily::kNone && options.kind != wake::kSendBroadcastMagic &&
                options.to_token == nullptr) {
       ReportBadHostLine(plan, target.line, send_texts::kLineNeedsAddress, FormatMacAddress(nullptr, target.mac));
@@ -358,6 +358,7 @@ SendOutcome Prepare(const CommandLine& line, SendPlan* plan) {
 
   if (HasCommandLineTarget(line)) {
     WakeTarget& target = plan->targets[plan->target_count++];
+    target = WakeTarget{{}, {AddressFamily::kNone, 0, {}, nullptr}, 0, nullptr, 0};
     ParseMacAddress(line.target_mac_text, target.mac);
     if (line.target_ip_text != nullptr) {
       target.address.family = AddressFamily::kIpv4;
