@@ -38,8 +38,4 @@ void named_mutex_close(NamedMutex* mutex);
 // object's inode number (never a memory address).
 unsigned long named_mutex_handle_value(const NamedMutex* mutex);
 
-// Removes the name from the system, so that the next create makes a new mutex. Names of
-// POSIX shared memory outlive their processes; Windows removes a name with its last handle.
-void named_mutex_remove(const char* name);
-
 }  // namespace platform

@@ -17,7 +17,7 @@ if [ "${1:-}" != "programs" ]; then
     xvfb xauth xdotool imagemagick
     g++-mingw-w64-x86-64-posix wine wine64
     mandoc desktop-file-utils systemd dpkg-dev file lintian unzip
-    passwd util-linux
+    passwd util-linux strace
   )
 fi
 

@@ -224,10 +224,4 @@ unsigned long named_mutex_handle_value(const NamedMutex* mutex) {
   return mutex != nullptr ? mutex->inode : 0;
 }
 
-void named_mutex_remove(const char* name) {
-  char shm_name[256];
-  shared_memory_name(name, shm_name, sizeof shm_name);
-  shm_unlink(shm_name);
-}
-
 }  // namespace platform

@@ -54,7 +54,4 @@ unsigned long named_mutex_handle_value(const NamedMutex* mutex) {
   return static_cast<unsigned long>(reinterpret_cast<std::uintptr_t>(handle_of(mutex)));
 }
 
-// Windows removes a mutex's name with its last handle; nothing outlives the processes.
-void named_mutex_remove(const char*) {}
-
 }  // namespace platform

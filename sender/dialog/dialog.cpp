@@ -197,7 +197,6 @@ void Command(platform::Window dialog, int id, unsigned code) {
 }  // namespace
 
 void SetDialogHost(const DialogHost* host) { g_dialog.host = host; }
-const DialogHost* GetDialogHost() { return g_dialog.host; }
 
 int MainDialogProc(platform::Window dialog, unsigned message, WParam wparam, LParam) {
   if (g_dialog.host == nullptr) return kFalse;

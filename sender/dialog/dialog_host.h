@@ -71,7 +71,6 @@ struct DialogHost {
 
 // Installs the host that the dialog procedure calls (the platform's, or a test's fake).
 void SetDialogHost(const DialogHost* host);
-const DialogHost* GetDialogHost();
 
 // The interactive life of kestrava, one implementation per host (GTK on Linux, Win32).
 

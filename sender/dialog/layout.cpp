@@ -1,15 +1,7 @@
-// Looking up the main dialog's layout table (generated from dialog.rc) and placing it in pixels.
+// Placing the main dialog's layout table (generated from dialog.rc) in pixels: dialog units as Windows maps them.
 #include "sender/dialog/layout.h"
 
 namespace dialog {
-
-const LayoutControl* FindLayoutControl(int id) {
-  if (id == kIdStatic) return nullptr;
-  for (int i = 0; i < kMainDialogControlCount; ++i) {
-    if (kMainDialogControls[i].id == id) return &kMainDialogControls[i];
-  }
-  return nullptr;
-}
 
 namespace {
 // Windows' MulDiv: a * b / c rounded half away from zero.

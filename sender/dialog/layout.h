@@ -68,9 +68,6 @@ struct LayoutControl {
 extern const LayoutControl kMainDialogControls[];
 extern const int kMainDialogControlCount;
 
-// The control with this id, or nullptr.
-const LayoutControl* FindLayoutControl(int id);
-
 // Dialog units to pixels with the dialog font's average character width and height, as
 // Windows' MapDialogRect does: x * width / 4 and y * height / 8, rounded to nearest.
 int DialogUnitsToPixelsX(int units, int average_char_width);

@@ -124,6 +124,34 @@ for ((i = 0; i < 50; i++)); do
 done
 lab_check "Esc closes the dialog and kestrava exits with 0 (status ${status:-running})" test "${status:-x}" = 0
 
+# Started with standard input, output and error closed, kestrava has them on /dev/null before
+# it opens anything (so the X connection cannot take descriptor 1 and receive the log's copy),
+# and the dialog still answers Esc.
+ip netns exec "$(lab_ns sender)" sh -c 'exec "$0" Closed 0<&- 1>&- 2>&-' "$KESTRAVA" &
+KESTRAVA_PID=$!
+WINDOW=
+for ((i = 0; i < 100; i++)); do
+  WINDOW=$(xdotool search --onlyvisible --name '^Tidewake Closed$' 2>/dev/null | head -n1)
+  [ -n "$WINDOW" ] && break
+  sleep 0.1
+done
+lab_check "without standard streams the dialog opens" test -n "$WINDOW"
+streams=$(for fd in 0 1 2; do readlink "/proc/$KESTRAVA_PID/fd/$fd"; done | tr '\n' ' ')
+lab_check "its standard streams are /dev/null ($streams)" test "$streams" = "/dev/null /dev/null /dev/null "
+if [ -n "$WINDOW" ]; then
+  xdotool windowfocus --sync "$WINDOW" 2>/dev/null || xdotool windowfocus "$WINDOW"
+  sleep 0.3
+  key Escape
+fi
+status=
+for ((i = 0; i < 50; i++)); do
+  if ! kill -0 "$KESTRAVA_PID" 2>/dev/null; then
+    wait "$KESTRAVA_PID"; status=$?; KESTRAVA_PID=; break
+  fi
+  sleep 0.1
+done
+lab_check "without standard streams Esc still ends it with 0 (status ${status:-running})" test "${status:-x}" = 0
+
 if [ "$LAB_FAILURES" -ne 0 ]; then
   echo "--- pilvorne" >&2; cat "$OUT" >&2
   echo "--- stderr" >&2; cat "$ERR" >&2

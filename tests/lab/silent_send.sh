@@ -9,7 +9,7 @@ source "$here/lib.sh"
 
 kestrava=${1:?kestrava program}
 capture=${2:?udp_capture program}
-lab_require "$kestrava" "$capture"
+lab_require "$kestrava" "$capture" strace
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"; lab_cleanup' EXIT
@@ -90,6 +90,14 @@ lab_check "interface down: nothing sent" lab_equals "$(datagrams down)" 0
 lab_check "interface down: the failure on standard error" lab_equals "$(cat "$work/down.err")" \
   "SendMagic err: The network can't be reached from this hos at this time"
 lab_check "interface down: exit status 1, not the 255 of a send" status_is down 1
+
+# The same failure with standard error closed: the descriptor is taken by /dev/null at start,
+# so neither of the send's sockets becomes descriptor 2 and receives the error text.
+lab_exec sender env -u DISPLAY strace -f -e trace=socket -o "$work/closed.trace" \
+  sh -c 'exec "$0" /IP=192.0.2.20 /MAC=02:00:5e:00:02:14 2>&-' "$kestrava" >/dev/null 2>&1
+lab_check "stderr closed: no socket is descriptor 2" \
+  test -z "$(grep -E 'socket\(AF_INET.*= 2$' "$work/closed.trace")"
+lab_check "stderr closed: the sockets were seen" grep -qE 'socket\(AF_INET.*= [0-9]+$' "$work/closed.trace"
 
 # Out of descriptors the interface list cannot be read: that is said, and nothing is sent to a
 # guessed destination. Every inherited descriptor above 2 is closed first, then four allowed:

@@ -226,9 +226,10 @@ class MutexName {
  public:
   explicit MutexName(const char* what) {
     std::snprintf(name_, sizeof name_, "tidewake_log_test_%d_%s", static_cast<int>(getpid()), what);
-    platform::named_mutex_remove(name_);
+    Remove();
   }
-  ~MutexName() { platform::named_mutex_remove(name_); }
+  ~MutexName() { Remove(); }
+  void Remove() const { std::remove(object().c_str()); }
   const char* c_str() const { return name_; }
   // The shared-memory object behind the name, in /dev/shm.
   std::string object() const { return "/dev/shm/" + std::string(name_) + "." + std::to_string(geteuid()); }
@@ -326,7 +327,7 @@ TEST(PosixLogMutex, ObjectsThatAreNotAGoodMutexOfOurs) {
     ASSERT_EQ(stat(name.object().c_str(), &info), 0);
     const off_t size = info.st_size;
     platform::named_mutex_close(good);
-    platform::named_mutex_remove(name.c_str());
+    name.Remove();
 
     int fd = open(name.object().c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
     ASSERT_GE(fd, 0);
@@ -356,9 +357,8 @@ TEST(PosixLogMutex, ObjectsThatAreNotAGoodMutexOfOurs) {
   }
 }
 
-TEST(PosixLogMutex, TheWaitIgnoresTheTimeOfDay) {
-  // A wait of 300 ms measured on the monotonic clock, whatever the wall clock says.
-  MutexName name("monotonic");
+TEST(PosixLogMutex, AHeldMutexTimesOut) {
+  MutexName name("timeout");
   platform::NamedMutex* mutex = platform::named_mutex_create(name.c_str());
   ASSERT_NE(mutex, nullptr);
   ASSERT_EQ(platform::named_mutex_wait(mutex, 100), platform::MutexWait::kAcquired);
@@ -369,6 +369,33 @@ TEST(PosixLogMutex, TheWaitIgnoresTheTimeOfDay) {
             static_cast<int>(platform::MutexWait::kTimeout));
   EXPECT_TRUE(platform::named_mutex_release(mutex));
   platform::named_mutex_close(mutex);
+}
+
+// The wait's deadline is on the monotonic clock, so that setting the time of day can neither
+// end it early nor stretch it: the timed futex wait of AHeldMutexTimesOut, seen by strace, must
+// not be one on the real-time clock.
+TEST(PosixLogMutex, TheWaitRunsOnTheMonotonicClock) {
+  if (std::system("command -v strace >/dev/null 2>&1") != 0) {
+    if (const char* ci = std::getenv("CI"); ci != nullptr && std::string(ci) == "true") FAIL() << "strace is missing";
+    GTEST_SKIP() << "strace is not installed";
+  }
+  TempDir dir;
+  const std::string trace = dir / "trace";
+  char self[4096];
+  ASSERT_GT(readlink("/proc/self/exe", self, sizeof self - 1), 0);
+  self[readlink("/proc/self/exe", self, sizeof self - 1)] = '\0';
+  const std::string command = "strace -f -e trace=futex -o " + trace + " " + self +
+                              " --gtest_filter=PosixLogMutex.AHeldMutexTimesOut >/dev/null 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  std::istringstream lines(ReadAll(trace));
+  std::string line;
+  int timed_waits = 0;
+  while (std::getline(lines, line)) {
+    if (line.find("FUTEX_WAIT_BITSET") == std::string::npos || line.find("tv_sec") == std::string::npos) continue;
+    ++timed_waits;
+    EXPECT_EQ(line.find("FUTEX_CLOCK_REALTIME"), std::string::npos) << line;
+  }
+  EXPECT_GE(timed_waits, 1) << "no timed wait seen";
 }
 
 TEST(PosixLogProcess, ThreadIdentifiers) {

@@ -6,6 +6,7 @@
 #include "common/wake_packet.h"
 #include "sender/dialog/dialog.h"
 #include "sender/dialog/layout.h"
+#include "tests/sender/dialog/layout_lookup.h"
 #include "sender/message_box.h"
 #include "sender/program.h"
 #include "sender/wake_packet.h"

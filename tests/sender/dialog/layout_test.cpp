@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "tests/sender/dialog/layout_lookup.h"
+
 // The table generated from template 1 of layout_table_test.rc.
 namespace sample {
 extern const dialog::LayoutControl kMainDialogControls[];

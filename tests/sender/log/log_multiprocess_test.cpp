@@ -9,6 +9,7 @@
 
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <regex>
@@ -35,12 +36,11 @@ class Tool {
     std::filesystem::copy_file(LOG_WRITER_TOOL, path_);
     std::filesystem::permissions(path_, std::filesystem::perms::owner_all);
     mutex_name_ = std::filesystem::path(path_).filename().string() + "_QELOG";
-    platform::named_mutex_remove(mutex_name_.c_str());
+    std::filesystem::remove_all(MutexObject());
   }
   ~Tool() {
     std::error_code ignored;
     std::filesystem::remove_all(MutexObject(), ignored);
-    platform::named_mutex_remove(mutex_name_.c_str());
   }
   const std::string& mutex_name() const { return mutex_name_; }
   // The shared-memory object behind the mutex.
@@ -187,6 +187,28 @@ TEST(LogMultiProcess, AKilledHolderDoesNotStopTheOthers) {
   ASSERT_NE(mutex, nullptr);
   EXPECT_EQ(platform::named_mutex_wait(mutex, 1000), platform::MutexWait::kAcquired);
   EXPECT_TRUE(platform::named_mutex_release(mutex));
+  platform::named_mutex_close(mutex);
+}
+
+// A program installed deep in the file system still knows its whole path: its log and its
+// mutex are named after its file, however long the folders above it are.
+TEST(LogMultiProcess, ADeeplyInstalledWriterKeepsItsNames) {
+  TempDir dir;
+  std::string deep = dir.path();
+  while (deep.size() < 400) deep += "/a-folder-of-forty-characters-or-so-long";
+  std::filesystem::create_directories(deep);
+  const std::string name = "deep" + std::to_string(getpid());
+  const std::string program = deep + "/" + name;
+  std::filesystem::copy_file(LOG_WRITER_TOOL, program);
+  std::filesystem::permissions(program, std::filesystem::perms::owner_all);
+  const std::string state = dir / "state";
+  // The default log path (an empty path argument) under XDG_STATE_HOME.
+  const std::string command = "XDG_STATE_HOME=" + state + " " + program + " '' 100000 7 3 >/dev/null";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  EXPECT_EQ(Records(state + "/" + name + "/" + name + ".LOG").size(), 3u);
+  const std::string object = "/dev/shm/" + name + "_QELOG." + std::to_string(geteuid());
+  EXPECT_TRUE(Exists(object)) << object;
+  std::filesystem::remove(object);
 }
 
 // Writers whose named mutex is out of reach: held by a stopped process, impossible to make
