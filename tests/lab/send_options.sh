@@ -75,8 +75,8 @@ status_is() { lab_equals "$(cat "$work/$1.status")" "$2"; }
 
 # Each kind through lan1 to b: the broadcast to b's subnet, the other two to b itself.
 kind=1
-for spec in "KESTRAVA 118 198.51.100.255" "KESTRAV2 28 198.51.100.20" "KESTRAV4 120 198.51.100.20"; do
-  read -r tag length to <<<"$spec"
+for row in "KESTRAVA 118 198.51.100.255" "KESTRAV2 28 198.51.100.20" "KESTRAV4 120 198.51.100.20"; do
+  read -r tag length to <<<"$row"
   listen kind$kind b 1778
   send kind$kind /IP=198.51.100.20 "/MAC=$b_mac" /Kind=$kind /Interface=lan1
   case $kind in
@@ -91,8 +91,8 @@ for spec in "KESTRAVA 118 198.51.100.255" "KESTRAV2 28 198.51.100.20" "KESTRAV4 
 done
 
 # The limited broadcast leaves through the interface named, by name or by address, and only there.
-for spec in "lan0 a b 192.0.2.10" "198.51.100.10 b a 198.51.100.10"; do
-  read -r via near far from <<<"$spec"
+for row in "lan0 a b 192.0.2.10" "198.51.100.10 b a 198.51.100.10"; do
+  read -r via near far from <<<"$row"
   listen near "$near" 1778
   listen far "$far" 1778
   send limited "/MAC=$a_mac" /To=255.255.255.255 "/Interface=$via"

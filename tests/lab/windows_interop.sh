@@ -124,10 +124,10 @@ win_send /IP=192.0.2.20 "$mac" /Count=3 /Interval=50
 lab_check "/Port=9: the Linux pilvorne on port 9 saw it" \
   lab_expect_entry "$work/linux9.out" 1 "broadcast magic packet(hdr)" 118 00:11:22:33:44:55 192.0.2.10
 entry=9
-for spec in "short unsuspend(hdr)/28" "direct magic packet(hdr)/120" "broadcast magic packet(hdr)/118" \
+for row in "short unsuspend(hdr)/28" "direct magic packet(hdr)/120" "broadcast magic packet(hdr)/118" \
             "broadcast magic packet(hdr)/118" "broadcast magic packet(hdr)/118" "broadcast magic packet(hdr)/118"; do
-  lab_check "the Linux pilvorne's entry $entry: ${spec%/*}, ${spec#*/} bytes" \
-    lab_expect_entry "$work/linux.out" "$entry" "${spec%/*}" "${spec#*/}" 00:11:22:33:44:55 192.0.2.10
+  lab_check "the Linux pilvorne's entry $entry: ${row%/*}, ${row#*/} bytes" \
+    lab_expect_entry "$work/linux.out" "$entry" "${row%/*}" "${row#*/}" 00:11:22:33:44:55 192.0.2.10
   entry=$((entry + 1))
 done
 for ((i = 0; i < 20; i++)); do
