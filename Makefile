@@ -86,11 +86,16 @@ fuzz:
 	  grep -E '^(#[0-9]+[[:space:]]+DONE|stat::number_of_executed_units|stat::peak_rss_mb)' build/fuzz/$$t.log; \
 	done
 
-# The benchmarks of the hot paths, built optimised in build/bench and run; never part of `test`.
+# The benchmarks of the hot paths, built optimised in build/bench and run, then the whole
+# programs compared with floor programs and Debian's peers on the lab LAN (bench/compare.sh,
+# as root; BENCH_ROUNDS rounds; BEFORE=another build's folder adds its programs). Never part
+# of `test`.
+BENCH_ROUNDS ?= 15
 bench:
 	cmake --preset bench $(CMAKE_FLAGS) >/dev/null
-	cmake --build build/bench --target tidewake_bench -j$(JOBS)
+	cmake --build build/bench --target tidewake_bench compare_programs -j$(JOBS)
 	build/bench/bench/tidewake_bench $(BENCH_FLAGS)
+	BEFORE="$(BEFORE)" bench/compare.sh build/bench $(BENCH_ROUNDS) || [ $$? -eq 77 ]  # 77: not root, said why
 
 clean:
 	rm -rf build

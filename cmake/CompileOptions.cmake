@@ -14,3 +14,13 @@ if(WIN32)
   target_link_options(tidewake_options INTERFACE -static -static-libgcc -static-libstdc++)
   target_compile_definitions(tidewake_options INTERFACE WIN32_LEAN_AND_MEAN _WIN32_WINNT=0x0601)
 endif()
+
+# What the two programs link besides: their C++ runtime (libstdc++, libgcc) inside them. They
+# use a handful of its symbols (operator new and delete, guards of function-local statics),
+# and loading the shared libstdc++ with the libm and libgcc_s it brings cost each short run
+# (a silent send, --version) more than its own work: 2.8 MiB of memory against 1.3 MiB.
+# The sanitizer builds keep the shared runtime that their run-time libraries expect.
+add_library(tidewake_program INTERFACE)
+if(NOT WIN32 AND NOT TIDEWAKE_SANITIZE)
+  target_link_options(tidewake_program INTERFACE -static-libstdc++ -static-libgcc)
+endif()

@@ -1,5 +1,6 @@
-# Install rules and packages: the Linux tree (programs, man pages, desktop entry, icons, systemd
-# units) as a .deb, the Windows build as a zip of the two programs and the README.
+# Install rules and packages: the Linux tree (programs, the dialog's module, man pages, desktop
+# entry, icons, systemd units) as a .deb, the Windows build as a zip of the two programs and the
+# README.
 include(GNUInstallDirs)
 
 set(TIDEWAKE_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
@@ -10,6 +11,10 @@ if(WIN32)
   install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
 else()
   install(TARGETS kestrava pilvorne RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  # kestrava's GTK dialog module, in a library folder of its own where kestrava looks for it
+  # relative to bin/; a module that is opened, not run, so not executable.
+  install(TARGETS kestrava_gtk LIBRARY DESTINATION ${KESTRAVA_GTK_MODULE_INSTALL_DIR}
+    PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
 
   # Man pages go out compressed, as Debian and most distributions keep them; -n leaves the
   # name and time out of the gzip header, so the same page always gives the same bytes.

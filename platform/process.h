@@ -12,6 +12,10 @@ unsigned long current_thread_id();
 // Whether the process has a standard-output handle now (GetStdHandle).
 bool standard_output_present();
 
+// Whether standard output is the null device (/dev/null), where whatever is written goes
+// nowhere; a writer can leave it out. Never on Windows, where it is not told apart.
+bool standard_output_discards();
+
 // Writes the text to standard output at once, unbuffered: write(2) on POSIX; on Windows
 // through the C library's stdout, flushed, so that a console or file gets "\r\n" line ends.
 // The result is not reported: a copy that cannot be written is lost, not an error.

@@ -2,7 +2,8 @@
 # Installs the Debian packages that the build, the tests and the demo need, when missing.
 # As root it runs apt-get; otherwise it prints the command to run.
 # Usage: scripts/deps.sh [programs]   ("programs": only what building the two programs and the
-# demo needs; without it, everything the tests, the packages and the Windows build need too).
+# demo needs; without it, everything the tests, the benchmarks, the packages and the Windows build
+# need too).
 set -euo pipefail
 
 # The two programs and the demo's virtual LAN.
@@ -14,6 +15,7 @@ if [ "${1:-}" != "programs" ]; then
   packages+=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev clang libclang-rt-14-dev
     iputils-ping tshark wakeonlan procps
+    linux-perf time
     xvfb xauth xdotool imagemagick
     g++-mingw-w64-x86-64-posix wine wine64
     mandoc desktop-file-utils systemd dpkg-dev file lintian unzip

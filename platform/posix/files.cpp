@@ -99,9 +99,11 @@ FileHandle open_append_file(const char* path, bool create, std::uint64_t* size) 
   if (fd < 0) return kNoFile;
   // One fstat both checks the file and gives its size. A file of another owner (planted in
   // a shared folder) or with a second name (a hard link to a file elsewhere) is not ours to
-  // write to.
+  // write to. The owner is the user the process runs as from its start: asked once, not per
+  // record.
+  static const uid_t user = geteuid();
   struct stat info {};
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != geteuid() ||
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != user ||
       info.st_nlink != 1) {
     close(fd);
     errno = EACCES;

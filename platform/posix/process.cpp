@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <ctime>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -27,6 +28,12 @@ void widen(const char* from, wchar_t* to, int room) {
 unsigned long current_thread_id() { return static_cast<unsigned long>(syscall(SYS_gettid)); }
 
 bool standard_output_present() { return fcntl(1, F_GETFD) != -1; }
+
+bool standard_output_discards() {
+  struct stat output {}, null_device {};
+  return fstat(1, &output) == 0 && S_ISCHR(output.st_mode) && stat("/dev/null", &null_device) == 0 &&
+         S_ISCHR(null_device.st_mode) && output.st_rdev == null_device.st_rdev;
+}
 
 void write_standard_output(const char* text, std::size_t length) {
   while (length > 0) {

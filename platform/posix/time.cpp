@@ -22,20 +22,25 @@ void fill(const std::tm& tm, unsigned milliseconds, SystemTime* out) {
   out->milliseconds = static_cast<std::uint16_t>(milliseconds);
 }
 
-// The environment's LC_TIME locale, opened once; the C locale when none is set or usable.
-locale_t time_locale() {
-  static locale_t locale = [] {
-    locale_t l = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(0));
-    return l;
-  }();
-  return locale;
-}
-
 bool is_c_locale(locale_t locale) {
   if (locale == static_cast<locale_t>(0)) return true;
   const char* name = nl_langinfo_l(_NL_LOCALE_NAME(LC_TIME), locale);
   return name == nullptr || name[0] == '\0' || std::strcmp(name, "C") == 0 ||
          std::strcmp(name, "POSIX") == 0 || std::strncmp(name, "C.", 2) == 0;
+}
+
+// The environment's LC_TIME locale, opened once (whether it is the C locale with it): the
+// short date of every log record and listener line is written in it.
+struct TimeLocale {
+  locale_t locale;
+  bool is_c;
+};
+const TimeLocale& time_locale() {
+  static const TimeLocale time = [] {
+    locale_t locale = newlocale(LC_TIME_MASK, "", static_cast<locale_t>(0));
+    return TimeLocale{locale, is_c_locale(locale)};
+  }();
+  return time;
 }
 
 }  // namespace
@@ -75,11 +80,11 @@ int short_date(const SystemTime& time, char* buffer, int size) {
   tm.tm_sec = time.second;
   char text[128];
   std::size_t n;
-  locale_t locale = time_locale();
-  if (is_c_locale(locale)) {
+  const TimeLocale& locale = time_locale();
+  if (locale.is_c) {
     n = strftime(text, sizeof text, "%Y-%m-%d", &tm);
   } else {
-    n = strftime_l(text, sizeof text, "%x", &tm, locale);
+    n = strftime_l(text, sizeof text, "%x", &tm, locale.locale);
   }
   if (n == 0 || n + 1 > static_cast<std::size_t>(size)) {
     buffer[0] = '\0';

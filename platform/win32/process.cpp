@@ -15,6 +15,8 @@ bool standard_output_present() {
   return handle != nullptr && handle != INVALID_HANDLE_VALUE;
 }
 
+bool standard_output_discards() { return false; }
+
 void write_standard_output(const char* text, std::size_t length) {
   std::fwrite(text, 1, length, stdout);
   std::fflush(stdout);

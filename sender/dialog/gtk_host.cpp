@@ -1,25 +1,22 @@
-// The GTK 3 host of the main dialog on Linux: builds template 101 and forwards its notifications.
+// The GTK 3 dialog host, a module kestrava opens on Linux: builds template 101, forwards notifications.
 #include <gtk/gtk.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <type_traits>
 
-#include "sender/address.h"
-#include "sender/dialog/dialog.h"
 #include "sender/dialog/dialog_host.h"
+#include "sender/dialog/gtk_module.h"
 #include "sender/dialog/images.h"
 #include "sender/dialog/layout.h"
-#include "sender/message_box.h"
 
 namespace dialog {
 
 namespace {
 
-constexpr char kNoDisplayText[] =
-    "kestrava: cannot open the dialog: no graphical display (is DISPLAY set?); "
-    "kestrava /IP=<address> /MAC=<mac address> sends without a window\n";
-constexpr int kNoDisplayExitCode = 2;
+// The program's side of the dialog, as kestrava_gtk_module received it.
+const GtkModuleImports* g_program_side = nullptr;
 
 // The dialog font: "MS Sans Serif" 8 point is not on Linux; the desktop's sans face in the
 // same size takes its place, and its metrics size the dialog units.
@@ -72,7 +69,7 @@ void Dispatch(unsigned message, WParam wparam, LParam lparam) {
   if (g_gtk.window == nullptr) return;
   GtkWidget* window = g_gtk.window;
   ++g_gtk.dispatch_depth;
-  MainDialogProc(window, message, wparam, lparam);
+  g_program_side->dialog_proc(window, message, wparam, lparam);
   --g_gtk.dispatch_depth;
   // The wait cursor lasts until the command that set it has run, as on Windows the next
   // mouse move after a blocking command restores the arrow.
@@ -149,7 +146,7 @@ void IpFieldText(const Control& control, char* text, std::size_t size) {
 // what it cannot read.
 void SetIpFieldText(Control& control, const char* text) {
   std::uint8_t values[4] = {0, 0, 0, 0};
-  bool valid = ReadDottedQuad(text, values);
+  bool valid = g_program_side->read_dotted_quad(text, values);
   bool was_building = g_gtk.building;
   g_gtk.building = true;
   for (int i = 0; i < 4; ++i) {
@@ -537,7 +534,7 @@ gboolean OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer) {
 void OnDestroy(GtkWidget*, gpointer) {
   Dispatch(kWmDestroy, 0, 0);
   g_gtk.window = nullptr;
-  SetMessageBoxHost(nullptr);
+  g_program_side->set_message_box_host(nullptr);
 }
 
 gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer) {
@@ -562,18 +559,13 @@ void ApplyCss() {
   g_object_unref(provider);
 }
 
-}  // namespace
-
-int host_initialise(int* argc, char*** argv) {
-  if (!gtk_init_check(argc, argv)) {
-    std::fputs(kNoDisplayText, stderr);
-    return kNoDisplayExitCode;
-  }
+bool Initialise(int* argc, char*** argv) {
+  if (!gtk_init_check(argc, argv)) return false;
   ApplyCss();
-  return 0;
+  return true;
 }
 
-platform::Window host_create_main_dialog(int) {
+platform::Window CreateMainDialog(int) {
   std::memset(&g_gtk, 0, sizeof g_gtk);
   g_gtk.building = true;
   GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
@@ -625,20 +617,33 @@ platform::Window host_create_main_dialog(int) {
   g_signal_connect(window, "key-press-event", G_CALLBACK(OnKeyPress), nullptr);
   g_signal_connect(window, "notify::is-active", G_CALLBACK(OnActiveChanged), nullptr);
 
-  SetDialogHost(&kGtkHost);
-  SetMessageBoxHost(GtkMessageBox);
+  g_program_side->set_dialog_host(&kGtkHost);
+  g_program_side->set_message_box_host(GtkMessageBox);
   gtk_widget_show_all(window);
   g_gtk.building = false;
-  MainDialogProc(window, kWmInitDialog, 0, 0);
+  g_program_side->dialog_proc(window, kWmInitDialog, 0, 0);
   // WM_INITDIALOG returned TRUE: the first control with a tab stop takes the focus.
   Control* first = FindControl(kIdTargetName);
   if (first != nullptr) gtk_widget_grab_focus(first->widget);
   return window;
 }
 
-int host_message_loop() {
+int MessageLoop() {
   if (!g_gtk.quit_posted) gtk_main();
   return g_gtk.exit_code;
 }
 
+const GtkModuleExports kExports = {Initialise, CreateMainDialog, MessageLoop};
+
+}  // namespace
+
 }  // namespace dialog
+
+extern "C" __attribute__((visibility("default"))) const dialog::GtkModuleExports* kestrava_gtk_module(
+    const dialog::GtkModuleImports* imports) {
+  if (imports == nullptr || imports->interface_version != dialog::kGtkModuleInterface) return nullptr;
+  dialog::g_program_side = imports;
+  return &dialog::kExports;
+}
+static_assert(std::is_same<decltype(&kestrava_gtk_module), dialog::GtkModuleEntry>::value,
+              "the exported function has the type the program calls it by");

@@ -27,7 +27,7 @@ struct LogServices {
   bool (*mutex_release)(platform::NamedMutex* mutex);
   unsigned long (*mutex_handle_value)(const platform::NamedMutex* mutex);
   void (*mutex_close)(platform::NamedMutex* mutex);
-  bool (*output_present)();
+  bool (*output_present)();  // a standard output that someone may read
   void (*write_output)(const char* text, std::size_t length);
 };
 extern const LogServices kPlatformLogServices;
@@ -47,6 +47,10 @@ struct LogState {
   int date_time_turn = 0;
   char date_time_ms[2][log_texts::kDateTimeBuffer] = {};
   int date_time_ms_turn = 0;
+  // The short date of the last day formatted: the locale's date text changes only with the
+  // day, so most records need not ask the system for it again.
+  std::uint16_t date_year = 0, date_month = 0, date_day = 0;
+  char date[log_texts::kDateField] = "";
 
   // ---- Writer
   std::int32_t max_size = 16384;         // 0: the log is off

@@ -159,7 +159,17 @@ char* date_time_text(char* buffer, std::uint64_t file_time, bool with_ms,
   }
   // A date that does not fit its field, or a time the system cannot split, gives an
   // empty date; the text always stays within the 40-byte buffer.
-  if (!have_time || platform::short_date(time, date, kDateField) == 0) date[0] = '\0';
+  LogState& state = g_log_state;
+  if (have_time && time.year == state.date_year && time.month == state.date_month && time.day == state.date_day) {
+    std::memcpy(date, state.date, sizeof date);
+  } else if (!have_time || platform::short_date(time, date, kDateField) == 0) {
+    date[0] = '\0';
+  } else {
+    std::memcpy(state.date, date, sizeof date);
+    state.date_year = time.year;
+    state.date_month = time.month;
+    state.date_day = time.day;
+  }
   // The fields are in range already; the remainders only tell the compiler so.
   int hour = time.hour % 100, minute = time.minute % 100, second = time.second % 100;
   if (with_ms) {

@@ -13,10 +13,21 @@
 #include "sender/log/log_state.h"
 #include "sender/log/log_texts.h"
 
+namespace {
+
+// Whether the records' copy on standard output can reach anyone: there is a standard output,
+// and it is not the null device (where writing it would cost a system call per record for
+// nothing).
+bool standard_output_worth_writing() {
+  return platform::standard_output_present() && !platform::standard_output_discards();
+}
+
+}  // namespace
+
 const LogServices kPlatformLogServices = {
     platform::default_log_directory, platform::replace_file,        platform::named_mutex_create,
     platform::named_mutex_wait,      platform::named_mutex_release, platform::named_mutex_handle_value,
-    platform::named_mutex_close,     platform::standard_output_present, platform::write_standard_output,
+    platform::named_mutex_close,     standard_output_worth_writing, platform::write_standard_output,
 };
 
 LogState g_log_state;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Lab: the programs installed into a temporary DESTDIR run from there: pilvorne -Version on a port
 # another pilvorne holds prints its version and fails to bind (253); the installed kestrava's
-# silent send reaches the installed pilvorne on the target. Usage: installed_programs.sh BUILD_DIR
+# silent send reaches the installed pilvorne on the target, and its dialog opens the installed
+# GTK module. Usage: installed_programs.sh BUILD_DIR
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=lib.sh
@@ -43,5 +44,20 @@ lab_check "installed kestrava: silent send, exit status 255" equals "$status" 25
 lab_check "installed kestrava: nothing on standard error" equals "$(cat "$work/send.err")" ""
 lab_check "the target's pilvorne saw the wake" lab_expect_entry "$work/listener.out" 1 \
   "broadcast magic packet(hdr)" 118 "$(printf '%s' "$target_mac" | tr a-f A-F)" 192.0.2.10
+
+# The installed kestrava opens the installed dialog module, from its library folder relative to
+# bin/. GTK then finds no display (none is named that answers, in a home and runtime folder of
+# its own), and kestrava says so.
+module=$bin/../lib/$(gcc -print-multiarch)/kestrava/kestrava-gtk.so
+mkdir -p "$work/home" "$work/run"
+chmod 700 "$work/run"
+env -i PATH="$PATH" HOME="$work/home" XDG_RUNTIME_DIR="$work/run" DISPLAY=none \
+  LD_DEBUG=files LD_DEBUG_OUTPUT="$work/dialog.ld" timeout 20 "$bin/kestrava" 2>"$work/dialog.err"
+status=$?
+lab_check "installed kestrava: the installed dialog module is opened" \
+  grep -qxF "$module" <(lab_mapped "$work/dialog.ld")
+lab_check "installed kestrava: GTK finds no display, exit status 2" equals "$status" 2
+lab_check "installed kestrava: no display is said" equals "$(cat "$work/dialog.err")" \
+  "kestrava: cannot open the dialog: no graphical display (is DISPLAY set?); kestrava /IP=<address> /MAC=<mac address> sends without a window"
 
 lab_finish

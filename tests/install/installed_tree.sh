@@ -12,7 +12,9 @@ install_need cmake mandoc desktop-file-validate systemd-analyze man
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
-# A package-style install: prefix /usr under a DESTDIR.
+# A package-style install: prefix /usr under a DESTDIR. kestrava's dialog module goes to the
+# multiarch library folder.
+multiarch=$(gcc -print-multiarch)
 dest=$work/dest
 install_tree "$build" "$dest" /usr
 lab_check "DESTDIR install: the expected files" equals "$(cd "$dest" && find . ! -type d | sort)" \
@@ -20,6 +22,7 @@ lab_check "DESTDIR install: the expected files" equals "$(cd "$dest" && find . !
 ./usr/bin/pilvorne
 ./usr/lib/systemd/system/pilvorne.service
 ./usr/lib/systemd/system/pilvorne@.service
+./usr/lib/$multiarch/kestrava/kestrava-gtk.so
 ./usr/share/applications/kestrava.desktop
 ./usr/share/doc/tidewake/changelog.gz
 ./usr/share/doc/tidewake/copyright

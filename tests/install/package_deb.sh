@@ -18,6 +18,7 @@ if ! cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work" >"$work/cpack.l
   exit 1
 fi
 deb=$(echo "$work"/*.deb)
+multiarch=$(gcc -print-multiarch)  # kestrava's dialog module goes to the multiarch library folder
 
 # Mode, owner and path of every entry; sizes and times change from build to build.
 lab_check "dpkg-deb -c: the expected entries" equals "$(dpkg-deb -c "$deb" | awk '{print $1, $2, $6}')" \
@@ -30,6 +31,9 @@ drwxr-xr-x root/root ./usr/lib/systemd/
 drwxr-xr-x root/root ./usr/lib/systemd/system/
 -rw-r--r-- root/root ./usr/lib/systemd/system/pilvorne.service
 -rw-r--r-- root/root ./usr/lib/systemd/system/pilvorne@.service
+drwxr-xr-x root/root ./usr/lib/$multiarch/
+drwxr-xr-x root/root ./usr/lib/$multiarch/kestrava/
+-rw-r--r-- root/root ./usr/lib/$multiarch/kestrava/kestrava-gtk.so
 drwxr-xr-x root/root ./usr/share/
 drwxr-xr-x root/root ./usr/share/applications/
 -rw-r--r-- root/root ./usr/share/applications/kestrava.desktop
@@ -50,7 +54,8 @@ drwxr-xr-x root/root ./usr/share/man/man1/
 -rw-r--r-- root/root ./usr/share/man/man1/kestrava.1.gz
 -rw-r--r-- root/root ./usr/share/man/man1/pilvorne.1.gz"
 
-# dpkg-shlibdeps found the C library and GTK 3 among the binaries' libraries.
+# dpkg-shlibdeps found the C library among the programs' libraries and GTK 3 among the dialog
+# module's.
 depends=$(dpkg-deb -f "$deb" Depends)
 lab_check "Depends computed from the binaries: $depends" \
   grep -qE '(^|, )libc6 \(.*(, )libgtk-3-0 \(' <<<"$depends"

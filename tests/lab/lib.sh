@@ -127,6 +127,14 @@ lab_expect_entry() {
   return 1
 }
 
+# What the dynamic loader mapped into a program run with LD_DEBUG=files LD_DEBUG_OUTPUT=PREFIX
+# (it writes PREFIX.PID): lab_mapped lists the objects; lab_maps_gtk PREFIX holds when kestrava's
+# GTK module or GTK is among them; lab_maps_no_gtk PREFIX when the list was written (it holds
+# the C library) and nothing of GTK is in it.
+lab_mapped() { cat "$1".* 2>/dev/null | grep 'generating link map' | sed 's/.*file=\([^ ]*\).*/\1/'; }
+lab_maps_gtk() { lab_mapped "$1" | grep -qE 'kestrava-gtk\.so|libgtk-3\.so|libgdk-3\.so'; }
+lab_maps_no_gtk() { lab_mapped "$1" | grep -q 'libc\.so' && ! lab_maps_gtk "$1"; }
+
 # Assertions that count failures; lab_finish reports and sets the exit status.
 LAB_FAILURES=0
 LAB_CHECKS=0

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Lab: kestrava's silent send on a virtual LAN: one datagram of the right bytes to the subnet-directed
-# broadcast address on port 1778, exit status 255, nothing sent after an unknown option, failures on
-# standard error. Usage: silent_send.sh KESTRAVA UDP_CAPTURE
+# broadcast address on port 1778, exit status 255, no GTK mapped, nothing sent after an unknown
+# option, failures on standard error. Usage: silent_send.sh KESTRAVA UDP_CAPTURE
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=lib.sh
@@ -60,7 +60,10 @@ status_is() { [ "$(cat "$work/$1.status")" = "$2" ]; }
 lab_check "sender lists side0 before eth0" lab_equals \
   "$(lab_exec sender ip -4 -o addr show | awk '{print $2}' | tr '\n' ' ')" "lo side0 eth0 "
 
+# The dynamic loader lists what this send maps: GTK is for the dialog alone.
+wrap=(env LD_DEBUG=files "LD_DEBUG_OUTPUT=$work/hdr.ld")
 run_send hdr sender /IP=192.0.2.20 /MAC=02-00-5E-00-02-14
+wrap=()
 lab_check "with header: exactly one datagram" lab_equals "$(datagrams hdr)" 1
 lab_check "with header: from the sender" lab_equals "$(field_of_only_datagram hdr 2)" 192.0.2.10
 lab_check "with header: to the subnet-directed broadcast" lab_equals "$(field_of_only_datagram hdr 4)" 192.0.2.255
@@ -68,6 +71,7 @@ lab_check "with header: 118 bytes" lab_equals "$(field_of_only_datagram hdr 6)" 
 lab_check "with header: header and magic packet bytes" lab_equals "$(field_of_only_datagram hdr 7)" "$header_hex$body_hex"
 lab_check "with header: exit status 255" status_is hdr 255
 lab_check "with header: nothing on standard error" lab_equals "$(cat "$work/hdr.err")" ""
+lab_check "with header: the C library mapped, nothing of GTK" lab_maps_no_gtk "$work/hdr.ld"
 
 run_send nohdr sender -ip=192.0.2.20 -mac=02:00:5e:00:02:14 -NOHDR
 lab_check "nohdr: exactly one datagram" lab_equals "$(datagrams nohdr)" 1

@@ -1,0 +1,209 @@
+#!/usr/bin/env bash
+# Whole-process comparison on the lab LAN: kestrava, pilvorne and the log writer against C floor programs and Debian's peers.
+# Every measure is a median of interleaved rounds, taken with public tools: perf stat (wall time),
+# /usr/bin/time (peak RSS), strace -c (system calls), LD_DEBUG=files (shared objects mapped).
+# Usage (as root): bench/compare.sh BUILD_DIR [ROUNDS]
+#   BEFORE=OTHER_BUILD_DIR adds that build's kestrava and pilvorne to every round, as a column.
+set -u
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=../tests/lab/lib.sh
+source "$here/../tests/lab/lib.sh"
+
+build=$(realpath "${1:?build directory}")
+rounds=${2:-15}
+before=${BEFORE:+$(realpath "$BEFORE")}
+kestrava=$build/sender/kestrava
+pilvorne=$build/listener/pilvorne
+floors=$build/bench
+lab_require "$kestrava" "$pilvorne" "$floors/floor_send" "$floors/floor_listen" "$floors/floor_log" \
+  "$floors/udp_blast" "$floors/bench_log_writer" perf strace wakeonlan ping pgrep /usr/bin/time
+work=$(mktemp -d)
+listener=
+# shellcheck disable=SC2086
+trap 'lab_stop $listener; rm -rf "$work"; lab_cleanup' EXIT
+
+sender_ip=192.0.2.10
+target_ip=192.0.2.20
+broadcast=192.0.2.255
+target_mac=02:54:57:00:00:14
+lab_switch lan || lab_fail_or_skip "cannot create the switch"
+lab_host sender lan $sender_ip/24 02:54:57:00:00:0a || lab_fail_or_skip "cannot create the sender"
+lab_host target lan $target_ip/24 $target_mac || lab_fail_or_skip "cannot create the target"
+lab_wait_for 5 lab_exec sender ping -c1 -W1 $target_ip || lab_fail_or_skip "the lab LAN does not come up"
+
+# ---- single measures of one run; each appends one number to $work/LABEL.MEASURE
+
+# wall HOST LABEL COMMAND...: elapsed milliseconds of one run, under perf stat.
+wall() {
+  local host=$1 label=$2; shift 2
+  lab_exec "$host" perf stat -e task-clock -o "$work/perf.out" -- "$@" >/dev/null 2>&1 </dev/null
+  awk '/seconds time elapsed/ { printf "%.3f\n", $1 * 1000 }' "$work/perf.out" >>"$work/$label.wall"
+}
+
+# rss HOST LABEL COMMAND...: peak resident set of one run, KiB (time's last line; a non-zero
+# exit status is reported on the line before).
+rss() {
+  local host=$1 label=$2; shift 2
+  lab_exec "$host" /usr/bin/time -f %M -o "$work/time.out" "$@" >/dev/null 2>&1 </dev/null
+  tail -n1 "$work/time.out" >>"$work/$label.rss"
+}
+
+# objects HOST LABEL COMMAND...: shared objects the dynamic loader maps, the loader included.
+objects() {
+  local host=$1 label=$2; shift 2
+  rm -f "$work"/ld.*
+  lab_exec "$host" env LD_DEBUG=files LD_DEBUG_OUTPUT="$work/ld" "$@" >/dev/null 2>&1 </dev/null
+  echo $(($(cat "$work"/ld.* | grep -c 'generating link map') + 1)) >>"$work/$label.objects"
+}
+
+# calls HOST LABEL COMMAND...: system calls of one run, its children included.
+calls() {
+  local host=$1 label=$2; shift 2
+  lab_exec "$host" strace -f -c -o "$work/strace.out" "$@" >/dev/null 2>&1 </dev/null
+  awk '$NF == "total" { print $4 }' "$work/strace.out" >>"$work/$label.calls"
+}
+
+median() { sort -g "$1" | awk '{ v[NR] = $1 } END { if (NR == 0) print "nan"; else if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b == 0) print "-"; else printf "%.2f×\n", a / b }'; }
+fmt() { awk -v v="$1" -v s="$2" -v d="${3:-1}" 'BEGIN { printf "%.*f %s\n", d, v * s, "" }' | sed 's/ $//'; }
+
+# ---- the silent send and its peers, interleaved round by round
+
+# name|host|command: the programs of the start-up rounds.
+runs=(
+  "floor_send|sender|$floors/floor_send $broadcast 1778"
+  "kestrava|sender|$kestrava /IP=$target_ip /MAC=$target_mac"
+  "wakeonlan|sender|wakeonlan -i $broadcast -p 1778 $target_mac"
+  "ping|sender|ping -c 1 -W 1 $target_ip"
+  "floor_usage|sender|$floors/floor_send"
+  "no_display|sender|env -u DISPLAY -u WAYLAND_DISPLAY $kestrava"
+)
+if [ -n "$before" ]; then
+  runs+=("before_kestrava|sender|$before/sender/kestrava /IP=$target_ip /MAC=$target_mac"
+         "before_no_display|sender|env -u DISPLAY -u WAYLAND_DISPLAY $before/sender/kestrava")
+fi
+
+echo "bench: $rounds interleaved rounds of ${#runs[@]} programs" >&2
+for ((round = 0; round < rounds; round++)); do
+  # Each round starts at another program, so no program always follows the same one.
+  for ((i = 0; i < ${#runs[@]}; i++)); do
+    IFS='|' read -r name host command <<<"${runs[$(((i + round) % ${#runs[@]}))]}"
+    read -ra argv <<<"$command"
+    wall "$host" "$name" "${argv[@]}"
+    rss "$host" "$name" "${argv[@]}"
+    if [ "$round" -eq 0 ]; then
+      objects "$host" "$name" "${argv[@]}"
+      calls "$host" "$name" "${argv[@]}"
+    fi
+  done
+done
+
+# ---- the listeners: 118-byte datagrams from the sender as fast as it sends them, for 1 s,
+# each listener's lines going to a file; datagrams handled per second, and the listener's CPU
+# time per datagram (perf stat's task-clock), which depends less on how fast the sender is.
+blast_ms=1000
+listener_rate() {
+  local label=$1; shift
+  local out=$work/$label.lines
+  rm -f "$out"  # the new listener's first line, not the last round's, shows that it is ready
+  ip netns exec "$(lab_ns target)" perf stat -e task-clock -o "$work/$label.perf" -- "$@" >"$out" 2>/dev/null &
+  local perf=$!
+  listener=$perf
+  lab_wait_for 5 test -s "$out" || { echo "bench: $label did not start" >&2; return 1; }
+  local child; child=$(pgrep -P "$perf")  # the listener itself
+  [ -n "$child" ] || { echo "bench: $label: no listener under perf" >&2; return 1; }
+  listener="$child $perf"
+  lab_exec sender "$floors/udp_blast" $target_ip 1778 $blast_ms >>"$work/$label.sent"
+  sleep 0.3  # what is still queued for the listener
+  local lines; lines=$(wc -l <"$out")
+  # The listener ends; perf, seeing it end, writes its report.
+  kill "$child"
+  wait "$perf"
+  listener=
+  local handled=$(((lines - 1) / 2))
+  echo $((handled * 1000 / blast_ms)) >>"$work/$label.rate"
+  awk -v n=$handled '/task-clock/ { printf "%.3f\n", $1 * 1000 / n }' "$work/$label.perf" >>"$work/$label.cpu"
+}
+listener_rounds=${LISTENER_ROUNDS:-5}
+for ((round = 0; round < listener_rounds; round++)); do
+  listener_rate floor_listen "$floors/floor_listen" 1778 100000000 30
+  listener_rate pilvorne "$pilvorne"
+  [ -n "$before" ] && listener_rate before_pilvorne "$before/listener/pilvorne"
+done
+
+# ---- the log: records of about 100 bytes into one file, by 1, 2 and 8 processes at once.
+records=20000
+logdir=$work/log
+mkdir -p "$logdir"
+# many P COMMAND...: P copies of COMMAND at once.
+many=(bash -c 'p=$1; shift; for ((i = 0; i < p; i++)); do "$@" >/dev/null & done; wait' many)
+log_rounds=${LOG_ROUNDS:-5}
+for ((round = 0; round < log_rounds; round++)); do
+  for processes in 1 2 8; do
+    rm -f "$logdir"/*
+    wall sender "floor_log_$processes" "${many[@]}" $processes "$floors/floor_log" "$logdir/floor.log" 1 $records
+    rm -f "$logdir"/*
+    wall sender "log_$processes" "${many[@]}" $processes \
+      "$floors/bench_log_writer" "$logdir/kestrava.LOG" 1000000000 1 $records
+  done
+done
+rm -f "$logdir"/*
+calls sender floor_log "$floors/floor_log" "$logdir/floor.log" 1 2000
+rm -f "$logdir"/*
+calls sender log "$floors/bench_log_writer" "$logdir/kestrava.LOG" 1000000000 1 2000
+
+# ---- the table
+
+m() { median "$work/$1"; }
+row() { printf '| %s | %s | %s | %s |\n' "$@"; }
+before_cell() { [ -n "$before" ] && printf '%s → ' "$1"; }
+
+echo
+echo "Machine: $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//'), $(nproc) cores," \
+  "$(uname -r); load average $(cut -d' ' -f1-3 /proc/loadavg); $(date -u '+%Y-%m-%d %H:%M UTC')"
+echo "Medians of $rounds interleaved rounds (listeners $listener_rounds, log $log_rounds), whole processes in a lab namespace."
+[ -n "$before" ] && echo "Where a cell reads \"a → b\", a is $before's program in the same rounds."
+echo
+row "path" "now" "reference in the same run" "ratio"
+row "---" "---" "---" "---"
+
+k=$(m kestrava.wall); f=$(m floor_send.wall); w=$(m wakeonlan.wall)
+row "silent send \`kestrava /IP= /MAC=\`, wall" "$(before_cell "$(fmt "$(m before_kestrava.wall 2>/dev/null)" 1) ms")$(fmt "$k" 1) ms" \
+  "floor_send (socket, sendto, 10 ms pause): $(fmt "$f" 1) ms" "$(ratio "$k" "$f")"
+row "silent send, wall" "$(fmt "$k" 1) ms" "Debian's \`wakeonlan\` (Perl): $(fmt "$w" 1) ms" "$(ratio "$k" "$w")"
+k=$(m kestrava.rss); f=$(m floor_send.rss); p=$(m ping.rss)
+row "silent send, peak RSS" "$(before_cell "$(fmt "$(m before_kestrava.rss 2>/dev/null)" 0.0009765625) MiB")$(fmt "$k" 0.0009765625) MiB" \
+  "floor_send: $(fmt "$f" 0.0009765625) MiB; \`ping -c 1\`: $(fmt "$p" 0.0009765625) MiB" "$(ratio "$k" "$f")"
+k=$(m kestrava.objects); f=$(m floor_send.objects)
+row "silent send, shared objects mapped" "$(before_cell "$(m before_kestrava.objects 2>/dev/null)")$k" \
+  "floor_send: $f; \`wakeonlan\`: $(m wakeonlan.objects); \`ping\`: $(m ping.objects)" "$(ratio "$k" "$f")"
+k=$(m kestrava.calls); f=$(m floor_send.calls)
+row "silent send, system calls" "$(before_cell "$(m before_kestrava.calls 2>/dev/null)")$k" \
+  "floor_send: $f; \`wakeonlan\`: $(m wakeonlan.calls)" "$(ratio "$k" "$f")"
+k=$(m no_display.wall); f=$(m floor_usage.wall)
+row "no display (exit 2), wall" "$(before_cell "$(fmt "$(m before_no_display.wall 2>/dev/null)" 1) ms")$(fmt "$k" 1) ms" \
+  "floor_send printing its usage (exit 2): $(fmt "$f" 1) ms" "$(ratio "$k" "$f")"
+
+k=$(m pilvorne.cpu); f=$(m floor_listen.cpu)
+row "listener, CPU time per datagram" "$(before_cell "$(fmt "$(m before_pilvorne.cpu 2>/dev/null)" 1 2) µs")$(fmt "$k" 1 2) µs" \
+  "floor_listen: $(fmt "$f" 1 2) µs" "$(ratio "$k" "$f")"
+k=$(m pilvorne.rate); f=$(m floor_listen.rate)
+row "listener, 118-byte datagrams to a file" "$(before_cell "$(fmt "$(m before_pilvorne.rate 2>/dev/null)" 0.001 0) k/s")$(fmt "$k" 0.001 0) k/s" \
+  "floor_listen (recvfrom, two lines, fflush): $(fmt "$f" 0.001 0) k/s; sent $(fmt "$(m pilvorne.sent)" 0.001 0) k/s" \
+  "$(ratio "$k" "$f")"
+
+per_record() { awk -v ms="$1" -v n=$records 'BEGIN { printf "%.1f µs\n", ms * 1000 / n }'; }
+k=$(m log_1.wall); f=$(m floor_log_1.wall)
+row "one log record, one process" "$(per_record "$k")" "floor_log (open, write, close): $(per_record "$f")" \
+  "$(ratio "$k" "$f")"
+for processes in 2 8; do
+  per_s() { awk -v ms="$1" -v n=$((processes * records)) 'BEGIN { printf "%.0f k/s\n", n / ms }'; }
+  k=$(m log_$processes.wall); f=$(m floor_log_$processes.wall)
+  row "log, $processes processes" "$(per_s "$k")" "the same floor, $processes processes: $(per_s "$f")" \
+    "$(ratio "$k" "$f")"
+done
+k=$(awk '{ printf "%.1f\n", $1 / 2000 }' "$work/log.calls"); f=$(awk '{ printf "%.1f\n", $1 / 2000 }' "$work/floor_log.calls")
+row "log, system calls per record" "$k" "floor_log: $f" "$(ratio "$k" "$f")"
+echo
+echo "ratio: the program's time, memory or count over the reference's (lower is better); for the"
+echo "listener, its rate over the floor's (higher is better)."

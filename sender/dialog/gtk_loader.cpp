@@ -1,0 +1,152 @@
+// The dialog's life on Linux: whether a display may be at hand, then the GTK module, opened and run.
+#include <dlfcn.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
+#include "platform/system.h"
+#include "sender/address.h"
+#include "sender/dialog/dialog.h"
+#include "sender/dialog/dialog_host.h"
+#include "sender/dialog/gtk_module.h"
+#include "sender/message_box.h"
+
+// The module's file name and its folder relative to the installed program's (bin/), both
+// from the build (sender/dialog/CMakeLists.txt).
+#ifndef KESTRAVA_GTK_MODULE_FILE
+#error "KESTRAVA_GTK_MODULE_FILE must name the GTK module's file"
+#endif
+#ifndef KESTRAVA_GTK_MODULE_DIR
+#error "KESTRAVA_GTK_MODULE_DIR must name the module's installed folder relative to the program's"
+#endif
+
+namespace dialog {
+
+namespace {
+
+constexpr char kNoDisplayText[] =
+    "kestrava: cannot open the dialog: no graphical display (is DISPLAY set?); "
+    "kestrava /IP=<address> /MAC=<mac address> sends without a window\n";
+constexpr char kCannotOpenFormat[] = "kestrava: cannot open the dialog: %s\n";
+constexpr char kNotTheModuleFormat[] =
+    "kestrava: cannot open the dialog: %s is not the dialog module of this kestrava\n";
+constexpr int kCannotOpenExitCode = 2;
+
+constexpr GtkModuleImports kImports = {kGtkModuleInterface, MainDialogProc, SetDialogHost,
+                                       SetMessageBoxHost, ReadDottedQuad};
+
+const GtkModuleExports* g_module = nullptr;
+
+bool Set(const char* name) {
+  const char* value = std::getenv(name);
+  return value != nullptr && value[0] != '\0';
+}
+
+bool PathExists(const char* path) {
+  struct stat info;
+  return stat(path, &info) == 0;
+}
+
+// Whether something answers on the abstract socket at `path`, as a Broadway server does.
+bool AbstractSocketAnswers(const char* path) {
+  sockaddr_un address = {};
+  address.sun_family = AF_UNIX;
+  const std::size_t length = std::strlen(path);
+  if (length + 1 > sizeof address.sun_path) return false;
+  std::memcpy(address.sun_path + 1, path, length);  // sun_path[0] == '\0': the abstract namespace
+  const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return true;  // cannot tell: let GTK look
+  const socklen_t size = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + length);
+  const bool answers = connect(fd, reinterpret_cast<sockaddr*>(&address), size) == 0;
+  close(fd);
+  return answers;
+}
+
+// GTK 3 opens a display through X11 (DISPLAY, or its own --display option on the command
+// line), Wayland (WAYLAND_DISPLAY or WAYLAND_SOCKET, else the default socket wayland-0 in
+// XDG_RUNTIME_DIR), Broadway (BROADWAY_DISPLAY, else a server on the default display's socket
+// in the runtime folder, or in ~/.cache without one) or whatever GDK_BACKEND names. When none
+// of these is there, gtk_init_check can only fail, and that is known here without loading GTK.
+bool DisplayMayBeAtHand(int argc, char** argv) {
+  for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "WAYLAND_SOCKET", "BROADWAY_DISPLAY", "GDK_BACKEND"}) {
+    if (Set(name)) return true;
+  }
+  for (int i = 1; argv != nullptr && i < argc; ++i) {
+    if (std::strncmp(argv[i], "--display", 9) == 0 && (argv[i][9] == '\0' || argv[i][9] == '=')) return true;
+  }
+  char path[platform::kPathRoom];
+  const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+  if (runtime != nullptr && runtime[0] != '\0') {
+    std::snprintf(path, sizeof path, "%s/wayland-0", runtime);
+    if (PathExists(path)) return true;
+    std::snprintf(path, sizeof path, "%s/broadway1.socket", runtime);
+  } else if (Set("XDG_CACHE_HOME")) {
+    std::snprintf(path, sizeof path, "%s/broadway1.socket", std::getenv("XDG_CACHE_HOME"));
+  } else if (Set("HOME")) {
+    std::snprintf(path, sizeof path, "%s/.cache/broadway1.socket", std::getenv("HOME"));
+  } else {
+    return true;  // GTK would ask the password database for the home folder: let it look
+  }
+  return AbstractSocketAnswers(path);
+}
+
+// The module beside the program (the build tree), else in the installed library folder.
+void ModulePath(char* path, std::size_t size) {
+  char program[platform::kPathRoom];
+  if (platform::module_path(program, sizeof program) == 0) program[0] = '\0';
+  char* slash = std::strrchr(program, '/');
+  const int folder = slash != nullptr ? static_cast<int>(slash - program) : 0;
+  std::snprintf(path, size, "%.*s/%s", folder, program, KESTRAVA_GTK_MODULE_FILE);
+  if (PathExists(path)) return;
+  std::snprintf(path, size, "%.*s/%s/%s", folder, program, KESTRAVA_GTK_MODULE_DIR,
+                KESTRAVA_GTK_MODULE_FILE);
+}
+
+// Opens the module and hands it the program's side; on failure says why, naming the file.
+bool OpenModule() {
+  char path[platform::kPathRoom];
+  ModulePath(path, sizeof path);
+  // RTLD_LOCAL: GTK's symbols stay the module's; RTLD_NOW: a missing library shows here, once.
+  void* module = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+  if (module == nullptr) {
+    std::fprintf(stderr, kCannotOpenFormat, dlerror());
+    return false;
+  }
+  auto entry = reinterpret_cast<GtkModuleEntry>(dlsym(module, kGtkModuleEntryName));
+  g_module = entry != nullptr ? entry(&kImports) : nullptr;
+  if (g_module == nullptr) {
+    std::fprintf(stderr, kNotTheModuleFormat, path);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+int host_initialise(int* argc, char*** argv) {
+  if (!DisplayMayBeAtHand(argc != nullptr ? *argc : 0, argv != nullptr ? *argv : nullptr)) {
+    std::fputs(kNoDisplayText, stderr);
+    return kCannotOpenExitCode;
+  }
+  if (!OpenModule()) return kCannotOpenExitCode;
+  if (!g_module->initialise(argc, argv)) {
+    std::fputs(kNoDisplayText, stderr);
+    return kCannotOpenExitCode;
+  }
+  return 0;
+}
+
+platform::Window host_create_main_dialog(int show_command) {
+  return g_module->create_main_dialog(show_command);
+}
+
+int host_message_loop() { return g_module->message_loop(); }
+
+}  // namespace dialog
