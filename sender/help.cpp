@@ -10,7 +10,7 @@ namespace {
 
 constexpr char kInformationCaption[] = "kestrava";
 constexpr char kHelpText[] =
-    "Usage: kestrava [/IP=<address> /MAC=<mac address>] [/nohdr] [/Debug=<n>] [<title word>]\n"
+    "Usage: kestrava [/IP=<address> /MAC=<mac address>] [/nohdr] [/Debug=<n>] [title]\n"
     "       kestrava /IP=<address> /MAC=<mac address> [send options]\n"
     "       kestrava /MAC=<mac address> /To=<address> | /Ether [send options]\n"
     "       kestrava /File=<hosts file> [send options]\n"
@@ -23,8 +23,9 @@ constexpr char kHelpText[] =
     "  /IP=<address>      the target's IPv4 address (its subnet gets the broadcast)\n"
     "  /MAC=<mac address> the target's MAC address, groups separated by ':' or '-'\n"
     "  /nohdr             send the packets without their 16-byte KESTRAVA header\n"
-    "  /Debug=<n>         debug flags; 1 shows each packet's destination in the dialog\n"
-    "  <title word>       shown in the dialog's caption after \"Tidewake\"\n"
+    "  /Debug=<n>         debug flags; 1 shows each packet's destination in the\n"
+    "                     dialog\n"
+    "  <title>            a word shown in the dialog's caption after \"Tidewake\"\n"
     "  --help, -h, /?     this text\n"
     "  --version          the version\n"
     "\n"
@@ -41,14 +42,15 @@ constexpr char kHelpText[] =
     "                     carries the sequence number 1..n\n"
     "  /Interval=<ms>     milliseconds between them, 0 to 60000 (default 100)\n"
     "  /Password=<xx-xx-xx-xx[-xx-xx]>  a SecureOn password after the magic packet\n"
-    "  /Ether             a raw Ethernet frame (EtherType 0x0842) to ff:ff:ff:ff:ff:ff\n"
-    "                     instead of UDP; Linux only, needs CAP_NET_RAW\n"
-    "  /File=<path>       wake every host of the file: one a line, MAC [address] [name],\n"
-    "                     '#' starts a comment\n"
+    "  /Ether             a raw Ethernet frame (EtherType 0x0842) to\n"
+    "                     ff:ff:ff:ff:ff:ff instead of UDP; Linux only, needs\n"
+    "                     CAP_NET_RAW\n"
+    "  /File=<path>       wake every host of the file: one a line,\n"
+    "                     MAC [address] [name], '#' starts a comment\n"
     "  /Verbose           one line per packet sent, on standard output\n"
     "\n"
-    "Options start with '/' or '-' and ignore case; the last of a repeated option wins.\n"
-    "An option that is not known ends the command line there.\n";
+    "Options start with '/' or '-' and ignore case; the last of a repeated option\n"
+    "wins. An option that is not known ends the command line there.\n";
 constexpr char kVersionFormat[] = "kestrava Version %u.%u.%u.%u\n";
 constexpr char kUnknownVersion[] = "kestrava Version ??\n";
 
