@@ -71,7 +71,7 @@ package: build windows
 # The libFuzzer targets (clang, build/fuzz), each run for FUZZ_TIME seconds from its seed
 # corpus in fuzz/corpus/; what the run learns stays in build/fuzz/corpus/.
 FUZZ_TIME ?= 20
-FUZZ_TARGETS := address_fuzz command_line_fuzz listener_options_fuzz version_text_fuzz datagram_entry_fuzz \
+FUZZ_TARGETS := address_fuzz command_line_fuzz host_file_fuzz listener_options_fuzz version_text_fuzz datagram_entry_fuzz \
   icmp_reply_fuzz arp_table_fuzz log_record_fuzz wake_inspect_fuzz
 fuzz:
 	cmake --preset fuzz $(CMAKE_FLAGS) >/dev/null

@@ -20,8 +20,12 @@ constexpr std::size_t kHeaderTagOffset = 0;
 constexpr std::size_t kHeaderTagLength = 8;
 constexpr std::size_t kHeaderTagKindOffset = 7;     // the tag's eighth character: 'A', '2' or '4'
 constexpr std::size_t kHeaderLengthOffset = 8;      // unsigned 32-bit, little-endian, whole datagram
-constexpr std::size_t kHeaderReservedOffset = 12;   // four zero bytes
+constexpr std::size_t kHeaderReservedOffset = 12;   // four zero bytes, or the sequence number
 constexpr std::size_t kHeaderReservedLength = 4;
+// A run of several datagrams to one target numbers them 1..N in the reserved field (unsigned
+// 32-bit, little-endian), so that a listener can count what arrived; a single datagram leaves
+// the field zero.
+constexpr std::size_t kHeaderSequenceOffset = kHeaderReservedOffset;
 constexpr char kHeaderTag[] = "KESTRAVA";           // 8 characters, sent without terminator
 constexpr char kTagKindShortUnsuspend = '2';
 constexpr char kTagKindDirectMagic = '4';
@@ -37,8 +41,14 @@ constexpr std::size_t kShortBodyLength = kSyncLength + kMacLength;              
 constexpr std::size_t kDirectTrailerLength = 2;
 constexpr std::size_t kDirectBodyLength = kMagicBodyLength + kDirectTrailerLength; // 104
 
-// Largest datagram the sender composes (direct magic packet with header).
-constexpr std::size_t kMaxDatagramLength = kHeaderLength + kDirectBodyLength;      // 120
+// A SecureOn password of 4 or 6 bytes follows the 16th MAC copy of a magic packet, at H + 102
+// (before the direct magic packet's two trailing bytes).
+constexpr std::size_t kPasswordOffset = kMagicBodyLength;
+constexpr std::size_t kShortPasswordLength = 4;
+constexpr std::size_t kLongPasswordLength = 6;
+
+// Largest datagram the sender composes (direct magic packet with header and a 6-byte password).
+constexpr std::size_t kMaxDatagramLength = kHeaderLength + kDirectBodyLength + kLongPasswordLength;  // 126
 
 // The six datagram lengths: three kinds, without and with the packet header.
 constexpr std::size_t kShortUnsuspendLength = kShortBodyLength;                     // 12

@@ -43,9 +43,25 @@ void CheckParse(const std::string& text) {
   fuzz::Check(line.title_word == nullptr || Inside(line.title_word, buffer));
   fuzz::Check(line.target_ip_text == nullptr || Inside(line.target_ip_text, buffer));
   fuzz::Check(line.target_mac_text == nullptr || Inside(line.target_mac_text, buffer));
-  // The silent send is asked for exactly when both targets are there and nothing else won.
+  const SendOptions& send = line.send;
+  for (const char* token : {send.port_token, send.kind_token, send.interface_token, send.to_token,
+                            send.count_token, send.interval_token, send.password_token, send.file_token,
+                            send.to.scope, line.bad_token}) {
+    fuzz::Check(token == nullptr || Inside(token, buffer));
+  }
+  // The silent send is asked for only with a target, and a refusal always says what and why.
   if (line.action == ProgramAction::kSilentSend) {
-    fuzz::Check(line.target_ip_text != nullptr && line.target_mac_text != nullptr);
+    fuzz::Check(HasCommandLineTarget(line) || send.file_token != nullptr);
+  }
+  if (line.action == ProgramAction::kBadOption) {
+    fuzz::Check(line.bad_token != nullptr && line.bad_reason != nullptr);
+  } else {
+    // What was read lies within the bounds a send relies on.
+    fuzz::Check(send.port >= 1 && send.port <= 65535);
+    fuzz::Check(send.kind == 1 || send.kind == 2 || send.kind == 4);
+    fuzz::Check(send.count >= 1 && send.count <= kMaxCount);
+    fuzz::Check(send.interval_ms >= 0 && send.interval_ms <= kMaxIntervalMs);
+    fuzz::Check(send.password_length == 0 || send.password_length == 4 || send.password_length == 6);
   }
   // What the send would read parses without reading past the texts.
   if (line.target_ip_text != nullptr) ParseIpAddress(line.target_ip_text);

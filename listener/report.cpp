@@ -69,7 +69,7 @@ void AppendPayloadPart(TextLine* line, const WakeAnalysis& a) {
       break;
   }
   if (a.password_length != 0) {
-    char password[3 * kPasswordLongLength];
+    char password[3 * wake::kLongPasswordLength];
     FormatPassword(a, password, sizeof password);
     Append(line, kExplainPasswordFormat, password);
   } else if (a.trailing != 0) {
@@ -113,7 +113,7 @@ void AppendJsonMagic(TextLine* line, const WakeAnalysis& a) {
     Append(line, "null");
   }
   Append(line, ",\"copies_ok\":%d,\"password\":", a.copies_ok);
-  char password[3 * kPasswordLongLength];
+  char password[3 * wake::kLongPasswordLength];
   FormatPassword(a, password, sizeof password);
   AppendJsonStringOrNull(line, a.password_length != 0 ? password : nullptr);
   Append(line, "}");

@@ -7,9 +7,6 @@ namespace listener {
 
 namespace {
 
-// The header's bytes 12 to 15: a sequence number, unsigned 32-bit little-endian; 0 for none.
-constexpr std::size_t kHeaderSequenceOffset = wake::kHeaderReservedOffset;
-
 std::uint32_t ReadLittleEndian32(const std::uint8_t* p) {
   return static_cast<std::uint32_t>(p[0]) | static_cast<std::uint32_t>(p[1]) << 8 |
          static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
@@ -34,7 +31,7 @@ void ReadHeader(const std::uint8_t* data, std::size_t stored, std::size_t length
   out->tag[wake::kHeaderTagLength] = '\0';
   out->header_length = ReadLittleEndian32(data + wake::kHeaderLengthOffset);
   out->header_length_ok = out->header_length == length;
-  out->sequence = ReadLittleEndian32(data + kHeaderSequenceOffset);
+  out->sequence = ReadLittleEndian32(data + wake::kHeaderSequenceOffset);  // 0: none
 }
 
 // The copies after a sync stream at `sync`: the target is the MAC most of them carry (a
@@ -79,9 +76,9 @@ WakeAnalysis JudgeCopies(const std::uint8_t* data, std::size_t stored, std::size
   const bool whole = a.copies == wake::kMacRepeats;
   a.verdict = whole && a.bad_copy == 0 ? MagicVerdict::kValid : MagicVerdict::kBroken;
   if (whole) {
-    const std::size_t end = sync + wake::kMagicBodyLength;
+    const std::size_t end = sync + wake::kPasswordOffset;
     a.trailing = length > end ? length - end : 0;
-    if ((a.trailing == kPasswordShortLength || a.trailing == kPasswordLongLength) &&
+    if ((a.trailing == wake::kShortPasswordLength || a.trailing == wake::kLongPasswordLength) &&
         stored >= end + a.trailing) {
       a.password_length = a.trailing;
       std::memcpy(a.password, data + end, a.trailing);

@@ -16,10 +16,6 @@ enum class MagicVerdict {
   kShortUnsuspend,  // kestrava's short unsuspend datagram: the sync stream and one copy
 };
 
-// A SecureOn password is 4 or 6 bytes right after the 16th copy.
-constexpr std::size_t kPasswordShortLength = 4;
-constexpr std::size_t kPasswordLongLength = 6;
-
 struct WakeAnalysis {
   MagicVerdict verdict;
   std::size_t sync_offset;                // where the six 0xFF bytes start
@@ -28,8 +24,8 @@ struct WakeAnalysis {
   int copies_ok;                          // of those, the ones equal to the target
   int bad_copy;                           // the first copy that differs (1-16), 0 when none does
   std::uint8_t bad_copy_mac[wake::kMacLength];
-  std::size_t password_length;            // 0, 4 or 6
-  std::uint8_t password[kPasswordLongLength];
+  std::size_t password_length;            // 0, or a SecureOn password's 4 or 6
+  std::uint8_t password[wake::kLongPasswordLength];
   std::size_t trailing;                   // bytes after copy 16 (a password included)
 
   // kestrava's packet header at the start of the payload.

@@ -2,12 +2,9 @@
 #pragma once
 
 #include "platform/arrival.h"
+#include "platform/interfaces.h"   // kInterfaceNameRoom
 
 namespace platform {
-
-// Room for an interface name with its terminator (Linux names have at most 15 characters;
-// Windows' friendly names are longer and are cut here).
-constexpr int kInterfaceNameRoom = 64;
 
 // One address of one interface. An interface without any address has one record whose
 // address family is 0, so that every interface's name can be found by its index.

@@ -1,4 +1,4 @@
-// User-interface services that exist without the dialog: the message box.
+// User-interface services that exist without the dialog: the message box, standard error.
 #pragma once
 
 namespace platform {
@@ -19,5 +19,10 @@ int message_box(Window owner, const char* text, const char* caption, unsigned ty
 // information icon on Windows, where the program has no console; the text on standard output
 // elsewhere.
 void show_information(const char* caption, const char* text);
+
+// Whether lines written to standard error reach anyone: always on POSIX (a program started
+// without one has /dev/null there); on Windows only when the GUI program was started with its
+// standard error redirected or inherited from a console, else a message box has to say it.
+bool standard_error_present();
 
 }  // namespace platform

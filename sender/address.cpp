@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/ascii.h"
 #include "common/number.h"
 #include "platform/sockets.h"
 #include "sender/program.h"
@@ -16,6 +17,7 @@ constexpr int kMacGroups = 6;
 constexpr int kIpGroups = 4;
 constexpr char kMacFormat[] = "%02X:%02X:%02X:%02X:%02X:%02X";
 constexpr char kIpFormat[] = "%d.%d.%d.%d";
+constexpr int kIpv6TextRoom = 46;  // INET6_ADDRSTRLEN: the longest IPv6 text and its terminator
 
 std::uint8_t Low8(std::int32_t value) {
   return static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) & 0xFFu);
@@ -172,35 +174,118 @@ bool ReadDottedQuad(const char* text, std::uint8_t parts[4]) {
   return *text == '\0';
 }
 
-std::uint32_t ChooseNetmask(const platform::InterfaceRecord* records, int count) {
+bool ReadMacAddress(const char* text, std::uint8_t out[6]) {
+  if (text == nullptr) return false;
+  for (int group = 0; group < kMacGroups; ++group) {
+    if (group > 0) {
+      if (*text != ':' && *text != '-') return false;
+      ++text;
+    }
+    int digits = 0;
+    unsigned value = 0;
+    for (; IsHexDigit(*text); ++text) {
+      if (++digits > 2) return false;
+      value = value * 16 + static_cast<unsigned>(wake::DigitValue(*text));
+    }
+    if (digits == 0) return false;
+    out[group] = static_cast<std::uint8_t>(value);
+  }
+  return *text == '\0';
+}
+
+bool ReadWakeAddress(const char* text, WakeAddress* out) {
+  if (text == nullptr) return false;
+  *out = WakeAddress{AddressFamily::kNone, 0, {}, nullptr};
+  std::uint8_t parts[kIpGroups];
+  if (ReadDottedQuad(text, parts)) {
+    out->family = AddressFamily::kIpv4;
+    std::memcpy(&out->ipv4, parts, sizeof out->ipv4);
+    return true;
+  }
+  // IPv6: the address up to an optional '%', then a non-empty scope.
+  char address[kIpv6TextRoom];
+  const char* percent = std::strchr(text, '%');
+  const std::size_t length = percent != nullptr ? static_cast<std::size_t>(percent - text) : std::strlen(text);
+  if (length == 0 || length >= sizeof address || std::strchr(text, ':') == nullptr) return false;
+  std::memcpy(address, text, length);
+  address[length] = '\0';
+  if (inet_pton(AF_INET6, address, out->ipv6) != 1) return false;
+  if (percent != nullptr) {
+    if (percent[1] == '\0') return false;
+    out->scope = percent + 1;
+  }
+  out->family = AddressFamily::kIpv6;
+  return true;
+}
+
+int ChooseInterface(const platform::InterfaceRecord* records, int count) {
   for (int i = 0; i < count; ++i) {
-    if (records[i].flags == kNetmaskInterfaceFlags) return records[i].netmask;
+    if (records[i].flags == kNetmaskInterfaceFlags) return i;
   }
   // No plain broadcast interface (a host with only point-to-point links, say): the first
   // interface that is up and not the loopback still gives a usable subnet.
   for (int i = 0; i < count; ++i) {
     if ((records[i].flags & platform::kInterfaceUp) != 0 &&
         (records[i].flags & platform::kInterfaceLoopback) == 0) {
-      return records[i].netmask;
+      return i;
     }
   }
-  return 0;
+  return -1;
 }
 
-bool QueryLocalNetmask(std::uint32_t* mask) {
-  *mask = 0;
+std::uint32_t ChooseNetmask(const platform::InterfaceRecord* records, int count) {
+  const int chosen = ChooseInterface(records, count);
+  return chosen < 0 ? 0 : records[chosen].netmask;
+}
+
+int FindInterface(const platform::InterfaceRecord* records, int count, const char* text) {
+  if (text == nullptr || *text == '\0') return -1;
+  for (int i = 0; i < count; ++i) {
+    if (std::strcmp(records[i].name, text) == 0) return i;
+  }
+  for (int i = 0; i < count; ++i) {
+    if (wake::EqualsNoCase(records[i].name, text)) return i;
+  }
+  std::uint8_t parts[kIpGroups];
+  if (ReadDottedQuad(text, parts)) {
+    std::uint32_t address;
+    std::memcpy(&address, parts, sizeof address);
+    for (int i = 0; i < count; ++i) {
+      if (records[i].address == address) return i;
+    }
+  }
+  return -1;
+}
+
+int InterfaceOfSubnet(const platform::InterfaceRecord* records, int count, std::uint32_t address) {
+  for (int i = 0; i < count; ++i) {
+    if ((records[i].flags & platform::kInterfaceUp) != 0 &&
+        ((records[i].address ^ address) & records[i].netmask) == 0) {
+      return i;
+    }
+  }
+  return -1;
+}
+
+int QueryInterfaces(platform::InterfaceRecord (&records)[kInterfaceListRoom]) {
   SOCKET query_socket = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-  platform::InterfaceRecord records[kInterfaceListRoom];
-  int count = platform::query_interface_list(query_socket, records, kInterfaceListRoom);
+  const int count = platform::query_interface_list(query_socket, records, kInterfaceListRoom);
   if (count < 0) {
     // Closing the socket must not change the error the caller reports.
     const int error = platform::last_socket_error();
     if (query_socket != INVALID_SOCKET) closesocket(query_socket);
     platform::set_last_socket_error(error);
-    return false;
+    return -1;
   }
   if (query_socket != INVALID_SOCKET) closesocket(query_socket);
-  if (count > kInterfaceListRoom) count = kInterfaceListRoom;
+  return count > kInterfaceListRoom ? kInterfaceListRoom : count;
+}
+
+bool QueryLocalNetmask(std::uint32_t* mask) {
+  *mask = 0;
+  platform::InterfaceRecord records[kInterfaceListRoom];
+  const int count = QueryInterfaces(records);
+  if (count < 0) return false;
   *mask = ChooseNetmask(records, count);
   return true;
 }

@@ -62,10 +62,42 @@ bool IsDottedQuad(const char* text);
 // False for any other text; `parts` is then unspecified.
 bool ReadDottedQuad(const char* text, std::uint8_t parts[4]);
 
-// The netmask the records name: that of the first record whose flags are exactly up, broadcast
-// and multicast; failing that, that of the first up, non-loopback record; failing that 0
-// (which makes every broadcast the limited broadcast 255.255.255.255).
+// Reads a MAC address in the forms /MAC= is written in, strictly: exactly six groups of one or
+// two hexadecimal digits, separated by ':' or '-', and nothing else. False for any other text.
+bool ReadMacAddress(const char* text, std::uint8_t out[6]);
+
+// An address to send to: IPv4, or IPv6 with the interface it belongs to when it needs one
+// (the scope of a link-local or multicast address: "ff02::1%lan0").
+enum class AddressFamily { kNone, kIpv4, kIpv6 };
+struct WakeAddress {
+  AddressFamily family;
+  std::uint32_t ipv4;       // network byte order
+  std::uint8_t ipv6[16];    // network byte order
+  const char* scope;        // the text after '%' in the text read (an interface name or index), or nullptr
+};
+
+// Reads "a.b.c.d" (as ReadDottedQuad does) or an IPv6 address with an optional "%scope".
+// False for anything else, host names included; `out` is then unspecified.
+bool ReadWakeAddress(const char* text, WakeAddress* out);
+
+// The record the netmask comes from: the first whose flags are exactly up, broadcast and
+// multicast; failing that, the first up, non-loopback record. -1 when there is none.
+int ChooseInterface(const platform::InterfaceRecord* records, int count);
+
+// The netmask of the record ChooseInterface picks; 0 when there is none (which makes every
+// broadcast the limited broadcast 255.255.255.255).
 std::uint32_t ChooseNetmask(const platform::InterfaceRecord* records, int count);
+
+// The record a user means by `text`: its name exactly, else its name ignoring ASCII case (as
+// Windows compares adapter names), else, for a dotted quad, its IPv4 address. -1 when none.
+int FindInterface(const platform::InterfaceRecord* records, int count, const char* text);
+
+// The first up record whose subnet holds `address` (network byte order); -1 when none.
+int InterfaceOfSubnet(const platform::InterfaceRecord* records, int count, std::uint32_t address);
+
+// The platform's interface list, at most kInterfaceListRoom records in its order. Returns
+// the number of records, or -1 when the list cannot be read (the last socket error tells why).
+int QueryInterfaces(platform::InterfaceRecord (&records)[kInterfaceListRoom]);
 
 // The netmask of the local interface, network byte order, from the platform's interface list
 // (ChooseNetmask). False when the list cannot be read (the last socket error tells why); the

@@ -1,19 +1,11 @@
-// kestrava's command line: tokens, the option parse into a record, and the silent send it asks for.
-#include <cstdint>
+// kestrava's command line: tokens and the option parse into a record.
 #include <cstdlib>
 #include <cstring>
 
 #include "common/ascii.h"
 #include "common/number.h"
-#include "common/wake_packet.h"
-#include "platform/sockets.h"
-#include "platform/system.h"
-#include "platform/ui.h"
-#include "sender/address.h"
-#include "sender/error_text.h"
-#include "sender/message_box.h"
 #include "sender/program.h"
-#include "sender/wake_packet.h"
+#include "sender/send_options.h"
 
 namespace {
 
@@ -25,9 +17,6 @@ constexpr char kNoHeaderOption[] = "nohdr";
 constexpr const char* kHelpOptions[] = {"-help", "h", "?"};
 constexpr char kVersionOption[] = "-version";
 constexpr char kProgramNameEntry[] = "";
-constexpr int kSocketsMajor = 2;
-constexpr int kSocketsMinor = 0;
-constexpr unsigned long kAfterSendPauseMs = 10;
 
 bool IsHelpOption(const char* option) {
   for (const char* word : kHelpOptions) {
@@ -98,7 +87,14 @@ CommandLine ParseCommandLine(char* command_line) {
         result.action = ProgramAction::kVersion;
         return result;
       } else {
-        return result;  // an option we do not know: what came before stays set
+        const OptionRead read = ReadSendOption(token, option, &result.send, &result.bad_reason);
+        if (read == OptionRead::kBadValue) {
+          result.action = ProgramAction::kBadOption;
+          result.bad_token = token;
+          return result;
+        }
+        // An option we do not know: what came before stays set.
+        if (read == OptionRead::kNotASendOption) return result;
       }
     } else {
       if (result.title_word != nullptr) return result;
@@ -106,7 +102,10 @@ CommandLine ParseCommandLine(char* command_line) {
     }
   }
 
-  if (result.target_ip_text != nullptr && result.target_mac_text != nullptr) {
+  result.bad_reason = CheckSendOptions(result.send, &result.bad_token);
+  if (result.bad_reason != nullptr) {
+    result.action = ProgramAction::kBadOption;
+  } else if (HasCommandLineTarget(result) || result.send.file_token != nullptr) {
     result.action = ProgramAction::kSilentSend;
   }
   return result;
@@ -116,23 +115,5 @@ void ApplyCommandLine(const CommandLine& command_line) {
   g_program.title_word = command_line.title_word;
   g_program.debug_flags = command_line.debug_flags;
   if (command_line.no_header) g_program.sender.header_length = 0;
-}
-
-bool SilentSend(const char* target_ip_text, const char* target_mac_text) {
-  platform::socket_startup(kSocketsMajor, kSocketsMinor);
-  const std::uint32_t address = ParseIpAddress(target_ip_text);
-  std::uint32_t mask = 0;
-  bool sent = false;
-  if (QueryLocalNetmask(&mask)) {
-    std::uint8_t mac[wake::kMacLength];
-    ParseMacAddress(target_mac_text, mac);
-    sent = SendWakePackets(wake::kSendBroadcastMagic, address, mask, mac);
-  } else {
-    // Without the interface list the subnet is unknown: a guess would wake nothing, or
-    // send to the limited broadcast and look like success.
-    ShowMessageBox(nullptr, WinsockErrorText(0), kInterfaceListErrCaption, platform::kMessageBoxOk);
-  }
-  platform::socket_cleanup();
-  platform::sleep_ms(kAfterSendPauseMs);
-  return sent;
+  if (command_line.send.port_token != nullptr) g_program.sender.port = command_line.send.port;
 }

@@ -1,4 +1,4 @@
-// kestrava's entry: the command line, then help, version, the silent send or the dialog.
+// kestrava's entry: the command line, then help, version, a refusal, the silent send or the dialog.
 #include "platform/system.h"
 #include "sender/dialog/startup.h"
 #include "sender/program.h"
@@ -23,9 +23,16 @@ int Run(char* command_line, void* instance, int show_command, int* argc, char***
     case ProgramAction::kVersion:
       ShowVersion();
       return kInformationExitCode;
+    case ProgramAction::kBadOption:
+      ReportRefusedOption(line);
+      return kBadOptionExitCode;
     case ProgramAction::kSilentSend:
-      return SilentSend(line.target_ip_text, line.target_mac_text) ? kSilentSendExitCode
-                                                                   : kSilentSendFailedExitCode;
+      switch (SilentSend(line)) {
+        case SendOutcome::kAllSent: return kSilentSendExitCode;
+        case SendOutcome::kSomeFailed: return kSilentSendFailedExitCode;
+        case SendOutcome::kRefused: return kBadOptionExitCode;
+      }
+      return kSilentSendFailedExitCode;
     case ProgramAction::kDialog:
       break;
   }

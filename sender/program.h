@@ -7,6 +7,7 @@
 #include "sender/address.h"
 #include "sender/error_text.h"
 #include "sender/message_box.h"
+#include "sender/send_options.h"
 #include "sender/wake_packet.h"
 
 // Debug flag bits. Bit 0 is the only one the program acts on: the dialog's status text after a
@@ -54,10 +55,11 @@ constexpr int kArgumentTableSize = 256;
 
 // What the command line asks the program to do.
 enum class ProgramAction {
-  kDialog,      // open the dialog (no IP= and MAC=, or the parse ended early)
-  kSilentSend,  // send one broadcast magic packet to target_ip_text / target_mac_text
+  kDialog,      // open the dialog (no target to wake, or the parse ended early)
+  kSilentSend,  // wake the target (IP= or /To= or /Ether with MAC=) and the hosts of /File=
   kHelp,        // --help, -h, /? (or -?): print the command line summary
   kVersion,     // --version: print the version line
+  kBadOption,   // an option's value cannot be read, or two options do not fit together
 };
 
 // The result of one parse. Texts point into the parsed command-line text.
@@ -68,7 +70,17 @@ struct CommandLine {
   bool no_header = false;                 // nohdr was given
   const char* target_ip_text = nullptr;   // IP= value, or nullptr
   const char* target_mac_text = nullptr;  // MAC= value, or nullptr
+  SendOptions send;                       // /Port=, /Kind=, /To=, /File=, ...
+  const char* bad_token = nullptr;        // kBadOption: the option refused, as given
+  const char* bad_reason = nullptr;       // kBadOption: why
 };
+
+// Whether the command line names a target of its own: MAC= with an address to send to (IP=
+// or /To=) or with /Ether, whose frame needs none.
+inline bool HasCommandLineTarget(const CommandLine& line) {
+  return line.target_mac_text != nullptr &&
+         (line.target_ip_text != nullptr || line.send.to_token != nullptr || line.send.ether);
+}
 
 // Splits the text in place at spaces (only the space character separates) into `table`:
 // entry 0 the empty text, then the tokens; returns the number of entries filled (at least 1).
@@ -83,22 +95,37 @@ char* JoinArguments(int argc, const char* const* argv);
 // the caller applies the record (ApplyCommandLine) and acts on it.
 CommandLine ParseCommandLine(char* command_line);
 
-// Makes the parse's settings the process's: the title word, the debug flags and the header
-// length (0 with nohdr).
+// Makes the parse's settings the process's: the title word, the debug flags, the header
+// length (0 with nohdr) and the port (/Port=), which the dialog's sends use too.
 void ApplyCommandLine(const CommandLine& command_line);
 
-// The silent send: one broadcast magic packet to the subnet-directed broadcast address of the
-// target under the local netmask, then the socket layer's clean-up and a pause of 10 ms.
-// Failures show as the sender's message boxes, owned by no window; a failed interface-list
-// query sends nothing. Returns whether the packet went out.
-bool SilentSend(const char* target_ip_text, const char* target_mac_text);
+// How a silent send ended.
+enum class SendOutcome {
+  kAllSent,     // every datagram or frame went out
+  kSomeFailed,  // at least one did not, or a hosts-file line could not be read
+  kRefused,     // an option names nothing usable (no such interface or file); nothing was sent
+};
+
+// The silent send, after ApplyCommandLine: everything is settled (hosts file, interfaces,
+// scopes, the raw-frame socket) before the first datagram goes out; then every target gets
+// /Count datagrams (or frames), /Interval apart; then the socket layer's clean-up and a pause
+// of 10 ms. Without send options: one broadcast magic packet to the subnet-directed broadcast
+// address of IP= under the local netmask. Socket failures show as the sender's message boxes,
+// owned by no window; a failed interface-list query sends nothing. Each refusal and each bad
+// hosts-file line is one line on standard error (Windows without one: a message box).
+SendOutcome SilentSend(const CommandLine& line);
+
+// The line that refuses a kBadOption command line: "kestrava: <option>: <why>".
+void ReportRefusedOption(const CommandLine& line);
 
 // The texts of --help and --version, shown on standard output (a message box on Windows).
 void ShowHelp();
 void ShowVersion();
 
 // Exit codes after a silent send (-1, which the shell shows as 255), after one that failed (so
-// that scripts can tell them apart), and after --help or --version.
+// that scripts can tell them apart), after a refused option value (before anything is sent),
+// and after --help or --version.
 constexpr int kSilentSendExitCode = -1;
 constexpr int kSilentSendFailedExitCode = 1;
+constexpr int kBadOptionExitCode = 2;
 constexpr int kInformationExitCode = 0;

@@ -45,7 +45,7 @@ void ShowSendFailure(platform::Window owner, const char* caption) {
 }  // namespace
 
 std::size_t ComposeWakePacket(int kind, int header_length, const std::uint8_t mac[6],
-                              std::uint8_t* buffer) {
+                              const WakeExtras& extras, std::uint8_t* buffer) {
   std::size_t body_length;
   char tag_kind;
   switch (kind) {
@@ -65,14 +65,20 @@ std::size_t ComposeWakePacket(int kind, int header_length, const std::uint8_t ma
       return 0;
   }
   if (header_length != 0 && header_length != static_cast<int>(wake::kHeaderLength)) return 0;
+  const std::size_t password_length = extras.password != nullptr ? extras.password_length : 0;
+  if (password_length != 0 &&
+      ((password_length != wake::kShortPasswordLength && password_length != wake::kLongPasswordLength) ||
+       kind == wake::kSendShortUnsuspend)) {
+    return 0;
+  }
   const std::size_t h = static_cast<std::size_t>(header_length);
-  const std::size_t length = h + body_length;
+  const std::size_t length = h + body_length + password_length;
 
   if (h != 0) {
     std::memcpy(buffer + wake::kHeaderTagOffset, wake::kHeaderTag, wake::kHeaderTagLength);
     buffer[wake::kHeaderTagOffset + wake::kHeaderTagKindOffset] = static_cast<std::uint8_t>(tag_kind);
     PutLittleEndian32(buffer + wake::kHeaderLengthOffset, static_cast<std::uint32_t>(length));
-    std::memset(buffer + wake::kHeaderReservedOffset, 0, wake::kHeaderReservedLength);
+    PutLittleEndian32(buffer + wake::kHeaderSequenceOffset, extras.sequence);
   }
   std::uint8_t* body = buffer + h;
   std::memset(body, wake::kSyncByte, wake::kSyncLength);
@@ -81,12 +87,20 @@ std::size_t ComposeWakePacket(int kind, int header_length, const std::uint8_t ma
     std::memcpy(body + wake::kMacOffset + static_cast<std::size_t>(i) * wake::kMacLength, mac,
                 wake::kMacLength);
   }
+  if (password_length != 0) {
+    std::memcpy(body + wake::kPasswordOffset, extras.password, password_length);
+  }
   // The direct magic packet's two trailing bytes carry nothing; they are sent as zeros so that
   // no stale memory leaves the host.
   if (kind == wake::kSendDirectMagic) {
-    std::memset(body + wake::kMagicBodyLength, 0, wake::kDirectTrailerLength);
+    std::memset(body + wake::kMagicBodyLength + password_length, 0, wake::kDirectTrailerLength);
   }
   return length;
+}
+
+std::size_t ComposeWakePacket(int kind, int header_length, const std::uint8_t mac[6],
+                              std::uint8_t* buffer) {
+  return ComposeWakePacket(kind, header_length, mac, WakeExtras{0, nullptr, 0}, buffer);
 }
 
 std::uint32_t BroadcastAddress(std::uint32_t address, std::uint32_t mask) {

@@ -15,6 +15,11 @@ struct SenderSettings {
 constexpr std::int32_t kDefaultSenderPort = wake::kDefaultPort;
 constexpr std::int32_t kDefaultHeaderLength = static_cast<std::int32_t>(wake::kHeaderLength);
 
+// The raw Ethernet wake frame: the magic packet (and password) as the payload of a frame of
+// this EtherType (sent in network byte order, 08 42) to the Ethernet broadcast address.
+constexpr std::uint16_t kWakeEtherType = 0x0842;
+constexpr std::uint8_t kEthernetBroadcast[6] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
 // Message box captions of the send failures, and of a failed interface-list query.
 extern const char kInterfaceListErrCaption[];
 extern const char kSolSocketErrCaption[];
@@ -22,9 +27,22 @@ extern const char kSendMagicErrCaption[];
 extern const char kSendUnsuspendedErrCaption[];
 extern const char kSendDirectErrCaption[];
 
+// What a datagram may carry besides its kind and MAC: the header's sequence number (0 leaves
+// the reserved field zero; without the header it has nowhere to go) and a SecureOn password
+// (4 or 6 bytes, magic packets only).
+struct WakeExtras {
+  std::uint32_t sequence;
+  const std::uint8_t* password;  // nullptr: none
+  std::size_t password_length;
+};
+
 // Writes one datagram of `kind` (one of the send flags 1, 2, 4) with a header of
 // `header_length` bytes (16 or 0) into `buffer`, which holds at least wake::kMaxDatagramLength
-// bytes, and returns its length; 0 for any other kind or header length.
+// bytes, and returns its length; 0 for any other kind or header length, and for a password
+// of another length or on a short unsuspend datagram.
+std::size_t ComposeWakePacket(int kind, int header_length, const std::uint8_t mac[6],
+                              const WakeExtras& extras, std::uint8_t* buffer);
+// The same without sequence number or password.
 std::size_t ComposeWakePacket(int kind, int header_length, const std::uint8_t mac[6],
                               std::uint8_t* buffer);
 

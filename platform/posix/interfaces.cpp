@@ -1,6 +1,7 @@
-// POSIX interface list: getifaddrs' IPv4 entries as neutral records with Winsock's flag bits.
+// POSIX interface list: getifaddrs' IPv4 entries as neutral records with Winsock's flag bits and names.
 #include "platform/interfaces.h"
 
+#include <cstdio>
 #include <cstring>
 #include <ifaddrs.h>
 #include <net/if.h>
@@ -28,6 +29,10 @@ std::uint32_t Ipv4Of(const sockaddr* address) {
   return in.sin_addr.s_addr;
 }
 
+void CopyName(const char* from, char (&to)[kInterfaceNameRoom]) {
+  std::snprintf(to, sizeof to, "%s", from != nullptr ? from : "");
+}
+
 }  // namespace
 
 int query_interface_list(SOCKET, InterfaceRecord* records, int room) {
@@ -43,9 +48,23 @@ int query_interface_list(SOCKET, InterfaceRecord* records, int room) {
     // getifaddrs keeps the broadcast and the point-to-point peer address in one field.
     record.broadcast = (entry->ifa_flags & IFF_BROADCAST) ? Ipv4Of(entry->ifa_broadaddr) : 0;
     record.netmask = Ipv4Of(entry->ifa_netmask);
+    CopyName(entry->ifa_name, record.name);
+    record.index = interface_index(record.name);
   }
   freeifaddrs(list);
   return count;
+}
+
+unsigned interface_index(const char* name) {
+  if (name == nullptr || *name == '\0') return 0;
+  // An address label such as "eth0:1" names its interface's second address; the index is the
+  // interface's.
+  char device[IF_NAMESIZE];
+  std::size_t length = std::strcspn(name, ":");
+  if (length >= sizeof device) return 0;
+  std::memcpy(device, name, length);
+  device[length] = '\0';
+  return if_nametoindex(device);
 }
 
 }  // namespace platform

@@ -16,4 +16,6 @@ void show_information(const char*, const char* text) {
   std::fflush(stdout);
 }
 
+bool standard_error_present() { return true; }
+
 }  // namespace platform

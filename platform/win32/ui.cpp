@@ -1,4 +1,4 @@
-// Windows message boxes: MessageBoxA, owned by the given window or by none.
+// Windows message boxes (MessageBoxA, owned by the given window or by none) and the standard error handle.
 #include "platform/ui.h"
 
 #include <windows.h>
@@ -11,6 +11,12 @@ int message_box(Window owner, const char* text, const char* caption, unsigned ty
 
 void show_information(const char* caption, const char* text) {
   MessageBoxA(nullptr, text, caption, MB_OK | MB_ICONINFORMATION);
+}
+
+bool standard_error_present() {
+  // A GUI-subsystem program started without redirection has no handle at all (NULL).
+  HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+  return handle != nullptr && handle != INVALID_HANDLE_VALUE;
 }
 
 }  // namespace platform

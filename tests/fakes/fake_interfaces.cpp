@@ -1,5 +1,7 @@
-// A fake interface list for tests: replaces the platform's query_interface_list (link seam).
+// A fake interface list for tests: replaces the platform's interface service (link seam).
 #include "tests/fakes/fake_interfaces.h"
+
+#include <cstring>
 
 namespace {
 
@@ -37,6 +39,14 @@ int query_interface_list(SOCKET, InterfaceRecord* records, int room) {
   int n = 0;
   for (; n < g_count && n < room; ++n) records[n] = g_records[n];
   return n;
+}
+
+// The index of the fake record of that name, as if every interface had an IPv4 address.
+unsigned interface_index(const char* name) {
+  for (int i = 0; name != nullptr && i < g_count; ++i) {
+    if (std::strcmp(g_records[i].name, name) == 0) return g_records[i].index;
+  }
+  return 0;
 }
 
 }  // namespace platform

@@ -3,7 +3,8 @@
 
 #include "platform/interfaces.h"
 
-// Makes query_interface_list return these records (copied, at most 16), or fail with -1.
+// Makes query_interface_list return these records (copied, at most 16), or fail with -1;
+// interface_index finds the records' names.
 void fake_interfaces_set(const platform::InterfaceRecord* records, int count);
 void fake_interfaces_fail();
 

@@ -25,8 +25,4 @@ install_tree() {
   fi
 }
 
-equals() {
-  [ "$1" = "$2" ] && return 0
-  printf '  got:\n%s\n  expected:\n%s\n' "$1" "$2" >&2
-  return 1
-}
+equals() { lab_equals "$@"; }

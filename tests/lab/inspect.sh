@@ -190,7 +190,7 @@ wait "$MAC_PID"
 lab_check "-Mac -Count=1 ends with 0 after the wake for that MAC" test $? -eq 0
 lab_check "-Mac kept only the wake for that MAC" test "$(grep -c "$TARGET_MAC from" "$WORK/mac.out")" -eq 1
 
-# 6. -Summary with a gap made on purpose: 1..10 without 4, 7 twice.
+# 6. -Summary with a gap made on purpose (1..10 without 4, 7 twice), and kestrava's own numbering.
 start summary target "$PILVORNE" -Summary -Count=10 -PortNo=1782
 lab_wait_for 5 has summary.out "Listening"
 for n in 1 2 3 5 6 7 7 8 9 10; do send sender "$TARGET_IP" 1782 "$(header KESTRAVA 118 $n)$MAGIC"; done
@@ -198,6 +198,12 @@ lab_wait_for 5 has summary.err "dropped by the kernel"
 lab_check "-Summary tells the missing and the repeated sequence number" has summary.err \
   "from $SENDER_IP for $TARGET_MAC: valid wakes 10; sequence numbers up to 10: 1 missing (4), 1 repeated, 0 out of order"
 lab_check "-Summary counts the kernel's drops" has summary.err "dropped by the kernel for a full receive queue: 0"
+start numbered target "$PILVORNE" -Summary -Count=3 -PortNo=1784
+lab_wait_for 5 has numbered.out "Listening"
+lab_exec sender "$KESTRAVA" "/IP=$TARGET_IP" "/MAC=$TARGET_MAC" /Port=1784 /Count=3 /Interval=20
+lab_wait_for 5 has numbered.err "dropped by the kernel"
+lab_check "kestrava /Count=3 numbers its wakes 1 to 3: none missing" has numbered.err \
+  "from $SENDER_IP for $TARGET_MAC: valid wakes 3; sequence numbers up to 3: 0 missing, 0 repeated, 0 out of order"
 
 # 7. -Any without CAP_NET_RAW: one clear line and exit 2.
 lab_exec target setpriv --bounding-set=-net_raw "$PILVORNE" -Any >"$WORK/cap.out" 2>"$WORK/cap.err"

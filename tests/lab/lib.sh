@@ -148,6 +148,12 @@ lab_check() {
     LAB_FAILURES=$((LAB_FAILURES + 1))
   fi
 }
+# lab_equals GOT EXPECTED: true when equal; otherwise shows both (for lab_check).
+lab_equals() {
+  [ "$1" = "$2" ] && return 0
+  printf '  got:\n%s\n  expected:\n%s\n' "$1" "$2" >&2
+  return 1
+}
 lab_finish() {
   echo "$((LAB_CHECKS - LAB_FAILURES)) passed, $LAB_FAILURES failed"
   [ "$LAB_FAILURES" -eq 0 ]

@@ -56,33 +56,32 @@ wrap=()
 datagrams() { grep -c '^from ' "$work/$1.capture"; }
 field_of_only_datagram() { grep '^from ' "$work/$1.capture" | awk -v f="$2" '{print $f}'; }
 status_is() { [ "$(cat "$work/$1.status")" = "$2" ]; }
-equals() { [ "$1" = "$2" ] || { echo "  got:      $1" >&2; echo "  expected: $2" >&2; false; }; }
 
-lab_check "sender lists side0 before eth0" equals \
+lab_check "sender lists side0 before eth0" lab_equals \
   "$(lab_exec sender ip -4 -o addr show | awk '{print $2}' | tr '\n' ' ')" "lo side0 eth0 "
 
 # The dynamic loader lists what this send maps: GTK is for the dialog alone.
 wrap=(env LD_DEBUG=files "LD_DEBUG_OUTPUT=$work/hdr.ld")
 run_send hdr sender /IP=192.0.2.20 /MAC=02-00-5E-00-02-14
 wrap=()
-lab_check "with header: exactly one datagram" equals "$(datagrams hdr)" 1
-lab_check "with header: from the sender" equals "$(field_of_only_datagram hdr 2)" 192.0.2.10
-lab_check "with header: to the subnet-directed broadcast" equals "$(field_of_only_datagram hdr 4)" 192.0.2.255
-lab_check "with header: 118 bytes" equals "$(field_of_only_datagram hdr 6)" 118
-lab_check "with header: header and magic packet bytes" equals "$(field_of_only_datagram hdr 7)" "$header_hex$body_hex"
+lab_check "with header: exactly one datagram" lab_equals "$(datagrams hdr)" 1
+lab_check "with header: from the sender" lab_equals "$(field_of_only_datagram hdr 2)" 192.0.2.10
+lab_check "with header: to the subnet-directed broadcast" lab_equals "$(field_of_only_datagram hdr 4)" 192.0.2.255
+lab_check "with header: 118 bytes" lab_equals "$(field_of_only_datagram hdr 6)" 118
+lab_check "with header: header and magic packet bytes" lab_equals "$(field_of_only_datagram hdr 7)" "$header_hex$body_hex"
 lab_check "with header: exit status 255" status_is hdr 255
-lab_check "with header: nothing on standard error" equals "$(cat "$work/hdr.err")" ""
+lab_check "with header: nothing on standard error" lab_equals "$(cat "$work/hdr.err")" ""
 lab_check "with header: the C library mapped, nothing of GTK" lab_maps_no_gtk "$work/hdr.ld"
 
 run_send nohdr sender -ip=192.0.2.20 -mac=02:00:5e:00:02:14 -NOHDR
-lab_check "nohdr: exactly one datagram" equals "$(datagrams nohdr)" 1
-lab_check "nohdr: to the subnet-directed broadcast" equals "$(field_of_only_datagram nohdr 4)" 192.0.2.255
-lab_check "nohdr: 102 bytes" equals "$(field_of_only_datagram nohdr 6)" 102
-lab_check "nohdr: magic packet bytes" equals "$(field_of_only_datagram nohdr 7)" "$body_hex"
+lab_check "nohdr: exactly one datagram" lab_equals "$(datagrams nohdr)" 1
+lab_check "nohdr: to the subnet-directed broadcast" lab_equals "$(field_of_only_datagram nohdr 4)" 192.0.2.255
+lab_check "nohdr: 102 bytes" lab_equals "$(field_of_only_datagram nohdr 6)" 102
+lab_check "nohdr: magic packet bytes" lab_equals "$(field_of_only_datagram nohdr 7)" "$body_hex"
 lab_check "nohdr: exit status 255" status_is nohdr 255
 
 run_send unknown sender /x /IP=192.0.2.20 /MAC=02:00:5e:00:02:14
-lab_check "unknown option first: nothing sent" equals "$(datagrams unknown)" 0
+lab_check "unknown option first: nothing sent" lab_equals "$(datagrams unknown)" 0
 lab_check "unknown option first: no silent send, no display for the dialog (exit status 2)" status_is unknown 2
 lab_check "unknown option first: says how to send" grep -q '/IP=' "$work/unknown.err"
 
@@ -91,8 +90,8 @@ lab_check "unknown option first: says how to send" grep -q '/IP=' "$work/unknown
 ip -n "$sender_ns" link set eth0 down
 ip -n "$sender_ns" link set side0 down
 run_send down sender /IP=192.0.2.20 /MAC=02:00:5e:00:02:14
-lab_check "interface down: nothing sent" equals "$(datagrams down)" 0
-lab_check "interface down: the failure on standard error" equals "$(cat "$work/down.err")" \
+lab_check "interface down: nothing sent" lab_equals "$(datagrams down)" 0
+lab_check "interface down: the failure on standard error" lab_equals "$(cat "$work/down.err")" \
   "SendMagic err: The network can't be reached from this hos at this time"
 lab_check "interface down: exit status 1, not the 255 of a send" status_is down 1
 
@@ -113,8 +112,8 @@ wrap=(bash -c 'for fd in /proc/$$/fd/*; do fd=${fd##*/}; [ "$fd" -gt 2 ] && eval
 run_send nofiles sender /IP=192.0.2.20 /MAC=02:00:5e:00:02:14
 wrap=()
 
-lab_check "no descriptors: nothing sent" equals "$(datagrams nofiles)" 0
-lab_check "no descriptors: the failed query on standard error" equals "$(cat "$work/nofiles.err")" \
+lab_check "no descriptors: nothing sent" lab_equals "$(datagrams nofiles)" 0
+lab_check "no descriptors: the failed query on standard error" lab_equals "$(cat "$work/nofiles.err")" \
   "SIO_GET_INTERFACE_LIST err: No more file descriptors available"
 lab_check "no descriptors: exit status 1" status_is nofiles 1
 

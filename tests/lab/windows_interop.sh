@@ -2,6 +2,8 @@
 # The Windows programs, under Wine, meet the Linux ones on a lab LAN:
 #  - pilvorne.exe prints for each datagram the same two lines as the Linux pilvorne;
 #  - kestrava.exe's silent send reaches the Linux pilvorne on the target as the exact 118 bytes;
+#  - its send options /Port, /Kind, /To and /Count arrive as the Linux pilvorne and the wire show
+#    them, and /Ether says in one line that it needs the Linux build;
 #  - pilvorne.exe -Explain judges a subnet-directed broadcast and a unicast on the LAN's adapter.
 # Usage: windows_interop.sh LINUX-PILVORNE WINDOWS-BUILD-DIR
 set -uo pipefail
@@ -99,6 +101,59 @@ captured=$(tshark -r "$work/send.pcapng" -T fields -e ip.dst -e udp.dstport -e u
 lab_check "the datagram went to 192.0.2.255 port 1778" [ "$(cut -f1,2 <<<"$captured")" = $'192.0.2.255\t1778' ]
 lab_check "the datagram is byte for byte the 118-byte magic packet with header" \
   [ "$(cut -f3 <<<"$captured" | tr -d ':')" = "$expected" ]
+
+# kestrava.exe's send options: a second Linux pilvorne on port 9, and the wire captured whole.
+lab_exec target "$linux_pilvorne" -PortNo=9 >"$work/linux9.out" 2>&1 </dev/null &
+lab_wait_for 30 grep -q 'Listening for magic packets on port no 9' "$work/linux9.out" ||
+  lab_fail_or_skip "the Linux pilvorne did not start on port 9"
+lab_exec target dumpcap -q -i eth0 -f 'udp and (port 1778 or port 9)' -a duration:120 \
+  -w "$work/options.pcapng" >"$work/dumpcap-options.out" 2>&1 &
+capture=$!
+lab_wait_for 10 grep -q 'Capturing on' "$work/dumpcap-options.out"
+win_send() {
+  lab_exec win wine "$kestrava_exe" "$@" </dev/null >"$work/win.out" 2>"$work/win.err"
+  local status=$?
+  lab_check "kestrava.exe $*: exit code -1" [ "$status" -eq 255 ]
+}
+mac=/MAC=00-11-22-33-44-55
+win_send /IP=192.0.2.20 "$mac" /Port=9
+win_send /IP=192.0.2.20 "$mac" /Kind=2
+win_send /IP=192.0.2.20 "$mac" /Kind=4
+win_send "$mac" /To=192.0.2.20
+win_send /IP=192.0.2.20 "$mac" /Count=3 /Interval=50
+# The Linux pilvorne's entries after the 7 loopback datagrams and the silent send.
+lab_check "/Port=9: the Linux pilvorne on port 9 saw it" \
+  lab_expect_entry "$work/linux9.out" 1 "broadcast magic packet(hdr)" 118 00:11:22:33:44:55 192.0.2.10
+entry=9
+for row in "short unsuspend(hdr)/28" "direct magic packet(hdr)/120" "broadcast magic packet(hdr)/118" \
+            "broadcast magic packet(hdr)/118" "broadcast magic packet(hdr)/118" "broadcast magic packet(hdr)/118"; do
+  lab_check "the Linux pilvorne's entry $entry: ${row%/*}, ${row#*/} bytes" \
+    lab_expect_entry "$work/linux.out" "$entry" "${row%/*}" "${row#*/}" 00:11:22:33:44:55 192.0.2.10
+  entry=$((entry + 1))
+done
+for ((i = 0; i < 20; i++)); do
+  [ "$(tshark -r "$work/options.pcapng" 2>/dev/null | wc -l)" -ge 7 ] && break
+  sleep 0.5
+done
+kill "$capture" 2>/dev/null
+wait "$capture" 2>/dev/null
+# Destination, port, and the header's tag, length and sequence number as the wire carried them.
+wire=$(tshark -r "$work/options.pcapng" -T fields -e ip.dst -e udp.dstport -e udp.payload 2>/dev/null |
+  awk -F'\t' '{ p = $3; gsub(":", "", p); print $1, $2, substr(p, 15, 2), substr(p, 17, 8), substr(p, 25, 8) }')
+lab_check "on the wire: each datagram's destination, port, tag kind, length and sequence number" \
+  lab_equals "$wire" "192.0.2.255 9 41 76000000 00000000
+192.0.2.20 1778 32 1c000000 00000000
+192.0.2.20 1778 34 78000000 00000000
+192.0.2.20 1778 41 76000000 00000000
+192.0.2.255 1778 41 76000000 01000000
+192.0.2.255 1778 41 76000000 02000000
+192.0.2.255 1778 41 76000000 03000000"
+
+lab_exec win wine "$kestrava_exe" /IP=192.0.2.20 "$mac" /Ether </dev/null >"$work/win.out" 2>"$work/win.err"
+status=$?
+lab_check "kestrava.exe /Ether: exit code 1" [ "$status" -eq 1 ]
+lab_check "kestrava.exe /Ether: one line, that it needs the Linux build" lab_equals "$(tr -d '\r' <"$work/win.err")" \
+  "kestrava: /Ether needs the Linux build of kestrava: Windows lets no program send raw Ethernet frames"
 
 # pilvorne.exe -Explain: WSARecvMsg's destination, judged against the adapter's subnet, and the
 # adapter's name.

@@ -1,4 +1,4 @@
-// Tests of the POSIX interface list: IPv4 entries only, Winsock's five flag bits, the room respected.
+// Tests of the POSIX interface list: IPv4 entries only, Winsock's five flag bits, names, the room respected.
 #include "platform/interfaces.h"
 
 #include <gtest/gtest.h>
@@ -39,6 +39,8 @@ TEST(QueryInterfaceList, ListsTheLoopbackWithMappedFlags) {
                 platform::kInterfaceUp | platform::kInterfaceLoopback);
       EXPECT_EQ(records[i].netmask, htonl(0xFF000000));
       EXPECT_EQ(records[i].broadcast, 0u);
+      EXPECT_STREQ(records[i].name, "lo");
+      EXPECT_EQ(records[i].index, if_nametoindex("lo"));
     }
   }
   EXPECT_TRUE(loopback_seen);
@@ -46,7 +48,7 @@ TEST(QueryInterfaceList, ListsTheLoopbackWithMappedFlags) {
 
 TEST(QueryInterfaceList, NeverFillsMoreThanTheRoom) {
   platform::InterfaceRecord records[3];
-  const platform::InterfaceRecord untouched = {0xDEAD, 1, 2, 3};
+  const platform::InterfaceRecord untouched = {0xDEAD, 1, 2, 3, "", 0};
   for (int room = 0; room <= 2; ++room) {
     for (auto& r : records) r = untouched;
     const int count = platform::query_interface_list(INVALID_SOCKET, records, room);
@@ -54,6 +56,18 @@ TEST(QueryInterfaceList, NeverFillsMoreThanTheRoom) {
     EXPECT_LE(count, room);
     EXPECT_EQ(records[room].flags, 0xDEADu) << "written past the room of " << room;
   }
+}
+
+// Scopes name interfaces with or without an IPv4 address; an address label names its interface.
+TEST(InterfaceIndex, ByNameAsIpLinkShowsIt) {
+  const unsigned lo = if_nametoindex("lo");
+  ASSERT_NE(lo, 0u);
+  EXPECT_EQ(platform::interface_index("lo"), lo);
+  EXPECT_EQ(platform::interface_index("lo:7"), lo);
+  EXPECT_EQ(platform::interface_index("no-such-if0"), 0u);
+  EXPECT_EQ(platform::interface_index("a-name-longer-than-IFNAMSIZ"), 0u);
+  EXPECT_EQ(platform::interface_index(""), 0u);
+  EXPECT_EQ(platform::interface_index(nullptr), 0u);
 }
 
 }  // namespace

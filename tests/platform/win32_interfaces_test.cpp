@@ -1,7 +1,9 @@
-// Windows interface list: INTERFACE_INFO records mapped onto the neutral records, and a real query.
+// Windows interface list: INTERFACE_INFO records mapped onto the neutral records, and a real query with names.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstring>
+#include <string>
 
 #include "platform/interfaces.h"
 #include "platform/sockets.h"
@@ -89,8 +91,17 @@ TEST(Win32InterfaceList, QueryListsTheLoopbackInterface) {
     EXPECT_NE(0u, records[i].flags & platform::kInterfaceLoopback);
     EXPECT_NE(0u, records[i].flags & platform::kInterfaceUp);
     EXPECT_EQ(Ipv4(255, 0, 0, 0), records[i].netmask);
+    // Named after its adapter ("lo" under Wine, "Loopback Pseudo-Interface 1" on Windows),
+    // and found again by that name, whatever its case.
+    ASSERT_NE('\0', records[i].name[0]);
+    EXPECT_NE(0u, records[i].index);
+    EXPECT_EQ(records[i].index, platform::interface_index(records[i].name));
+    std::string upper = records[i].name;
+    for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    EXPECT_EQ(records[i].index, platform::interface_index(upper.c_str()));
   }
   EXPECT_TRUE(loopback_seen);
+  EXPECT_EQ(0u, platform::interface_index("no such adapter"));
   platform::socket_cleanup();
 }
 

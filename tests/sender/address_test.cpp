@@ -1,9 +1,10 @@
-// Tests of the address helpers: MAC and IPv4 parsers and formatters, the dotted-quad test, the netmask rule.
+// Tests of the address helpers: MAC and IPv4 parsers and formatters, the strict readers, the interface rules.
 #include "sender/address.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <utility>
@@ -199,6 +200,67 @@ TEST(IsDottedQuad, CountsDotsAndAcceptsOnlyDigits) {
   EXPECT_FALSE(IsDottedQuad(nullptr));
 }
 
+// The strict readers take what /MAC= and /To= are written as, and nothing else.
+TEST(ReadMacAddress, SixGroupsOfOneOrTwoDigitsAndNothingElse) {
+  Mac out{};
+  ASSERT_TRUE(ReadMacAddress("00-0c-29-AB:cd:E", out.data()));
+  EXPECT_EQ(out, (Mac{0x00, 0x0C, 0x29, 0xAB, 0xCD, 0x0E}));
+  const char* bad[] = {"00:11:22:33:44",     "00:11:22:33:44:55:66", "001122334455", "000:11:22:33:44:55",
+                       "00::22:33:44:55",    "00:11:22:33:44:5g",    "00:11:22:33:44:55 ", "-1:2:3:4:5:6",
+                       "00.11.22.33.44.55",  ""};
+  for (const char* text : bad) EXPECT_FALSE(ReadMacAddress(text, out.data())) << text;
+  EXPECT_FALSE(ReadMacAddress(nullptr, out.data()));
+}
+
+TEST(ReadWakeAddress, DottedQuadsAndIpv6WithScopes) {
+  WakeAddress address;
+  ASSERT_TRUE(ReadWakeAddress("192.0.2.20", &address));
+  EXPECT_EQ(address.family, AddressFamily::kIpv4);
+  EXPECT_EQ(address.ipv4, htonl(0xC0000214));
+  ASSERT_TRUE(ReadWakeAddress("ff02::1%lan0", &address));
+  EXPECT_EQ(address.family, AddressFamily::kIpv6);
+  const std::uint8_t all_nodes[16] = {0xFF, 0x02, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
+  EXPECT_EQ(0, std::memcmp(address.ipv6, all_nodes, 16));
+  EXPECT_STREQ(address.scope, "lan0");
+  ASSERT_TRUE(ReadWakeAddress("2001:db8::20", &address));
+  EXPECT_EQ(address.scope, nullptr);
+  const char* bad[] = {"192.0.2", "192.0.2.256", "1.2.3.4%eth0", "target-pc", "ff02::1%", "%lan0", "ff02::1::2", ""};
+  for (const char* text : bad) EXPECT_FALSE(ReadWakeAddress(text, &address)) << text;
+  EXPECT_FALSE(ReadWakeAddress(nullptr, &address));
+}
+
+platform::InterfaceRecord Named(const char* name, std::uint32_t flags, std::uint32_t address,
+                                std::uint32_t mask, unsigned index) {
+  platform::InterfaceRecord record{flags, htonl(address), 0, htonl(mask), "", index};
+  std::snprintf(record.name, sizeof record.name, "%s", name);
+  return record;
+}
+
+TEST(FindInterface, ByNameThenFoldedNameThenAddress) {
+  const platform::InterfaceRecord records[] = {
+      Named("lo", 0x15, 0x7F000001, 0xFF000000, 1),
+      Named("Lan", 0x13, 0xC000020A, 0xFFFFFF00, 2),
+      Named("lan", 0x13, 0xC633640A, 0xFFFFFF00, 3),
+      Named("Ethernet 2", 0x12, 0xCB00710A, 0xFFFFFF00, 4),  // down
+  };
+  const struct {
+    const char* text;
+    int expected;
+  } cases[] = {
+      {"lan", 2},  {"Lan", 1}, {"LAN", 1}, {"ethernet 2", 3}, {"198.51.100.10", 2}, {"192.0.2.10", 1},
+      {"192.0.2.11", -1}, {"la", -1}, {"", -1},
+  };
+  for (const auto& c : cases) EXPECT_EQ(FindInterface(records, 4, c.text), c.expected) << c.text;
+  EXPECT_EQ(FindInterface(records, 4, nullptr), -1);
+
+  // The subnet that holds an address, among the interfaces that are up.
+  const struct {
+    std::uint32_t address;
+    int expected;
+  } subnets[] = {{0xC0000214, 1}, {0xC63364FF, 2}, {0x7F000009, 0}, {0xCB007114, -1}, {0x08080808, -1}};
+  for (const auto& c : subnets) EXPECT_EQ(InterfaceOfSubnet(records, 4, htonl(c.address)), c.expected);
+}
+
 // --- the netmask rule, over a fake interface list ---
 
 constexpr std::uint32_t kUp = platform::kInterfaceUp, kBroadcast = platform::kInterfaceBroadcast,
@@ -209,7 +271,7 @@ constexpr std::uint32_t kUp = platform::kInterfaceUp, kBroadcast = platform::kIn
 std::uint32_t Mask(std::uint32_t host_order) { return htonl(host_order); }
 
 platform::InterfaceRecord Record(std::uint32_t flags, std::uint32_t mask_host_order) {
-  return {flags, 0, 0, Mask(mask_host_order)};
+  return {flags, 0, 0, Mask(mask_host_order), "", 0};
 }
 
 TEST(GetLocalNetmask, ChoosesFromThePlatformList) {

@@ -1,4 +1,4 @@
-// Tests of kestrava's command line: tokens, options, early ends, and the silent send on the loopback.
+// Tests of kestrava's command line: tokens, options, early ends, the actions they ask for.
 #include "sender/program.h"
 
 #include <gtest/gtest.h>
@@ -8,8 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "tests/fakes/fake_interfaces.h"
-#include "tests/sender/loopback_receiver.h"
 
 namespace {
 
@@ -138,6 +136,12 @@ TEST(ParseCommandLine, OptionsTitleAndEarlyEnds) {
     ExpectText(line.title_word, c.title, "title", c.line);
     ExpectText(line.target_ip_text, c.ip, "IP", c.line);
     ExpectText(line.target_mac_text, c.mac, "MAC", c.line);
+    // The seed's words leave every send option as it was.
+    EXPECT_EQ(line.send.port, 1778) << c.line;
+    EXPECT_EQ(line.send.kind, 1) << c.line;
+    EXPECT_EQ(line.send.count, 1) << c.line;
+    EXPECT_EQ(line.send.password_length, 0u) << c.line;
+    EXPECT_FALSE(line.send.ether || line.send.verbose) << c.line;
   }
   const CommandLine none = ParseCommandLine(nullptr);
   EXPECT_EQ(none.action, ProgramAction::kDialog);
@@ -164,8 +168,35 @@ TEST(ParseCommandLine, ActionsAndTheirWords) {
       {"Lab1 Lab2 -h", ProgramAction::kDialog},
       {"-help", ProgramAction::kDialog},           // not one of the words
       {"--versions", ProgramAction::kDialog},
+      // A target is MAC= with IP=, /To= or /Ether; /File= names targets of its own.
+      {"/MAC=1 /To=ff02::1%lan0", ProgramAction::kSilentSend},
+      {"/MAC=1 /Ether", ProgramAction::kSilentSend},
+      {"/File=hosts.txt", ProgramAction::kSilentSend},
+      {"/MAC=1 /Port=9 /Kind=4", ProgramAction::kDialog},
+      {"/IP=1.2.3.4 /Ether", ProgramAction::kDialog},
+      // A bad value is refused wherever it stands, unless an unknown option ended the line first.
+      {"/Port=0", ProgramAction::kBadOption},
+      {"/IP=1 /MAC=2 /Count=0 /x", ProgramAction::kBadOption},
+      {"/x /Count=0", ProgramAction::kDialog},
+      {"/IP=1 /MAC=2 /Ether /To=1.2.3.4", ProgramAction::kBadOption},
+      {"/IP=1 /MAC=2 /Ether /To=1.2.3.4 /x", ProgramAction::kDialog},
+      {"/IP=1 /MAC=2 /Port=", ProgramAction::kBadOption},
+      {"/IP=1 /MAC=2 /Porty=9", ProgramAction::kDialog},     // not a word kestrava knows
+      {"/IP=1 /MAC=2 /Ethernet", ProgramAction::kDialog},    // "Ether" is the whole word
   };
   for (const auto& c : cases) EXPECT_EQ(Parse(c.line).action, c.action) << c.line;
+}
+
+TEST(ParseCommandLine, TheLastSendOptionWinsAndARefusalNamesItsToken) {
+  CommandLine line = Parse("/ip=1 -mac=2 -PORT=7 /port=9 /Kind=2 /kind=4");
+  EXPECT_EQ(line.send.port, 9);
+  EXPECT_STREQ(line.send.port_token, "/port=9");
+  EXPECT_EQ(line.send.kind, 4);
+  line = Parse("/IP=1 /MAC=2 /Port=65536 /Kind=1");
+  EXPECT_STREQ(line.bad_token, "/Port=65536");
+  EXPECT_STREQ(line.bad_reason, "the port is a number from 1 to 65535");
+  line = Parse("/MAC=2 /Ether /Kind=4 /IP=1");
+  EXPECT_STREQ(line.bad_token, "/Kind=4");
 }
 
 TEST(ParseCommandLine, TokensAfterThe255thAreIgnored) {
@@ -181,73 +212,14 @@ TEST(ApplyCommandLine, MakesTheSettingsTheProcesss) {
   EXPECT_STREQ(g_program.title_word, "Lab1");
   EXPECT_EQ(g_program.debug_flags, 17);
   EXPECT_EQ(g_program.sender.header_length, 0);
+  EXPECT_EQ(g_program.sender.port, 1778);
+  char port[] = "/Port=9";  // the dialog starts with it too
+  ApplyCommandLine(ParseCommandLine(port));
+  EXPECT_EQ(g_program.sender.port, 9);
   ResetProgramState();
   EXPECT_EQ(g_program.sender.header_length, 16);
   EXPECT_EQ(g_program.sender.port, 1778);
   EXPECT_EQ(g_program.title_word, nullptr);
-}
-
-// The silent send on the loopback: the fake interface list gives the full mask, so the
-// subnet-directed broadcast of 127.0.0.1 is 127.0.0.1 itself.
-class SilentSendTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    const platform::InterfaceRecord full_mask = {0x13, htonl(0x7F000001), 0, 0xFFFFFFFF};
-    fake_interfaces_set(&full_mask, 1);
-    ResetProgramState();
-    ASSERT_NE(receiver_.port(), 0);
-    g_program.sender.port = receiver_.port();
-  }
-  void TearDown() override { ResetProgramState(); }
-  LoopbackReceiver receiver_;
-};
-
-TEST_F(SilentSendTest, SendsOneBroadcastMagicPacket) {
-  struct Case {
-    const char* line;
-    std::size_t length;
-    std::size_t mac_offset;
-    std::uint8_t mac[6];
-  } const cases[] = {
-      {"/IP=127.0.0.1 /MAC=00-11-22-33-44-55", 118, 22, {0x00, 0x11, 0x22, 0x33, 0x44, 0x55}},
-      {"-ip=127.0.0.1 -mac=a0:11:22:33:44:55 -NOHDR", 102, 6, {0xA0, 0x11, 0x22, 0x33, 0x44, 0x55}},
-      {"Title /MAC=b0-1-2-3-4-5 /IP=127.0.0.1", 102, 6, {0xB0, 1, 2, 3, 4, 5}},  // header stays off
-  };
-  for (const Case& c : cases) {
-    const int queries = fake_interfaces_queries();
-    const CommandLine line = Parse(c.line);
-    ASSERT_EQ(line.action, ProgramAction::kSilentSend) << c.line;
-    ApplyCommandLine(line);
-    EXPECT_EQ(fake_interfaces_queries(), queries) << "the parse sends and asks nothing";
-    EXPECT_TRUE(SilentSend(line.target_ip_text, line.target_mac_text));
-    EXPECT_EQ(fake_interfaces_queries(), queries + 1) << "the netmask is asked for";
-    const auto got = receiver_.Take();
-    ASSERT_EQ(got.size(), 1u) << c.line;
-    EXPECT_EQ(got[0].size(), c.length) << c.line;
-    EXPECT_EQ(0, std::memcmp(got[0].data() + c.mac_offset, c.mac, 6)) << c.line;
-  }
-}
-
-TEST_F(SilentSendTest, FailedInterfaceQueryIsReportedAndSendsNothing) {
-  static std::vector<std::string> boxes;
-  boxes.clear();
-  SetMessageBoxHost([](platform::Window, const char* text, const char* caption, unsigned) {
-    boxes.push_back(std::string(caption) + ": " + text);
-    return 1;
-  });
-  fake_interfaces_fail();
-  EXPECT_FALSE(SilentSend("127.0.0.1", "00-11-22-33-44-55"));
-  EXPECT_TRUE(receiver_.Take().empty());
-  ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0], "SIO_GET_INTERFACE_LIST err: No more file descriptors available");
-}
-
-TEST_F(SilentSendTest, UnreadableMacIsSentAsZeros) {
-  SilentSend("127.0.0.1", "zz");
-  const auto got = receiver_.Take();
-  ASSERT_EQ(got.size(), 1u);
-  ASSERT_EQ(got[0].size(), 118u);
-  for (std::size_t i = 22; i < 118; ++i) EXPECT_EQ(got[0][i], 0) << i;
 }
 
 }  // namespace

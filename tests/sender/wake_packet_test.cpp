@@ -80,6 +80,38 @@ TEST(ComposeWakePacket, RefusesUnknownKindsAndHeaderLengths) {
   EXPECT_TRUE(Compose(wake::kSendBroadcastMagic, -16).empty());
 }
 
+// A password goes after the 16th MAC copy (before the direct packet's two trailing bytes); the
+// sequence number into header bytes 12-15, little-endian, and nowhere without the header.
+TEST(ComposeWakePacket, PasswordAndSequenceNumber) {
+  const std::uint8_t password[6] = {0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6};
+  const Bytes pw4(password, password + 4), pw6(password, password + 6);
+  struct Case {
+    int kind;
+    int header_length;
+    WakeExtras extras;
+    Bytes expected;  // empty: refused
+  } const cases[] = {
+      {1, 16, {0x01020304, nullptr, 0}, Concat(Header("KESTRAVA", 118), Body(16, 0))},
+      {1, 0, {7, password, 6}, Concat(Body(16, 0), pw6)},
+      // The largest datagram of all.
+      {4, 16, {2, password, 6}, Concat(Concat(Concat(Header("KESTRAV4", 126), Body(16, 0)), pw6), Bytes(2, 0))},
+      {4, 0, {0, password, 4}, Concat(Concat(Body(16, 0), pw4), Bytes(2, 0))},
+      {2, 16, {0, password, 4}, {}},
+      {1, 16, {0, password, 5}, {}},
+  };
+  for (const Case& c : cases) {
+    std::uint8_t buffer[wake::kMaxDatagramLength + 8];
+    std::memset(buffer, 0xA5, sizeof buffer);
+    const std::size_t length = ComposeWakePacket(c.kind, c.header_length, kMac, c.extras, buffer);
+    Bytes expected = c.expected;
+    if (c.header_length == 16 && !expected.empty()) {
+      for (int i = 0; i < 4; ++i) expected[12 + i] = static_cast<std::uint8_t>(c.extras.sequence >> (8 * i));
+    }
+    EXPECT_EQ(Bytes(buffer, buffer + length), expected) << "kind " << c.kind << " password " << c.extras.password_length;
+    EXPECT_EQ(buffer[wake::kMaxDatagramLength], 0xA5) << "written past the largest datagram";
+  }
+}
+
 std::uint32_t Ip(std::uint32_t host_order) { return htonl(host_order); }
 
 TEST(BroadcastAddress, AddressAndMaskOrNotMask) {

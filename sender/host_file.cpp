@@ -1,0 +1,119 @@
+// Hosts files for /File=: the whole file read into memory, then split into lines and fields in place.
+#include "sender/host_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "sender/send_texts.h"
+
+namespace {
+
+constexpr int kMaxFields = 3;  // MAC, address, name
+constexpr char kCommentMark = '#';
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// A field that is meant as an address: an IPv6 one has a ':', an IPv4 one digits and dots alone.
+bool MeantAsAddress(const char* field) {
+  if (std::strchr(field, ':') != nullptr) return true;
+  return field[std::strspn(field, "0123456789.")] == '\0';
+}
+
+// Splits one line in place into at most kMaxFields + 1 fields (one more than a good line has,
+// so that a line with too many is seen); returns how many.
+int SplitFields(char* line, char* fields[kMaxFields + 1]) {
+  int count = 0;
+  char* p = line;
+  while (count <= kMaxFields) {
+    while (IsBlank(*p)) ++p;
+    if (*p == '\0') break;
+    fields[count++] = p;
+    while (*p != '\0' && !IsBlank(*p)) ++p;
+    if (*p != '\0') *p++ = '\0';
+  }
+  return count;
+}
+
+// Reads one line's fields into `host`. nullptr when they are good; else why not, with the
+// field at fault in *field.
+const char* ReadHostLine(char* fields[], int count, WakeTarget* host, const char** field) {
+  *host = WakeTarget{{}, {AddressFamily::kNone, 0, {}, nullptr}, 0, nullptr, 0};
+  *field = fields[0];
+  if (!ReadMacAddress(fields[0], host->mac)) return send_texts::kLineBadMac;
+  int next = 1;
+  if (next < count && MeantAsAddress(fields[next])) {
+    *field = fields[next];
+    if (!ReadWakeAddress(fields[next], &host->address)) return send_texts::kBadAddress;
+    ++next;
+  }
+  if (next < count) host->name = fields[next++];
+  if (next < count) {
+    *field = fields[next];
+    return send_texts::kLineTooManyFields;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
+int ParseHostText(char* text, WakeTarget* hosts, int room, BadHostLine bad_line, void* context) {
+  int count = 0;
+  int number = 0;
+  for (char* line = text; *line != '\0';) {
+    ++number;
+    char* end = line + std::strcspn(line, "\n");
+    char* next = *end == '\0' ? end : end + 1;
+    *end = '\0';
+    if (end > line && end[-1] == '\r') end[-1] = '\0';  // a file written on Windows
+    char* comment = std::strchr(line, kCommentMark);
+    if (comment != nullptr) *comment = '\0';
+    char* fields[kMaxFields + 1];
+    const int field_count = SplitFields(line, fields);
+    if (field_count > 0) {
+      const char* field = fields[0];
+      const char* reason = count == room ? send_texts::kLineTooManyHosts
+                                         : ReadHostLine(fields, field_count, &hosts[count], &field);
+      if (reason == nullptr) {
+        hosts[count++].line = number;
+      } else if (bad_line != nullptr) {
+        bad_line(context, number, reason, field);
+      }
+    }
+    line = next;
+  }
+  return count;
+}
+
+char* ReadHostFile(const char* path, const char** reason) {
+  *reason = nullptr;
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) {
+    *reason = std::strerror(errno);
+    return nullptr;
+  }
+  // One byte more than a file may have, so that a larger one is seen without reading it all.
+  const std::size_t room = static_cast<std::size_t>(kMaxHostFileBytes) + 1;
+  char* text = static_cast<char*>(std::malloc(room + 1));
+  std::size_t length = 0;
+  if (text == nullptr) {
+    *reason = std::strerror(ENOMEM);
+  } else {
+    length = std::fread(text, 1, room, file);
+    if (std::ferror(file) != 0) {
+      *reason = std::strerror(errno);
+    } else if (length == room) {
+      *reason = send_texts::kFileTooLarge;
+    } else if (std::memchr(text, '\0', length) != nullptr) {
+      *reason = send_texts::kFileNotText;
+    }
+  }
+  std::fclose(file);
+  if (*reason != nullptr) {
+    std::free(text);
+    return nullptr;
+  }
+  text[length] = '\0';
+  return text;
+}

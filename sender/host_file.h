@@ -1,0 +1,32 @@
+// Hosts files for /File=: one host a line, "MAC [address] [name]", read into wake targets.
+#pragma once
+
+#include <cstdint>
+
+#include "sender/address.h"
+
+constexpr int kMaxFileHosts = 1000;
+constexpr long kMaxHostFileBytes = 1024L * 1024L;
+
+// One host to wake.
+struct WakeTarget {
+  std::uint8_t mac[6];
+  WakeAddress address;   // kNone: the subnet of the interface the wake goes through
+  unsigned scope_index;  // the interface of a scoped IPv6 address, found before sending
+  const char* name;      // nullptr when the line names none
+  int line;              // its line in the hosts file; 0 for the command line's target
+};
+
+// Called for a line that cannot be read: its number (from 1), why, and the field at fault
+// (the whole line when no one field is).
+typedef void (*BadHostLine)(void* context, int line_number, const char* reason, const char* field);
+
+// Reads the hosts of a hosts file's text, modified in place (the targets refer into it).
+// Blank lines and everything from a '#' to the end of its line are skipped; fields are
+// separated by blanks (spaces, tabs); a second field with a ':' or of digits and dots alone is
+// the address, anything else the name. Fills at most `room` targets and returns how many;
+// every line that cannot be read goes to `bad_line`, and the lines after it are still read.
+int ParseHostText(char* text, WakeTarget* hosts, int room, BadHostLine bad_line, void* context);
+
+// The whole file as one text (free with std::free), or nullptr with *reason saying why.
+char* ReadHostFile(const char* path, const char** reason);

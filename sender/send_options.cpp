@@ -1,0 +1,127 @@
+// The options of the sends started from the command line: each word, its value read strictly, and the pairs that do not fit.
+#include "sender/send_options.h"
+
+#include <cstring>
+
+#include "common/ascii.h"
+#include "common/number.h"
+#include "sender/send_texts.h"
+
+namespace {
+
+constexpr char kPortOption[] = "Port=";
+constexpr char kKindOption[] = "Kind=";
+constexpr char kInterfaceOption[] = "Interface=";
+constexpr char kToOption[] = "To=";
+constexpr char kCountOption[] = "Count=";
+constexpr char kIntervalOption[] = "Interval=";
+constexpr char kPasswordOption[] = "Password=";
+constexpr char kFileOption[] = "File=";
+constexpr char kEtherOption[] = "Ether";
+constexpr char kVerboseOption[] = "Verbose";
+constexpr int kMaxPort = 65535;
+constexpr int kMaxNumberDigits = 9;  // every bound here has fewer, and 9 digits fit an int
+
+// A decimal number of digits alone (no sign, no blanks) from `low` to `high`.
+bool ReadNumber(const char* text, int low, int high, int* value) {
+  int digits = 0;
+  int result = 0;
+  for (; *text >= '0' && *text <= '9'; ++text) {
+    if (++digits > kMaxNumberDigits) return false;
+    result = result * 10 + (*text - '0');
+  }
+  if (digits == 0 || *text != '\0' || result < low || result > high) return false;
+  *value = result;
+  return true;
+}
+
+// Four or six pairs of hexadecimal digits separated by '-' or ':'.
+bool ReadPassword(const char* text, std::uint8_t out[wake::kLongPasswordLength], std::size_t* length) {
+  std::size_t pairs = 0;
+  for (;;) {
+    if (pairs == wake::kLongPasswordLength || !IsHexDigit(text[0]) || !IsHexDigit(text[1])) return false;
+    out[pairs++] = static_cast<std::uint8_t>(wake::DigitValue(text[0]) * 16 + wake::DigitValue(text[1]));
+    text += 2;
+    if (*text == '\0') break;
+    if (*text != '-' && *text != ':') return false;
+    ++text;
+  }
+  if (pairs != wake::kShortPasswordLength && pairs != wake::kLongPasswordLength) return false;
+  *length = pairs;
+  return true;
+}
+
+// The value after a name that ends in '=', or nullptr when `option` does not start with it.
+const char* ValueOf(const char* option, const char* name) {
+  return wake::StartsWithNoCase(option, name) ? option + std::strlen(name) : nullptr;
+}
+
+}  // namespace
+
+OptionRead ReadSendOption(const char* token, const char* option, SendOptions* options,
+                          const char** reason) {
+  // A bad value refuses the whole command line, so what it leaves in the record is never used.
+  const char* value;
+  const char* bad = nullptr;
+  if ((value = ValueOf(option, kPortOption)) != nullptr) {
+    if (!ReadNumber(value, 1, kMaxPort, &options->port)) bad = send_texts::kBadPort;
+    options->port_token = token;
+  } else if ((value = ValueOf(option, kKindOption)) != nullptr) {
+    int kind = 0;
+    if (!ReadNumber(value, 1, wake::kSendDirectMagic, &kind) || kind == 3) bad = send_texts::kBadKind;
+    options->kind = kind;
+    options->kind_token = token;
+  } else if ((value = ValueOf(option, kInterfaceOption)) != nullptr) {
+    if (*value == '\0') bad = send_texts::kNoInterfaceNamed;
+    options->interface_name = value;
+    options->interface_token = token;
+  } else if ((value = ValueOf(option, kToOption)) != nullptr) {
+    if (!ReadWakeAddress(value, &options->to)) bad = send_texts::kBadAddress;
+    options->to_token = token;
+  } else if ((value = ValueOf(option, kCountOption)) != nullptr) {
+    if (!ReadNumber(value, 1, kMaxCount, &options->count)) bad = send_texts::kBadCount;
+    options->count_token = token;
+  } else if ((value = ValueOf(option, kIntervalOption)) != nullptr) {
+    if (!ReadNumber(value, 0, kMaxIntervalMs, &options->interval_ms)) bad = send_texts::kBadInterval;
+    options->interval_token = token;
+  } else if ((value = ValueOf(option, kPasswordOption)) != nullptr) {
+    if (!ReadPassword(value, options->password, &options->password_length)) bad = send_texts::kBadPassword;
+    options->password_token = token;
+  } else if ((value = ValueOf(option, kFileOption)) != nullptr) {
+    if (*value == '\0') bad = send_texts::kNoFileNamed;
+    options->file_path = value;
+    options->file_token = token;
+  } else if (wake::EqualsNoCase(option, kEtherOption)) {
+    options->ether = true;
+  } else if (wake::EqualsNoCase(option, kVerboseOption)) {
+    options->verbose = true;
+  } else {
+    return OptionRead::kNotASendOption;
+  }
+  if (bad != nullptr) {
+    *reason = bad;
+    return OptionRead::kBadValue;
+  }
+  return OptionRead::kRead;
+}
+
+const char* CheckSendOptions(const SendOptions& options, const char** token) {
+  if (options.password_token != nullptr && options.kind == wake::kSendShortUnsuspend) {
+    *token = options.password_token;
+    return send_texts::kPasswordNeedsMagic;
+  }
+  if (!options.ether) return nullptr;
+  if (options.kind != wake::kSendBroadcastMagic) {
+    *token = options.kind_token;
+    return send_texts::kEtherSendsMagic;
+  }
+  if (options.to_token != nullptr) {
+    *token = options.to_token;
+    return send_texts::kEtherHasNoAddress;
+  }
+  if (options.port_token != nullptr) {
+    *token = options.port_token;
+    return send_texts::kEtherHasNoPort;
+  }
+  return nullptr;
+}

@@ -1,0 +1,63 @@
+// The texts of kestrava's command-line sends: refused option values, hosts-file lines, raw frames, /Verbose.
+#pragma once
+
+namespace send_texts {
+
+// Every line of the command-line sends starts with the program's name (the caption of the
+// message box where Windows has no standard error to write it to).
+constexpr char kProgramName[] = "kestrava";
+
+// Why an option's value is refused, after "kestrava: <the option as given>: ". The address
+// and scope texts serve hosts-file lines too.
+constexpr char kBadPort[] = "the port is a number from 1 to 65535";
+constexpr char kBadKind[] =
+    "the kind is 1 (broadcast magic packet), 2 (short unsuspend datagram) or 4 (direct magic packet)";
+constexpr char kBadCount[] = "the count is a number from 1 to 10000";
+constexpr char kBadInterval[] = "the interval is a number of milliseconds from 0 to 60000";
+constexpr char kBadPassword[] = "the password is 4 or 6 hexadecimal pairs, such as 01-23-45-67-89-AB";
+constexpr char kBadAddress[] = "not an IPv4 or IPv6 address";
+constexpr char kNoInterfaceNamed[] = "names no interface";
+constexpr char kNoFileNamed[] = "names no file";
+constexpr char kUnknownInterface[] = "no IPv4 interface has that name or address";
+constexpr char kUnknownScope[] = "no interface has the name or index after the %";
+constexpr char kPasswordNeedsMagic[] =
+    "cannot be used with /Kind=2: the password follows the 16 MAC copies of a magic packet";
+constexpr char kEtherSendsMagic[] = "cannot be used with /Ether, which sends the magic packet only";
+constexpr char kEtherHasNoAddress[] =
+    "cannot be used with /Ether, whose frame goes to ff:ff:ff:ff:ff:ff on the interface";
+constexpr char kEtherHasNoPort[] = "cannot be used with /Ether: an Ethernet frame has no port";
+constexpr char kFileTooLarge[] = "larger than the 1 MiB a hosts file may have";
+constexpr char kFileNotText[] = "holds a NUL byte: not a text file";
+constexpr char kFileNamesNoHost[] = "names no host to wake";
+constexpr char kRefusedFormat[] = "%s: %s";
+
+// A hosts-file line that cannot be read, after "kestrava: <file>:<line>: ".
+constexpr char kLineBadMac[] = "not a MAC address";
+constexpr char kLineTooManyFields[] = "a field after the name";
+constexpr char kLineTooManyHosts[] = "beyond the 1000 hosts a file may name";
+constexpr char kLineNeedsAddress[] = "no address to send a /Kind=2 or /Kind=4 datagram to";
+constexpr char kBadLineFormat[] = "%s:%d: %s: %s";
+
+// Raw Ethernet frames that cannot be sent.
+constexpr char kEtherNeedsCapNetRaw[] =
+    "/Ether needs the CAP_NET_RAW capability to send raw Ethernet frames: run it as root, or "
+    "grant it with setcap cap_net_raw+ep";
+constexpr char kEtherNeedsLinux[] =
+    "/Ether needs the Linux build of kestrava: Windows lets no program send raw Ethernet frames";
+constexpr char kEtherNoInterface[] = "/Ether: no interface to send the frame through";
+constexpr char kSendEtherErrCaption[] = "SendEther err";
+// A failed send of a hosts-file target: the step's caption, then the line.
+constexpr char kHostCaptionFormat[] = "%s (%s:%d)";
+
+// /Verbose: one line per datagram or frame on standard output.
+constexpr char kVerboseUdpFormat[] = "%s port %u: %s, %u bytes, sequence %s, from %s on %s%s%s\n";
+constexpr char kVerboseEtherFormat[] = "ff:ff:ff:ff:ff:ff EtherType 0x%04X: %s, %u bytes, on %s%s%s\n";
+constexpr char kVerboseHost[] = ", host ";
+constexpr char kVerboseNoSequence[] = "-";
+constexpr char kVerboseUnknown[] = "?";
+constexpr char kKindBroadcastMagic[] = "broadcast magic packet";
+constexpr char kKindShortUnsuspend[] = "short unsuspend datagram";
+constexpr char kKindDirectMagic[] = "direct magic packet";
+constexpr char kKindEtherFrame[] = "Ethernet wake frame";
+
+}  // namespace send_texts
