@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -69,7 +71,8 @@ class SilentSendTest : public ::testing::Test {
   LoopbackReceiver receiver_;
   std::string port_option_, text_;
   std::vector<char> buffer_;
-  std::string hosts_path_ = ::testing::TempDir() + "tidewake_silent_send_hosts.txt";
+  // Of this process only: the normal and the sanitizer build run their tests at the same time.
+  std::string hosts_path_ = ::testing::TempDir() + "tidewake_silent_send_hosts_" + std::to_string(getpid()) + ".txt";
 };
 
 TEST_F(SilentSendTest, TheSeedsLinesSendOneBroadcastMagicPacket) {
