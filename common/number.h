@@ -35,6 +35,43 @@ std::int32_t ReadLong32(const Char* p, int base) {
   return magnitude >= kLimit ? INT32_MAX : static_cast<std::int32_t>(magnitude);
 }
 
+// A decimal number of digits alone (no sign, no blanks, at most 9 digits) from `low` to `high`,
+// as the programs' newer options take their values: false for anything else.
+inline bool ReadNumber(const char* text, int low, int high, int* value) {
+  constexpr int kMaxDigits = 9;  // 9 digits always fit an int
+  if (text == nullptr) return false;
+  int digits = 0;
+  int result = 0;
+  for (; *text >= '0' && *text <= '9'; ++text) {
+    if (++digits > kMaxDigits) return false;
+    result = result * 10 + (*text - '0');
+  }
+  if (digits == 0 || *text != '\0' || result < low || result > high) return false;
+  *value = result;
+  return true;
+}
+
+// A MAC address read strictly: six groups of one or two hexadecimal digits joined by ':' or
+// '-', and nothing else. False for any other text (the lenient reading of MAC= is elsewhere).
+inline bool ReadMacText(const char* text, std::uint8_t out[6]) {
+  if (text == nullptr) return false;
+  for (int group = 0; group < 6; ++group) {
+    if (group > 0) {
+      if (*text != ':' && *text != '-') return false;
+      ++text;
+    }
+    int digits = 0;
+    unsigned value = 0;
+    for (; DigitValue(*text) < 16; ++text) {
+      if (++digits > 2) return false;
+      value = value * 16 + static_cast<unsigned>(DigitValue(*text));
+    }
+    if (digits == 0) return false;
+    out[group] = static_cast<std::uint8_t>(value);
+  }
+  return *text == '\0';
+}
+
 // Decimal text to int with the C library's atoi rules (leading white space, sign, digits;
 // no digits gives 0), saturating at the int range.
 inline int ParseDecimal(const char* text) { return ReadLong32(text, 10); }

@@ -153,7 +153,7 @@ int InspectSocket(SOCKET s, bool drops_counted) {
   if (!PrintStartup(startup)) return kExitUsage;
   if (g_listener.options.summary) platform::catch_stop_requests();
   // The whole datagram, however large: a sync stream may start past any fixed size.
-  static unsigned char buffer[kInspectBufferSize];
+  unsigned char buffer[kInspectBufferSize];
   std::uint32_t drops = 0;
   auto next = [&](int wait_ms, Observation* o) {
     const int waited = platform::wait_readable(s, wait_ms);
@@ -227,7 +227,10 @@ int InspectCapture() {
     } else {
       std::snprintf(startup, sizeof startup, "%s", kCapturingAll);
     }
-    if (!PrintStartup(startup)) return kExitUsage;
+    if (!PrintStartup(startup)) {
+      platform::close_capture(capture);
+      return kExitUsage;
+    }
   }
   if (options.summary) platform::catch_stop_requests();
 

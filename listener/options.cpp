@@ -65,25 +65,7 @@ const WordRow* FindWord(const char* word, const char** value) {
 }
 
 // A count or a number of seconds: 1 to 999999999, digits only.
-bool ParseLimit(const char* text, int* value) {
-  std::size_t n = std::strlen(text);
-  if (n == 0 || n > 9 || std::strspn(text, "0123456789") != n) return false;
-  *value = wake::ParseDecimal(text);
-  return *value > 0;
-}
-
-// Six pairs of hexadecimal digits joined by ':' or '-'.
-bool ParseMac(const char* text, std::uint8_t* mac) {
-  if (std::strlen(text) != 3 * wake::kMacLength - 1) return false;
-  for (std::size_t i = 0; i < wake::kMacLength; ++i) {
-    const char* pair = text + 3 * i;
-    int high = wake::DigitValue(pair[0]), low = wake::DigitValue(pair[1]);
-    if (high > 15 || low > 15) return false;
-    if (i + 1 < wake::kMacLength && pair[2] != ':' && pair[2] != '-') return false;
-    mac[i] = static_cast<std::uint8_t>(high * 16 + low);
-  }
-  return true;
-}
+bool ParseLimit(const char* text, int* value) { return wake::ReadNumber(text, 1, 999999999, value); }
 
 // Applies one of the inspector's words; false makes it a syntax error.
 bool ApplyWord(const char* word, InspectOptions* o) {
@@ -103,7 +85,7 @@ bool ApplyWord(const char* word, InspectOptions* o) {
     case Word::kCount: return ParseLimit(value, &o->count);
     case Word::kTimeout: return ParseLimit(value, &o->timeout_seconds);
     case Word::kMac:
-      o->mac_given = ParseMac(value, o->mac);
+      o->mac_given = wake::ReadMacText(value, o->mac);
       return o->mac_given;
     case Word::kInterface:
       o->interface_name = value;

@@ -174,25 +174,6 @@ bool ReadDottedQuad(const char* text, std::uint8_t parts[4]) {
   return *text == '\0';
 }
 
-bool ReadMacAddress(const char* text, std::uint8_t out[6]) {
-  if (text == nullptr) return false;
-  for (int group = 0; group < kMacGroups; ++group) {
-    if (group > 0) {
-      if (*text != ':' && *text != '-') return false;
-      ++text;
-    }
-    int digits = 0;
-    unsigned value = 0;
-    for (; IsHexDigit(*text); ++text) {
-      if (++digits > 2) return false;
-      value = value * 16 + static_cast<unsigned>(wake::DigitValue(*text));
-    }
-    if (digits == 0) return false;
-    out[group] = static_cast<std::uint8_t>(value);
-  }
-  return *text == '\0';
-}
-
 bool ReadWakeAddress(const char* text, WakeAddress* out) {
   if (text == nullptr) return false;
   *out = WakeAddress{AddressFamily::kNone, 0, {}, nullptr};
@@ -267,9 +248,9 @@ int InterfaceOfSubnet(const platform::InterfaceRecord* records, int count, std::
   return -1;
 }
 
-int QueryInterfaces(platform::InterfaceRecord (&records)[kInterfaceListRoom]) {
+int QueryInterfaces(platform::InterfaceRecord* records, int room) {
   SOCKET query_socket = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-  const int count = platform::query_interface_list(query_socket, records, kInterfaceListRoom);
+  const int count = platform::query_interface_list(query_socket, records, room);
   if (count < 0) {
     // Closing the socket must not change the error the caller reports.
     const int error = platform::last_socket_error();
@@ -278,13 +259,13 @@ int QueryInterfaces(platform::InterfaceRecord (&records)[kInterfaceListRoom]) {
     return -1;
   }
   if (query_socket != INVALID_SOCKET) closesocket(query_socket);
-  return count > kInterfaceListRoom ? kInterfaceListRoom : count;
+  return count > room ? room : count;
 }
 
 bool QueryLocalNetmask(std::uint32_t* mask) {
   *mask = 0;
   platform::InterfaceRecord records[kInterfaceListRoom];
-  const int count = QueryInterfaces(records);
+  const int count = QueryInterfaces(records, kInterfaceListRoom);
   if (count < 0) return false;
   *mask = ChooseNetmask(records, count);
   return true;

@@ -1,7 +1,9 @@
 // IPv4 and MAC addresses between text and bytes, the dotted-quad test and the local netmask.
 //
-// ParseMacAddressW, ParseIpAddressReversed, ParseIpAddressW, FormatIpAddressW have no caller in
-// the programs; they belong to the module's interface all the same and are kept and tested.
+// ParseMacAddressW, ParseIpAddressReversed, ParseIpAddressW, FormatIpAddressW and
+// GetLocalNetmask (the programs ask QueryLocalNetmask, which reports a failed query) have no
+// caller in the programs; they belong to the module's interface all the same and are kept and
+// tested.
 #pragma once
 
 #include <cstdint>
@@ -24,6 +26,9 @@ struct AddressTexts {
 };
 // Records the netmask query asks the platform for (Winsock's 760-byte room of 76-byte records).
 constexpr int kInterfaceListRoom = 10;
+// Records the send options read, so that /Interface finds an interface however many a host
+// has (containers and bridges add many); the netmask rule still looks at the first ten.
+constexpr int kSendInterfaceRoom = 64;
 // Flags word of the interface the netmask comes from: up, broadcast and multicast, and nothing else.
 constexpr std::uint32_t kNetmaskInterfaceFlags =
     platform::kInterfaceUp | platform::kInterfaceBroadcast | platform::kInterfaceMulticast;
@@ -62,10 +67,6 @@ bool IsDottedQuad(const char* text);
 // False for any other text; `parts` is then unspecified.
 bool ReadDottedQuad(const char* text, std::uint8_t parts[4]);
 
-// Reads a MAC address in the forms /MAC= is written in, strictly: exactly six groups of one or
-// two hexadecimal digits, separated by ':' or '-', and nothing else. False for any other text.
-bool ReadMacAddress(const char* text, std::uint8_t out[6]);
-
 // An address to send to: IPv4, or IPv6 with the interface it belongs to when it needs one
 // (the scope of a link-local or multicast address: "ff02::1%lan0").
 enum class AddressFamily { kNone, kIpv4, kIpv6 };
@@ -95,9 +96,9 @@ int FindInterface(const platform::InterfaceRecord* records, int count, const cha
 // The first up record whose subnet holds `address` (network byte order); -1 when none.
 int InterfaceOfSubnet(const platform::InterfaceRecord* records, int count, std::uint32_t address);
 
-// The platform's interface list, at most kInterfaceListRoom records in its order. Returns
-// the number of records, or -1 when the list cannot be read (the last socket error tells why).
-int QueryInterfaces(platform::InterfaceRecord (&records)[kInterfaceListRoom]);
+// The platform's interface list, at most `room` records in its order. Returns the number of
+// records, or -1 when the list cannot be read (the last socket error tells why).
+int QueryInterfaces(platform::InterfaceRecord* records, int room);
 
 // The netmask of the local interface, network byte order, from the platform's interface list
 // (ChooseNetmask). False when the list cannot be read (the last socket error tells why); the

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/number.h"
 #include "sender/send_texts.h"
 
 namespace {
@@ -41,7 +42,7 @@ int SplitFields(char* line, char* fields[kMaxFields + 1]) {
 const char* ReadHostLine(char* fields[], int count, WakeTarget* host, const char** field) {
   *host = WakeTarget{{}, {AddressFamily::kNone, 0, {}, nullptr}, 0, nullptr, 0};
   *field = fields[0];
-  if (!ReadMacAddress(fields[0], host->mac)) return send_texts::kLineBadMac;
+  if (!wake::ReadMacText(fields[0], host->mac)) return send_texts::kLineBadMac;
   int next = 1;
   if (next < count && MeantAsAddress(fields[next])) {
     *field = fields[next];

@@ -20,20 +20,6 @@ constexpr char kFileOption[] = "File=";
 constexpr char kEtherOption[] = "Ether";
 constexpr char kVerboseOption[] = "Verbose";
 constexpr int kMaxPort = 65535;
-constexpr int kMaxNumberDigits = 9;  // every bound here has fewer, and 9 digits fit an int
-
-// A decimal number of digits alone (no sign, no blanks) from `low` to `high`.
-bool ReadNumber(const char* text, int low, int high, int* value) {
-  int digits = 0;
-  int result = 0;
-  for (; *text >= '0' && *text <= '9'; ++text) {
-    if (++digits > kMaxNumberDigits) return false;
-    result = result * 10 + (*text - '0');
-  }
-  if (digits == 0 || *text != '\0' || result < low || result > high) return false;
-  *value = result;
-  return true;
-}
 
 // Four or six pairs of hexadecimal digits separated by '-' or ':'.
 bool ReadPassword(const char* text, std::uint8_t out[wake::kLongPasswordLength], std::size_t* length) {
@@ -64,11 +50,11 @@ OptionRead ReadSendOption(const char* token, const char* option, SendOptions* op
   const char* value;
   const char* bad = nullptr;
   if ((value = ValueOf(option, kPortOption)) != nullptr) {
-    if (!ReadNumber(value, 1, kMaxPort, &options->port)) bad = send_texts::kBadPort;
+    if (!wake::ReadNumber(value, 1, kMaxPort, &options->port)) bad = send_texts::kBadPort;
     options->port_token = token;
   } else if ((value = ValueOf(option, kKindOption)) != nullptr) {
     int kind = 0;
-    if (!ReadNumber(value, 1, wake::kSendDirectMagic, &kind) || kind == 3) bad = send_texts::kBadKind;
+    if (!wake::ReadNumber(value, 1, wake::kSendDirectMagic, &kind) || kind == 3) bad = send_texts::kBadKind;
     options->kind = kind;
     options->kind_token = token;
   } else if ((value = ValueOf(option, kInterfaceOption)) != nullptr) {
@@ -79,10 +65,10 @@ OptionRead ReadSendOption(const char* token, const char* option, SendOptions* op
     if (!ReadWakeAddress(value, &options->to)) bad = send_texts::kBadAddress;
     options->to_token = token;
   } else if ((value = ValueOf(option, kCountOption)) != nullptr) {
-    if (!ReadNumber(value, 1, kMaxCount, &options->count)) bad = send_texts::kBadCount;
+    if (!wake::ReadNumber(value, 1, kMaxCount, &options->count)) bad = send_texts::kBadCount;
     options->count_token = token;
   } else if ((value = ValueOf(option, kIntervalOption)) != nullptr) {
-    if (!ReadNumber(value, 0, kMaxIntervalMs, &options->interval_ms)) bad = send_texts::kBadInterval;
+    if (!wake::ReadNumber(value, 0, kMaxIntervalMs, &options->interval_ms)) bad = send_texts::kBadInterval;
     options->interval_token = token;
   } else if ((value = ValueOf(option, kPasswordOption)) != nullptr) {
     if (!ReadPassword(value, options->password, &options->password_length)) bad = send_texts::kBadPassword;

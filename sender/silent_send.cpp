@@ -31,7 +31,7 @@ constexpr std::size_t kEndpointTextRoom = 128;  // an IPv6 text, '%' and an inte
 
 // Everything the sends need, settled before the first one.
 struct SendPlan {
-  platform::InterfaceRecord interfaces[kInterfaceListRoom];
+  platform::InterfaceRecord interfaces[kSendInterfaceRoom];
   int interface_count;
   int via;             // the /Interface record, or -1
   int chosen;          // the record whose netmask the broadcast uses without /Interface, or -1
@@ -154,7 +154,8 @@ void FormatEndpoint(const sockaddr_storage& endpoint, const WakeAddress* given, 
 // Where one UDP datagram for `target` goes: /To's address; else a host's IPv6 address as it
 // stands (IPv6 has no broadcast); else, for the broadcast magic packet, the subnet-directed
 // broadcast of the target's address (a target without one: of the interface's own address)
-// under the netmask; else the target's own address.
+// under the netmask (a hosts file's target on another of the host's subnets: that subnet's,
+// unless /Interface names one); else the target's own address.
 int DestinationOf(const SendOptions& options, const SendPlan& plan, const WakeTarget& target,
                   sockaddr_storage* destination, const WakeAddress** given) {
   std::memset(destination, 0, sizeof *destination);
@@ -184,7 +185,12 @@ int DestinationOf(const SendOptions& options, const SendPlan& plan, const WakeTa
     const std::uint32_t base = address->family == AddressFamily::kIpv4 ? address->ipv4
                                : own >= 0                               ? plan.interfaces[own].address
                                                                         : 0;
-    in->sin_addr.s_addr = BroadcastAddress(base, plan.mask);
+    std::uint32_t mask = plan.mask;
+    if (target.line != 0 && plan.via < 0 && address->family == AddressFamily::kIpv4) {
+      const int subnet = InterfaceOfSubnet(plan.interfaces, plan.interface_count, address->ipv4);
+      if (subnet >= 0) mask = plan.interfaces[subnet].netmask;
+    }
+    in->sin_addr.s_addr = BroadcastAddress(base, mask);
   }
   return static_cast<int>(sizeof *in);
 }
@@ -332,14 +338,15 @@ SendOutcome Prepare(const CommandLine& line, SendPlan* plan) {
     }
   }
 
-  plan->interface_count = QueryInterfaces(plan->interfaces);
+  plan->interface_count = QueryInterfaces(plan->interfaces, kSendInterfaceRoom);
   if (plan->interface_count < 0) {
     // Without the interface list the subnet is unknown: a guess would wake nothing, or send to
     // the limited broadcast and look like success.
     ShowMessageBox(nullptr, WinsockErrorText(0), kInterfaceListErrCaption, platform::kMessageBoxOk);
     return SendOutcome::kSomeFailed;
   }
-  plan->chosen = ChooseInterface(plan->interfaces, plan->interface_count);
+  plan->chosen = ChooseInterface(plan->interfaces,
+                                 plan->interface_count < kInterfaceListRoom ? plan->interface_count : kInterfaceListRoom);
   plan->via = -1;
   if (options.interface_name != nullptr) {
     plan->via = FindInterface(plan->interfaces, plan->interface_count, options.interface_name);

@@ -2,6 +2,7 @@
 #include "platform/files.h"
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -11,6 +12,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "common/printf_format.h"
 #include "platform/system.h"
 
 namespace platform {
@@ -50,8 +52,12 @@ bool check_directory(const char* path, bool exactly_private) {
   return true;
 }
 
-bool write_text(char* buffer, std::size_t size, const char* format, const char* a, const char* b) {
-  int written = std::snprintf(buffer, size, format, a, b);
+bool write_text(char* buffer, std::size_t size, const char* format, ...) TIDEWAKE_PRINTF(3, 4);
+bool write_text(char* buffer, std::size_t size, const char* format, ...) {
+  va_list arguments;
+  va_start(arguments, format);
+  int written = std::vsnprintf(buffer, size, format, arguments);
+  va_end(arguments);
   if (written < 0 || static_cast<std::size_t>(written) >= size) {
     errno = ENAMETOOLONG;
     return false;

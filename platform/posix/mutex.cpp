@@ -9,6 +9,7 @@
 #include <ctime>
 #include <fcntl.h>
 #include <pthread.h>
+#include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -66,9 +67,10 @@ bool initialise(SharedObject* object) {
 enum class Opened { kUsable, kBroken, kForeign };
 
 // An object that exists already: checked before it is mapped (owner, mode, size), then its
-// shape once the creator has finished. Another user's object is foreign and never mapped;
-// one of ours that never gets the right size or shape is broken.
-Opened open_existing(int fd, SharedObject** out) {
+// shape once the creator has finished, waiting at most `wait_ms` for a creator still at work.
+// Another user's object is foreign and never mapped; one of ours that does not get the right
+// size and shape in time is broken.
+Opened open_existing(int fd, int wait_ms, SharedObject** out) {
   struct stat info {};
   for (int waited = 0;; ++waited) {
     if (fstat(fd, &info) != 0) return Opened::kBroken;
@@ -77,12 +79,12 @@ Opened open_existing(int fd, SharedObject** out) {
     if (static_cast<std::size_t>(info.st_size) == sizeof(SharedObject)) break;
     // A size other than ours, or still 0 after the creator had its time, is not ours to map:
     // a shorter object would fault on access.
-    if (info.st_size != 0 || waited >= kInitialisationWaitMs) return Opened::kBroken;
+    if (info.st_size != 0 || waited >= wait_ms) return Opened::kBroken;
     sleep_ms(1);
   }
   SharedObject* object = map_object(fd);
   if (object == nullptr) return Opened::kBroken;
-  for (int waited = 0; waited <= kInitialisationWaitMs; ++waited) {
+  for (int waited = 0; waited <= wait_ms; ++waited) {
     if (__atomic_load_n(&object->ready, __ATOMIC_ACQUIRE) == kReady) {
       if (object->layout != kLayout) break;
       *out = object;
@@ -94,15 +96,50 @@ Opened open_existing(int fd, SharedObject** out) {
   return Opened::kBroken;
 }
 
-// Creates the object exclusively and initialises it; nullptr (errno set) when that fails,
-// with EEXIST when another process has one already.
+// The object's own lock (flock on its descriptor) orders the processes that create it and
+// those that would remove it as broken: a creator holds it until the mutex is ready, and a
+// remover takes it, so that a slow creator's object is never taken for broken and removed.
+// False when it cannot be had within the wait.
+bool lock_object(int fd) {
+  for (int waited = 0; waited <= kInitialisationWaitMs; ++waited) {
+    if (flock(fd, LOCK_EX | LOCK_NB) == 0) return true;
+    if (errno != EWOULDBLOCK && errno != EINTR) return false;
+    sleep_ms(1);
+  }
+  return false;
+}
+
+bool same_object(int a, int b) {
+  struct stat first {}, second {};
+  return fstat(a, &first) == 0 && fstat(b, &second) == 0 && first.st_dev == second.st_dev &&
+         first.st_ino == second.st_ino;
+}
+
+// The object `fd` was found broken: under its lock, and only while the name still refers to
+// it, it is looked at once more (its creator may just have finished) and removed when it is
+// still broken. A name that refers to another object now was remade by another process:
+// that one is left alone. Returns the object when the second look found it usable.
+SharedObject* remove_if_still_broken(int fd, const char* shm_name) {
+  if (!lock_object(fd)) return nullptr;
+  SharedObject* object = nullptr;
+  int again = shm_open(shm_name, O_RDWR | O_CLOEXEC, 0);
+  if (again >= 0 && same_object(fd, again)) {
+    if (open_existing(fd, 0, &object) != Opened::kUsable) shm_unlink(shm_name);
+  }
+  if (again >= 0) close(again);
+  flock(fd, LOCK_UN);
+  return object;
+}
+
+// Creates the object exclusively and initialises it under its lock; nullptr (errno set)
+// when that fails, with EEXIST when another process has one already.
 SharedObject* create_object(const char* shm_name, int* fd_out) {
   int fd = shm_open(shm_name, O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, kObjectMode);
   *fd_out = fd;
   if (fd < 0) return nullptr;
   SharedObject* object = nullptr;
   // fchmod: the umask must not leave the object with less than the mode openers check.
-  if (fchmod(fd, kObjectMode) == 0 && ftruncate(fd, sizeof(SharedObject)) == 0) {
+  if (flock(fd, LOCK_EX) == 0 && fchmod(fd, kObjectMode) == 0 && ftruncate(fd, sizeof(SharedObject)) == 0) {
     object = map_object(fd);
     if (object != nullptr && !initialise(object)) {
       munmap(object, sizeof(SharedObject));
@@ -115,6 +152,7 @@ SharedObject* create_object(const char* shm_name, int* fd_out) {
     shm_unlink(shm_name);
     errno = error;
   }
+  flock(fd, LOCK_UN);
   return object;
 }
 
@@ -132,13 +170,18 @@ NamedMutex* named_mutex_create(const char* name) {
   SharedObject* object = nullptr;
   int fd = -1;
   // Whoever creates the object exclusively initialises it; everyone else checks it and waits
-  // for that. A broken object of ours is removed and made again, once.
-  for (int attempt = 0; attempt < 2 && object == nullptr; ++attempt) {
+  // for that. A broken object of ours is removed and made again; processes that find it
+  // broken at once end up with one new object between them, not one each.
+  constexpr int kAttempts = 3;
+  for (int attempt = 0; attempt < kAttempts && object == nullptr; ++attempt) {
     object = create_object(shm_name, &fd);
     if (object != nullptr || errno != EEXIST) break;
     fd = shm_open(shm_name, O_RDWR | O_CLOEXEC, 0);
-    if (fd < 0) break;
-    Opened opened = open_existing(fd, &object);
+    if (fd < 0) {
+      if (errno == ENOENT) continue;  // removed meanwhile: create it
+      break;
+    }
+    Opened opened = open_existing(fd, kInitialisationWaitMs, &object);
     if (opened == Opened::kForeign) {
       close(fd);
       fd = -1;
@@ -146,10 +189,12 @@ NamedMutex* named_mutex_create(const char* name) {
       break;
     }
     if (opened == Opened::kBroken) {
-      close(fd);
-      fd = -1;
-      shm_unlink(shm_name);
-      errno = EINVAL;
+      object = remove_if_still_broken(fd, shm_name);
+      if (object == nullptr) {
+        close(fd);
+        fd = -1;
+        errno = EINVAL;
+      }
     }
   }
   NamedMutex* handle = nullptr;

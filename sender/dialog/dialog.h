@@ -33,6 +33,8 @@ constexpr std::size_t kMacTextSize = 20;
 constexpr std::size_t kFieldTextSize = 256;
 constexpr std::size_t kAboutTextSize = 512;
 
+struct GtkModuleExports;  // sender/dialog/gtk_module.h
+
 // Everything the dialog keeps between messages, for the life of the process.
 // ResetDialogState() puts it back to these initial values.
 struct DialogState {
@@ -46,6 +48,7 @@ struct DialogState {
   char about_text[kAboutTextSize] = {};    // notice and version text of control 1016
   const DialogHost* host = nullptr;        // the window services (SetDialogHost)
   DialogServices services = kRealDialogServices;  // what the operator's actions run
+  const GtkModuleExports* gtk_module = nullptr;   // the GTK host, once its module is open (Linux)
 };
 extern DialogState g_dialog;
 

@@ -16,7 +16,6 @@ namespace dialog {
 namespace {
 
 // The program's side of the dialog, as kestrava_gtk_module received it.
-const GtkModuleImports* g_program_side = nullptr;
 
 // The dialog font: "MS Sans Serif" 8 point is not on Linux; the desktop's sans face in the
 // same size takes its place, and its metrics size the dialog units.
@@ -49,6 +48,7 @@ struct Control {
 };
 
 struct HostState {
+  const GtkModuleImports* program;  // what the program handed over (kept across dialogs)
   GtkWidget* window;
   GtkWidget* fixed;
   Control controls[40];
@@ -69,7 +69,7 @@ void Dispatch(unsigned message, WParam wparam, LParam lparam) {
   if (g_gtk.window == nullptr) return;
   GtkWidget* window = g_gtk.window;
   ++g_gtk.dispatch_depth;
-  g_program_side->dialog_proc(window, message, wparam, lparam);
+  g_gtk.program->dialog_proc(window, message, wparam, lparam);
   --g_gtk.dispatch_depth;
   // The wait cursor lasts until the command that set it has run, as on Windows the next
   // mouse move after a blocking command restores the arrow.
@@ -146,7 +146,7 @@ void IpFieldText(const Control& control, char* text, std::size_t size) {
 // what it cannot read.
 void SetIpFieldText(Control& control, const char* text) {
   std::uint8_t values[4] = {0, 0, 0, 0};
-  bool valid = g_program_side->read_dotted_quad(text, values);
+  bool valid = g_gtk.program->read_dotted_quad(text, values);
   bool was_building = g_gtk.building;
   g_gtk.building = true;
   for (int i = 0; i < 4; ++i) {
@@ -534,7 +534,7 @@ gboolean OnDeleteEvent(GtkWidget*, GdkEvent*, gpointer) {
 void OnDestroy(GtkWidget*, gpointer) {
   Dispatch(kWmDestroy, 0, 0);
   g_gtk.window = nullptr;
-  g_program_side->set_message_box_host(nullptr);
+  g_gtk.program->set_message_box_host(nullptr);
 }
 
 gboolean OnKeyPress(GtkWidget*, GdkEventKey* event, gpointer) {
@@ -566,7 +566,9 @@ bool Initialise(int* argc, char*** argv) {
 }
 
 platform::Window CreateMainDialog(int) {
+  const GtkModuleImports* program = g_gtk.program;
   std::memset(&g_gtk, 0, sizeof g_gtk);
+  g_gtk.program = program;
   g_gtk.building = true;
   GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   g_gtk.window = window;
@@ -617,11 +619,11 @@ platform::Window CreateMainDialog(int) {
   g_signal_connect(window, "key-press-event", G_CALLBACK(OnKeyPress), nullptr);
   g_signal_connect(window, "notify::is-active", G_CALLBACK(OnActiveChanged), nullptr);
 
-  g_program_side->set_dialog_host(&kGtkHost);
-  g_program_side->set_message_box_host(GtkMessageBox);
+  g_gtk.program->set_dialog_host(&kGtkHost);
+  g_gtk.program->set_message_box_host(GtkMessageBox);
   gtk_widget_show_all(window);
   g_gtk.building = false;
-  g_program_side->dialog_proc(window, kWmInitDialog, 0, 0);
+  g_gtk.program->dialog_proc(window, kWmInitDialog, 0, 0);
   // WM_INITDIALOG returned TRUE: the first control with a tab stop takes the focus.
   Control* first = FindControl(kIdTargetName);
   if (first != nullptr) gtk_widget_grab_focus(first->widget);
@@ -642,7 +644,7 @@ const GtkModuleExports kExports = {Initialise, CreateMainDialog, MessageLoop};
 extern "C" __attribute__((visibility("default"))) const dialog::GtkModuleExports* kestrava_gtk_module(
     const dialog::GtkModuleImports* imports) {
   if (imports == nullptr || imports->interface_version != dialog::kGtkModuleInterface) return nullptr;
-  dialog::g_program_side = imports;
+  dialog::g_gtk.program = imports;
   return &dialog::kExports;
 }
 static_assert(std::is_same<decltype(&kestrava_gtk_module), dialog::GtkModuleEntry>::value,

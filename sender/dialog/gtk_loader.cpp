@@ -42,7 +42,6 @@ constexpr int kCannotOpenExitCode = 2;
 constexpr GtkModuleImports kImports = {kGtkModuleInterface, MainDialogProc, SetDialogHost,
                                        SetMessageBoxHost, ReadDottedQuad};
 
-const GtkModuleExports* g_module = nullptr;
 
 bool Set(const char* name) {
   const char* value = std::getenv(name);
@@ -120,9 +119,10 @@ bool OpenModule() {
     return false;
   }
   auto entry = reinterpret_cast<GtkModuleEntry>(dlsym(module, kGtkModuleEntryName));
-  g_module = entry != nullptr ? entry(&kImports) : nullptr;
-  if (g_module == nullptr) {
+  g_dialog.gtk_module = entry != nullptr ? entry(&kImports) : nullptr;
+  if (g_dialog.gtk_module == nullptr) {
     std::fprintf(stderr, kNotTheModuleFormat, path);
+    dlclose(module);
     return false;
   }
   return true;
@@ -136,7 +136,7 @@ int host_initialise(int* argc, char*** argv) {
     return kCannotOpenExitCode;
   }
   if (!OpenModule()) return kCannotOpenExitCode;
-  if (!g_module->initialise(argc, argv)) {
+  if (!g_dialog.gtk_module->initialise(argc, argv)) {
     std::fputs(kNoDisplayText, stderr);
     return kCannotOpenExitCode;
   }
@@ -144,9 +144,9 @@ int host_initialise(int* argc, char*** argv) {
 }
 
 platform::Window host_create_main_dialog(int show_command) {
-  return g_module->create_main_dialog(show_command);
+  return g_dialog.gtk_module->create_main_dialog(show_command);
 }
 
-int host_message_loop() { return g_module->message_loop(); }
+int host_message_loop() { return g_dialog.gtk_module->message_loop(); }
 
 }  // namespace dialog

@@ -63,7 +63,8 @@ void log_set_max_size(std::int32_t size);
 // Called with the value 2 after every successful rotation, with the log mutex held.
 void log_set_rotation_callback(void (*callback)(std::int32_t));
 
-// A non-empty text becomes the log path (its first 259 characters; "-" means no file).
+// A non-empty text becomes the log path (its first 259 characters on Windows, a whole path
+// on POSIX; "-" means no file).
 // With nullptr or an empty text, the default path is built when no path is set yet.
 void log_set_path(const char* path);
 

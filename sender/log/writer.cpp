@@ -41,6 +41,8 @@ const unsigned long kRenameRetryMs = 10;
 // A log call waits for the mutex at most this many times the mutex time-out (5 x 2000 ms
 // unless changed) before it writes without it; see wait_for_mutex.
 const int kMutexWaits = 5;
+// The most a "Mutex Timeout" mark can take: its text with a 64-bit handle value.
+const int kLongestMutexTimeoutMark = static_cast<int>(sizeof kMutexTimeout) + 16;
 
 // The log's record, under a short name.
 LogState& state = g_log_state;
@@ -188,14 +190,19 @@ bool rename_to_backup(const char* backup) {
 }
 
 // The file that reached its limit becomes the backup; the next record starts a new file.
-// The rename happens while this call still holds the file (and its lock), and only while the
-// log path still names it: a writer that lost the race to another's rotation leaves the
-// new file alone.
+// The rename happens while this call still holds the file and its lock (taken here too by a
+// writer that holds the mutex, since writers without it may be at work), and only while the
+// log path still names it: a writer that lost the race to another's rotation leaves the new
+// file alone. A lock that cannot be had in time leaves the rotation to a later record.
 void rotate(platform::FileHandle file) {
   char backup[sizeof state.path];
   std::memcpy(backup, state.path, sizeof backup);
   std::size_t length = std::strlen(backup);
   if (length > 0) backup[length - 1] = kBackupLastCharacter;
+  if (!platform::lock_file(file, state.file_lock_timeout_ms)) {
+    state.file_lock_timeout_ms = 0;
+    return;
+  }
   if (!platform::same_file(file, state.path)) return;
   // A first rename that failed calls no callback and writes no counter line, even when the
   // second succeeds.
@@ -230,15 +237,21 @@ std::int32_t log_call(const char* format, va_list args) {
   if (with_pending) {
     for_each_pending(last_pending, [](PendingRecord* r) { echo(pending_text(r), static_cast<std::size_t>(r->length)); });
   }
-  if (n > kSeparatorLength) echo(record + kSeparatorLength, static_cast<std::size_t>(n - kSeparatorLength));
+  // A record so long that a "Mutex Timeout" mark would have to cut it is echoed after the
+  // wait instead, so that standard output shows it as the file does.
+  const bool mark_may_cut = state.mutex != nullptr && state.mutex_timeout_ms != 0 &&
+                            n + kLongestMutexTimeoutMark > kRecordBuffer - 1;
+  if (n > kSeparatorLength && !mark_may_cut) echo(record + kSeparatorLength, static_cast<std::size_t>(n - kSeparatorLength));
 
   WaitOutcome wait = wait_for_mutex();
+  int echoed = mark_may_cut ? kSeparatorLength : n;
   if (wait == WaitOutcome::kTimedOut && state.mutex_timeout_ms != 0) {
     int mark_start = n;
     n = append_mutex_timeout(record, n, &mark_start);
-    echo(record + mark_start, static_cast<std::size_t>(n - mark_start));
+    if (mark_start < echoed) echoed = mark_start;
     state.mutex_timeout_ms = 0;
   }
+  if (n > echoed) echo(record + echoed, static_cast<std::size_t>(n - echoed));
 
   std::uint64_t size = 0;
   platform::FileHandle file = log_open_file(&size);

@@ -45,8 +45,10 @@ lab_exec win wine cmd /c exit >/dev/null 2>&1 </dev/null || lab_fail_or_skip "wi
 lab_exec target "$linux_pilvorne" >"$work/linux.out" 2>&1 </dev/null &
 lab_exec win wine "$pilvorne_exe" >"$work/windows.out" 2>&1 </dev/null &
 listening() { grep -q 'Listening for magic packets on port no 1778' "$1"; }
-lab_wait_for 30 listening "$work/linux.out" || lab_fail_or_skip "the Linux pilvorne did not start"
-lab_wait_for 30 listening "$work/windows.out" || lab_fail_or_skip "pilvorne.exe did not start under Wine"
+# A listener that does not start is the programs' failure, not the lab's: no skip then.
+fail_now() { echo "FAILED: $*" >&2; exit 1; }
+lab_wait_for 30 listening "$work/linux.out" || fail_now "the Linux pilvorne did not start"
+lab_wait_for 30 listening "$work/windows.out" || fail_now "pilvorne.exe did not start under Wine"
 
 # The same datagrams to each listener over its host's loopback: each kind with and without
 # the packet header, and one that is not a wake packet.
@@ -105,7 +107,7 @@ lab_check "the datagram is byte for byte the 118-byte magic packet with header" 
 # kestrava.exe's send options: a second Linux pilvorne on port 9, and the wire captured whole.
 lab_exec target "$linux_pilvorne" -PortNo=9 >"$work/linux9.out" 2>&1 </dev/null &
 lab_wait_for 30 grep -q 'Listening for magic packets on port no 9' "$work/linux9.out" ||
-  lab_fail_or_skip "the Linux pilvorne did not start on port 9"
+  fail_now "the Linux pilvorne did not start on port 9"
 lab_exec target dumpcap -q -i eth0 -f 'udp and (port 1778 or port 9)' -a duration:120 \
   -w "$work/options.pcapng" >"$work/dumpcap-options.out" 2>&1 &
 capture=$!

@@ -19,6 +19,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "platform/files.h"
 #include "platform/mutex.h"
@@ -355,6 +356,45 @@ TEST(PosixLogMutex, ObjectsThatAreNotAGoodMutexOfOurs) {
       EXPECT_EQ(info.st_uid, kOtherUser) << "another user's object is left alone";
     }
   }
+}
+
+// Processes that all find the object broken at once (here: garbage of the right size, never
+// marked ready) end up with one new mutex between them, not one each.
+TEST(PosixLogMutex, ProcessesThatFindItBrokenAtOnceShareOneNewMutex) {
+  MutexName name("remade");
+  platform::NamedMutex* good = platform::named_mutex_create(name.c_str());
+  ASSERT_NE(good, nullptr);
+  struct stat info {};
+  ASSERT_EQ(stat(name.object().c_str(), &info), 0);
+  platform::named_mutex_close(good);
+  name.Remove();
+  {
+    std::ofstream garbage(name.object(), std::ios::binary);
+    garbage << std::string(static_cast<std::size_t>(info.st_size), '\x5A');
+  }
+  ASSERT_EQ(chmod(name.object().c_str(), 0600), 0);
+
+  constexpr int kProcesses = 8;
+  int go[2], results[2];
+  ASSERT_EQ(pipe(go), 0);
+  ASSERT_EQ(pipe(results), 0);
+  std::fflush(stdout);
+  for (int i = 0; i < kProcesses; ++i) {
+    if (fork() == 0) {
+      char start;
+      if (read(go[0], &start, 1) != 1) _exit(1);
+      platform::NamedMutex* mutex = platform::named_mutex_create(name.c_str());
+      unsigned long inode = platform::named_mutex_handle_value(mutex);
+      _exit(write(results[1], &inode, sizeof inode) == sizeof inode ? 0 : 1);
+    }
+  }
+  ASSERT_EQ(write(go[1], std::string(kProcesses, 'g').data(), kProcesses), kProcesses);
+  std::vector<unsigned long> inodes(kProcesses);
+  for (unsigned long& inode : inodes) ASSERT_EQ(read(results[0], &inode, sizeof inode), static_cast<ssize_t>(sizeof inode));
+  for (int i = 0; i < kProcesses; ++i) wait(nullptr);
+  for (int fd : {go[0], go[1], results[0], results[1]}) close(fd);
+  ASSERT_EQ(stat(name.object().c_str(), &info), 0);
+  for (unsigned long inode : inodes) EXPECT_EQ(inode, static_cast<unsigned long>(info.st_ino));
 }
 
 TEST(PosixLogMutex, AHeldMutexTimesOut) {

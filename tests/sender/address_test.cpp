@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/number.h"
 #include "tests/fakes/fake_interfaces.h"
 
 namespace {
@@ -201,15 +202,15 @@ TEST(IsDottedQuad, CountsDotsAndAcceptsOnlyDigits) {
 }
 
 // The strict readers take what /MAC= and /To= are written as, and nothing else.
-TEST(ReadMacAddress, SixGroupsOfOneOrTwoDigitsAndNothingElse) {
+TEST(ReadMacText, SixGroupsOfOneOrTwoDigitsAndNothingElse) {
   Mac out{};
-  ASSERT_TRUE(ReadMacAddress("00-0c-29-AB:cd:E", out.data()));
+  ASSERT_TRUE(wake::ReadMacText("00-0c-29-AB:cd:E", out.data()));
   EXPECT_EQ(out, (Mac{0x00, 0x0C, 0x29, 0xAB, 0xCD, 0x0E}));
   const char* bad[] = {"00:11:22:33:44",     "00:11:22:33:44:55:66", "001122334455", "000:11:22:33:44:55",
                        "00::22:33:44:55",    "00:11:22:33:44:5g",    "00:11:22:33:44:55 ", "-1:2:3:4:5:6",
                        "00.11.22.33.44.55",  ""};
-  for (const char* text : bad) EXPECT_FALSE(ReadMacAddress(text, out.data())) << text;
-  EXPECT_FALSE(ReadMacAddress(nullptr, out.data()));
+  for (const char* text : bad) EXPECT_FALSE(wake::ReadMacText(text, out.data())) << text;
+  EXPECT_FALSE(wake::ReadMacText(nullptr, out.data()));
 }
 
 TEST(ReadWakeAddress, DottedQuadsAndIpv6WithScopes) {

@@ -212,9 +212,11 @@ TEST(LogMultiProcess, ADeeplyInstalledWriterKeepsItsNames) {
 }
 
 // Writers whose named mutex is out of reach: held by a stopped process, impossible to make
-// (a folder stands at its object's name), or replaced by garbage. Each writer waits for the
-// mutex no longer than its bounded wait (5 x 2 s), then writes without it under the file's own
-// lock: no record is lost or torn, and a rotating log stays within a record of its limit.
+// (a folder stands at its object's name), or replaced by garbage of the right size. Each
+// writer waits for the mutex no longer than its bounded wait (5 x 2 s), then writes without it
+// under the file's own lock; garbage is found broken by all of them at once and made again,
+// one mutex for all. No record is lost or torn, and a rotating log stays within a record of
+// its limit.
 class MutexOutOfReach : public ::testing::TestWithParam<const char*> {
  protected:
   void SetUp() override {
@@ -232,7 +234,14 @@ class MutexOutOfReach : public ::testing::TestWithParam<const char*> {
     } else if (how == "no object") {
       ASSERT_TRUE(std::filesystem::create_directory(tool_.MutexObject()));
     } else if (how == "garbage") {
-      std::ofstream(tool_.MutexObject(), std::ios::binary) << std::string(64, '\x5A');
+      // The size of a good object, from one made and removed again: garbage of that size is
+      // mapped and waited on before it is found broken.
+      platform::NamedMutex* good = platform::named_mutex_create(tool_.mutex_name().c_str());
+      ASSERT_NE(good, nullptr);
+      platform::named_mutex_close(good);
+      const std::uint64_t size = FileSize(tool_.MutexObject());
+      std::filesystem::remove(tool_.MutexObject());
+      std::ofstream(tool_.MutexObject(), std::ios::binary) << std::string(static_cast<std::size_t>(size), '\x5A');
       ASSERT_EQ(chmod(tool_.MutexObject().c_str(), 0600), 0);
     }
   }

@@ -419,6 +419,7 @@ TEST_F(LogWriter, TimeoutMarkStaysWithinTheRecordBuffer) {
   std::string written = ReadText(Log());
   EXPECT_EQ(written.size(), 1021u) << "1024 bytes less separator and terminator";
   EXPECT_EQ(written.substr(written.size() - 26), "\r\nMutex Timeout 1234abcd\r\n");
+  EXPECT_EQ(Output(), written) << "standard output shows the record as the file does";
 }
 
 }  // namespace
