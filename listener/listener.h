@@ -63,6 +63,7 @@ struct SequenceTrack {
   std::uint32_t highest = 0;
   std::uint64_t repeated = 0;
   std::uint64_t out_of_order = 0;
+  std::uint64_t untracked = 0;  // numbers that came after the ranges' room was spent
 };
 
 // What the summary counts for one sender and target.
@@ -73,6 +74,9 @@ struct PairCounts {
 
 // At most this many sender and target pairs are told apart; the rest are counted together.
 constexpr std::size_t kSummaryPairRoom = 1000;
+// At most this many ranges of sequence numbers are kept, over all pairs (a few MiB): a sender
+// that numbers its datagrams with a gap after each cannot make the listener grow without end.
+constexpr std::size_t kSequenceRangeRoom = 100000;
 
 struct SummaryCounts {
   std::uint64_t seen = 0;               // datagrams (or frames) looked at
@@ -80,6 +84,7 @@ struct SummaryCounts {
   std::uint64_t wakes = 0;              // of those, the wakes
   std::map<std::string, PairCounts> pairs;  // by sender and target text, a tab between
   std::uint64_t other_pairs = 0;        // kept datagrams of pairs past the room
+  std::size_t sequence_ranges = 0;      // ranges kept over all pairs
 };
 
 // The local interfaces as last read, to judge destinations and name interfaces.

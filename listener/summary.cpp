@@ -20,28 +20,37 @@ bool Seen(const SequenceTrack& track, std::uint32_t n) {
   return n <= it->second;
 }
 
-void Track(SequenceTrack* track, std::uint32_t n) {
+// Adds n to the pair's ranges; `ranges` counts the ranges of all pairs. A number that would
+// need a range of its own when there is no room left is only counted as untracked.
+void Track(SequenceTrack* track, std::size_t* ranges, std::uint32_t n) {
   if (Seen(*track, n)) {
     ++track->repeated;
     return;
   }
-  if (n < track->highest) ++track->out_of_order;
-  if (n > track->highest) track->highest = n;
   // Joined to the range that ends just before it and to the one that starts just after it.
   auto next = track->ranges.upper_bound(n);
-  std::uint32_t first = n, last = n;
-  if (next != track->ranges.begin()) {
-    auto previous = std::prev(next);
-    if (previous->second + 1 == n) {
-      first = previous->first;
-      track->ranges.erase(previous);
-    }
+  auto previous = next == track->ranges.begin() ? track->ranges.end() : std::prev(next);
+  const bool joins_previous = previous != track->ranges.end() && previous->second + 1 == n;
+  const bool joins_next = next != track->ranges.end() && next->first == n + 1;
+  if (!joins_previous && !joins_next && *ranges >= kSequenceRangeRoom) {
+    ++track->untracked;
+    return;
   }
-  if (next != track->ranges.end() && next->first == n + 1) {
+  if (n < track->highest) ++track->out_of_order;
+  if (n > track->highest) track->highest = n;
+  std::uint32_t first = n, last = n;
+  if (joins_previous) {
+    first = previous->first;
+    track->ranges.erase(previous);
+    --*ranges;
+  }
+  if (joins_next) {
     last = next->second;
     track->ranges.erase(next);
+    --*ranges;
   }
   track->ranges[first] = last;
+  ++*ranges;
 }
 
 // The numbers from 1 to the highest seen that never came, counted and the first gaps listed.
@@ -71,6 +80,7 @@ void AppendMissing(TextLine* line, const SequenceTrack& track) {
   if (listed > 0) Append(line, kSummaryMissingEnd);
   Append(line, kSummaryRepeatsFormat, static_cast<unsigned long long>(track.repeated),
          static_cast<unsigned long long>(track.out_of_order));
+  if (track.untracked != 0) Append(line, kSummaryUntrackedFormat, static_cast<unsigned long long>(track.untracked));
 }
 
 }  // namespace
@@ -105,7 +115,7 @@ void SummaryAdd(const Observation& o, const WakeAnalysis& a, bool kept) {
     it = s.pairs.emplace(key, PairCounts{}).first;
   }
   if (wake) ++it->second.wakes;
-  if (numbered) Track(&it->second.sequence, a.sequence);
+  if (numbered) Track(&it->second.sequence, &s.sequence_ranges, a.sequence);
 }
 
 void PrintSummary(FILE* err, bool drops_known, std::uint32_t drops) {
@@ -119,7 +129,12 @@ void PrintSummary(FILE* err, bool drops_known, std::uint32_t drops) {
     TextLine line{text, sizeof text, 0};
     Append(&line, kSummaryPairFormat, key.substr(0, tab).c_str(), key.substr(tab + 1).c_str(),
            static_cast<unsigned long long>(pair.second.wakes));
-    if (pair.second.sequence.highest != 0) AppendMissing(&line, pair.second.sequence);
+    const SequenceTrack& sequence = pair.second.sequence;
+    if (sequence.highest != 0) {
+      AppendMissing(&line, sequence);
+    } else if (sequence.untracked != 0) {
+      Append(&line, kSummaryOnlyUntrackedFormat, static_cast<unsigned long long>(sequence.untracked));
+    }
     std::fprintf(err, "%s\n", text);
   }
   if (s.other_pairs != 0) std::fprintf(err, kSummaryOtherPairsFormat, static_cast<unsigned long long>(s.other_pairs));

@@ -58,6 +58,29 @@ TEST(Summary, SequenceGapsRepeatsAndOrder) {
             "  dropped by the kernel for a full receive queue: 12\n");
 }
 
+// A sender that leaves a gap after every number fills the room for ranges; past it a number
+// that needs a range of its own is only counted, one that joins a range still counts fully.
+TEST(Summary, SequenceRangesHaveABoundedRoom) {
+  listener::ResetListenerState();
+  const std::uint32_t room = static_cast<std::uint32_t>(listener::kSequenceRangeRoom);
+  for (std::uint32_t i = 0; i < room; ++i) Add(10, 2 * i + 1);
+  Add(10, 2 * room + 1);  // no room
+  Add(11, 5);             // no room for another pair's first range either
+  Add(10, 2);             // joins 1 and 3, which frees a range
+  Add(10, 2 * room + 5);  // taken into the freed room
+  EXPECT_EQ(listener::g_listener.summary.sequence_ranges, listener::kSequenceRangeRoom);
+  const std::string text = Printed(true, 0);
+  EXPECT_NE(text.find("for 02:54:57:00:00:14: valid wakes 100003; sequence numbers up to 200005: 100003 missing "
+                      "(4, 6, 8, 10, 12, 14, 16, 18, 20, 22, ...), 0 repeated, 1 out of order, 1 more not tracked "
+                      "(too many gaps)\n"),
+            std::string::npos)
+      << text;
+  EXPECT_NE(text.find("from 192.0.2.11 for 02:54:57:00:00:14: valid wakes 1; 1 sequence numbers not tracked "
+                      "(too many gaps)\n"),
+            std::string::npos)
+      << text;
+}
+
 TEST(Summary, NothingSeenAndDropsNotKnown) {
   listener::ResetListenerState();
   EXPECT_EQ(Printed(false, 0),
