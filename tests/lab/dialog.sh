@@ -113,15 +113,20 @@ key Return
 lab_check "Enter sends a broadcast magic packet" \
   expect_entry 4 "broadcast magic packet(hdr)" 118
 
+# wait_for_end: waits up to 5 s for kestrava to end; its exit status in $status (empty while it runs).
+wait_for_end() {
+  status=
+  for ((i = 0; i < 50; i++)); do
+    if ! kill -0 "$KESTRAVA_PID" 2>/dev/null; then
+      wait "$KESTRAVA_PID"; status=$?; KESTRAVA_PID=; return
+    fi
+    sleep 0.1
+  done
+}
+
 # Esc closes the dialog and the program ends with status 0.
 key Escape
-status=
-for ((i = 0; i < 50; i++)); do
-  if ! kill -0 "$KESTRAVA_PID" 2>/dev/null; then
-    wait "$KESTRAVA_PID"; status=$?; KESTRAVA_PID=; break
-  fi
-  sleep 0.1
-done
+wait_for_end
 lab_check "Esc closes the dialog and kestrava exits with 0 (status ${status:-running})" test "${status:-x}" = 0
 
 # Started with standard input, output and error closed, kestrava has them on /dev/null before
@@ -143,13 +148,7 @@ if [ -n "$WINDOW" ]; then
   sleep 0.3
   key Escape
 fi
-status=
-for ((i = 0; i < 50; i++)); do
-  if ! kill -0 "$KESTRAVA_PID" 2>/dev/null; then
-    wait "$KESTRAVA_PID"; status=$?; KESTRAVA_PID=; break
-  fi
-  sleep 0.1
-done
+wait_for_end
 lab_check "without standard streams Esc still ends it with 0 (status ${status:-running})" test "${status:-x}" = 0
 
 if [ "$LAB_FAILURES" -ne 0 ]; then
