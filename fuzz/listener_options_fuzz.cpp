@@ -41,9 +41,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::string& line : lines) argv.push_back(&line[0]);
   argv.push_back(nullptr);
 
-  listener::ResetListenerState();
-  const int result = listener::ParseListenerCommandLine(static_cast<int>(lines.size()),
-                                                        argv.data(), sink, sink);
+  const int result = listener::ParseListenerCommandLine(static_cast<int>(lines.size()), argv.data(),
+                                                        "Version ??", sink, sink)
+                         .exit_code;
   fuzz::Check(result == 0 || result == listener::kExitUsage);
   // An empty argument is never an option, so it always ends in a syntax error.
   for (std::size_t i = 1; i < lines.size(); ++i) {

@@ -11,6 +11,10 @@
 
 namespace listener {
 
+ListenerState g_listener;
+
+void ResetListenerState() { g_listener = ListenerState{}; }
+
 namespace {
 // Both lines of one datagram: time stamp, label, MAC, address and length.
 constexpr std::size_t kEntrySize = 256;
@@ -44,8 +48,10 @@ int RunListener(int argc, char* const* argv) {
     ReadVersionText(path, g_listener.version_field + kVersionPrefixLength);
   }
 
-  int code = ParseListenerCommandLine(argc, argv, stdout, stderr);
-  if (code != 0) return code;
+  const ListenerCommandLine line = ParseListenerCommandLine(argc, argv, g_listener.version_field, stdout, stderr);
+  if (line.exit_code != 0) return line.exit_code;
+  g_listener.port = line.port;
+  g_listener.options = line.options;
 
   const InspectOptions& options = g_listener.options;
   if (options.any || options.read_path != nullptr) return InspectCapture();
@@ -84,7 +90,7 @@ int RunListener(int argc, char* const* argv) {
     return kExitBindFailed;
   }
 
-  code = kExitUsage;
+  int code = kExitUsage;
   if (inspecting) {
     bool drops_counted = false;
     platform::request_arrival_details(s, family, &drops_counted);

@@ -112,10 +112,18 @@ extern ListenerState g_listener;
 
 void ResetListenerState();
 
-// Parses the arguments after the program name into g_listener (the port and the inspector's
-// options). Version lines go to `out` (to `err` when -Json is among the arguments), the syntax
-// error and the usage text to `err`. Returns 0 when the listener is to start, else the exit code.
-int ParseListenerCommandLine(int argc, char* const* argv, FILE* out, FILE* err);
+// What pilvorne's command line asks for.
+struct ListenerCommandLine {
+  int exit_code = 0;                 // non-zero: end at once with it (syntax error, usage text)
+  int port = wake::kDefaultPort;     // -PortNo's whole value
+  InspectOptions options;
+};
+
+// Parses the arguments after the program name; the caller keeps the record. Version lines
+// (with `version_field`, "Version " and the version text) go to `out` (to `err` when -Json is
+// among the arguments), the syntax error and the usage text to `err`.
+ListenerCommandLine ParseListenerCommandLine(int argc, char* const* argv, const char* version_field,
+                                             FILE* out, FILE* err);
 
 // Rewrites a FileVersion text into `text` (room for kVersionTextSize bytes): blanks dropped,
 // commas made full stops, at most kVersionTextSize - 1 characters.

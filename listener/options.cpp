@@ -9,8 +9,6 @@
 
 namespace listener {
 
-ListenerState g_listener;
-
 namespace {
 
 // Compares the first `length` characters of `text` with `word` (at least that long), ignoring
@@ -108,9 +106,9 @@ bool JsonRequested(int argc, char* const* argv) {
 
 }  // namespace
 
-void ResetListenerState() { g_listener = ListenerState{}; }
-
-int ParseListenerCommandLine(int argc, char* const* argv, FILE* out, FILE* err) {
+ListenerCommandLine ParseListenerCommandLine(int argc, char* const* argv, const char* version_field,
+                                             FILE* out, FILE* err) {
+  ListenerCommandLine line;
   bool usage_requested = false;
   if (JsonRequested(argc, argv)) out = err;
   const char* interface_arg = nullptr;
@@ -123,26 +121,30 @@ int ParseListenerCommandLine(int argc, char* const* argv, FILE* out, FILE* err) 
       if (starts_with_word(word, "portno", 6)) {
         // "-PortNo" alone carries no value: the port stays as it is rather than being
         // read from beyond the end of the argument.
-        if (std::strlen(arg) >= kPortValueOffset) g_listener.port = wake::ParseDecimal(arg + kPortValueOffset);
+        if (std::strlen(arg) >= kPortValueOffset) line.port = wake::ParseDecimal(arg + kPortValueOffset);
       } else if (starts_with_word(word, "help", 4) || starts_with_word(word, "?", 1)) {
         usage_requested = true;
       } else if (starts_with_word(word, "version", 7)) {
-        std::fprintf(out, kVersionLineFormat, kProgramName, g_listener.version_field, kBuildDate);
+        std::fprintf(out, kVersionLineFormat, kProgramName, version_field, kBuildDate);
         std::fflush(out);
       } else {
-        known = ApplyWord(word, &g_listener.options);
-        if (g_listener.options.interface_name != nullptr && interface_arg == nullptr) interface_arg = arg;
+        known = ApplyWord(word, &line.options);
+        if (line.options.interface_name != nullptr && interface_arg == nullptr) interface_arg = arg;
       }
     }
-    if (!known) return syntax_error(err, arg);
+    if (!known) {
+      line.exit_code = syntax_error(err, arg);
+      return line;
+    }
   }
   // An interface is something to capture on.
-  if (interface_arg != nullptr && !g_listener.options.any) return syntax_error(err, interface_arg);
-  if (usage_requested) {
+  if (interface_arg != nullptr && !line.options.any) {
+    line.exit_code = syntax_error(err, interface_arg);
+  } else if (usage_requested) {
     print_usage(err);
-    return kExitUsage;
+    line.exit_code = kExitUsage;
   }
-  return 0;
+  return line;
 }
 
 }  // namespace listener

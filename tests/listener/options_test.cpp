@@ -39,15 +39,15 @@ class OptionsTest : public ::testing::TestWithParam<OptionCase> {};
 
 TEST_P(OptionsTest, ParsesAndPrints) {
   OptionCase c = GetParam();
-  listener::ResetListenerState();
   std::vector<char*> argv{const_cast<char*>("pilvorne")};
   for (std::string& a : c.args) argv.push_back(&a[0]);
   FILE* out = std::tmpfile();
   FILE* err = std::tmpfile();
   ASSERT_TRUE(out != nullptr && err != nullptr);
-  EXPECT_EQ(listener::ParseListenerCommandLine(static_cast<int>(argv.size()), argv.data(), out, err),
-            c.code);
-  EXPECT_EQ(listener::g_listener.port, c.port);
+  const listener::ListenerCommandLine line =
+      listener::ParseListenerCommandLine(static_cast<int>(argv.size()), argv.data(), "Version ??", out, err);
+  EXPECT_EQ(line.exit_code, c.code);
+  EXPECT_EQ(line.port, c.port);
   EXPECT_EQ(Contents(out), c.out);
   EXPECT_EQ(Contents(err), c.err);
 }
@@ -114,26 +114,28 @@ TEST(InspectOptions, WordsValuesAndErrors) {
       {{"-Interface=eth0", "-Explain"}, 1, "", Syntax("-Interface=eth0")},
   };
   for (const auto& c : cases) {
-    listener::ResetListenerState();
-    std::vector<std::string> args = c.args;
+      std::vector<std::string> args = c.args;
     std::vector<char*> argv{const_cast<char*>("pilvorne")};
     for (std::string& a : args) argv.push_back(&a[0]);
     FILE* out = std::tmpfile();
     FILE* err = std::tmpfile();
     ASSERT_TRUE(out != nullptr && err != nullptr);
-    EXPECT_EQ(listener::ParseListenerCommandLine(static_cast<int>(argv.size()), argv.data(), out, err), c.code)
+    EXPECT_EQ(listener::ParseListenerCommandLine(static_cast<int>(argv.size()), argv.data(), "Version ??", out, err)
+                  .exit_code,
+              c.code)
         << c.args[0];
     EXPECT_EQ(Contents(out), c.out) << c.args[0];
     EXPECT_EQ(Contents(err), c.err) << c.args[0];
   }
   // What the first line set.
-  listener::ResetListenerState();
   std::vector<std::string> args = {"-Explain", "/JSON", "-ipv6", "-Summary", "-Count=5", "-Timeout=30",
                                    "-Mac=02-54-57-00-00-1f"};
   std::vector<char*> argv{const_cast<char*>("pilvorne")};
   for (std::string& a : args) argv.push_back(&a[0]);
-  ASSERT_EQ(listener::ParseListenerCommandLine(static_cast<int>(argv.size()), argv.data(), stdout, stderr), 0);
-  const listener::InspectOptions& o = listener::g_listener.options;
+  const listener::ListenerCommandLine line =
+      listener::ParseListenerCommandLine(static_cast<int>(argv.size()), argv.data(), "Version ??", stdout, stderr);
+  ASSERT_EQ(line.exit_code, 0);
+  const listener::InspectOptions& o = line.options;
   EXPECT_TRUE(o.explain && o.json && o.ipv6 && o.summary && o.mac_given);
   EXPECT_FALSE(o.any);
   EXPECT_EQ(o.count, 5);
