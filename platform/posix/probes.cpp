@@ -1,0 +1,421 @@
+// POSIX probe service: one ICMP socket for every echo request, a non-blocking socket per TCP connect, poll over all of them.
+#include "platform/probes.h"
+
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+
+#include "platform/echo.h"
+#include "platform/posix/icmp_packet.h"
+#include "platform/posix/icmp_socket.h"
+#include "platform/sockets.h"
+#include "platform/system.h"
+
+namespace platform {
+
+namespace {
+
+enum class SlotState : std::uint8_t { kFree, kFlight, kSettled };
+enum class SlotKind : std::uint8_t { kEcho, kConnect };
+
+struct Slot {
+  SlotState state;
+  SlotKind kind;
+  std::uint16_t sequence;   // echo: the request's sequence number
+  int socket;               // connect: its own socket
+  std::uint64_t deadline_ns;
+  ProbeResult result;
+};
+
+// Sequence numbers are 16 bits wide: one table maps each to the echo slot waiting for it.
+constexpr int kSequenceCount = 65536;
+// Room for what one read of the ICMP socket takes: the replies are only classified, and a
+// longer packet is classified by its headers all the same.
+constexpr std::size_t kPacketRoom = 2048;
+// Room for the quote of an error queue entry: the echo header is all that is read.
+constexpr std::size_t kQuotedRoom = 64;
+// Bounds of one wait's reading, so that a flood of packets cannot hold the caller.
+constexpr int kPacketsPerWait = 512;
+// File descriptors kept free beyond the probes' own, for the program's other files.
+constexpr rlim_t kSpareDescriptors = 64;
+
+}  // namespace
+
+struct ProbeService {
+  int echo_socket;          // -1 when no ICMP socket could be opened
+  int echo_error;           // errno of that failure
+  bool raw;                 // a raw socket: packets carry the IP header; the identifier is ours
+  std::uint16_t identifier;
+  std::uint16_t next_sequence;
+  int echoes_in_flight;
+  Slot* slots;
+  int room;
+  int* free_slots;          // a stack of free slot numbers
+  int free_count;
+  int settled_count;
+  std::int32_t* slot_of_sequence;  // -1: no echo waits for it
+  pollfd* fds;              // room + 1: the ICMP socket and every connect
+  int* fd_slot;
+  std::uint8_t* packet;
+};
+
+namespace {
+
+std::uint64_t now_ns() { return icmp_clock_ns(); }
+
+std::uint64_t deadline_after(unsigned long timeout_ms) {
+  return now_ns() + static_cast<std::uint64_t>(timeout_ms) * 1000000ULL;
+}
+
+// Every connect needs a descriptor of its own; raise the soft limit towards the hard one
+// when the default (often 1024) would not hold them.
+void make_room_for_descriptors(int room) {
+  rlimit limit{};
+  if (getrlimit(RLIMIT_NOFILE, &limit) != 0) return;
+  const rlim_t wanted = static_cast<rlim_t>(room) + kSpareDescriptors;
+  if (limit.rlim_cur == RLIM_INFINITY || limit.rlim_cur >= wanted) return;
+  limit.rlim_cur = (limit.rlim_max == RLIM_INFINITY || limit.rlim_max > wanted) ? wanted : limit.rlim_max;
+  setrlimit(RLIMIT_NOFILE, &limit);
+}
+
+int take_slot(ProbeService* service) {
+  if (service->free_count == 0) return -1;
+  return service->free_slots[--service->free_count];
+}
+
+void release_slot(ProbeService* service, int index) {
+  service->slots[index].state = SlotState::kFree;
+  service->free_slots[service->free_count++] = index;
+}
+
+void settle(ProbeService* service, int index, ProbeOutcome outcome, unsigned long status,
+            std::uint32_t from) {
+  Slot& slot = service->slots[index];
+  if (slot.kind == SlotKind::kEcho) {
+    service->slot_of_sequence[slot.sequence] = -1;
+    --service->echoes_in_flight;
+  } else if (slot.socket >= 0) {
+    if (outcome == ProbeOutcome::kAccepted) {
+      // An abortive close: the peer's listener sees a reset rather than a half-open session,
+      // and no TIME_WAIT state piles up here when thousands of probes are made.
+      linger abortive{1, 0};
+      setsockopt(slot.socket, SOL_SOCKET, SO_LINGER, &abortive, sizeof abortive);
+    }
+    close(slot.socket);
+    slot.socket = -1;
+  }
+  slot.state = SlotState::kSettled;
+  slot.result.outcome = outcome;
+  slot.result.status = status;
+  slot.result.from = from;
+  ++service->settled_count;
+}
+
+// A connect's outcome from its pending error.
+void settle_connect(ProbeService* service, int index, int error) {
+  if (error == 0) {
+    settle(service, index, ProbeOutcome::kAccepted, 0, 0);
+  } else if (error == ECONNREFUSED) {
+    settle(service, index, ProbeOutcome::kRefused, static_cast<unsigned long>(socket_error_code(error)), 0);
+  } else {
+    settle(service, index, ProbeOutcome::kNoAnswer, static_cast<unsigned long>(socket_error_code(error)), 0);
+  }
+}
+
+// The echo slot that waits for this sequence number, or -1.
+int echo_slot(const ProbeService* service, const IcmpMatch& match) {
+  if (!match.sequence_known) return -1;
+  const int index = service->slot_of_sequence[match.sequence];
+  if (index < 0 || service->slots[index].state != SlotState::kFlight) return -1;
+  return index;
+}
+
+void take_match(ProbeService* service, const IcmpMatch& match, std::uint32_t from) {
+  const int index = echo_slot(service, match);
+  if (index < 0) return;  // late, or another service's
+  if (match.outcome.answer == IcmpAnswer::kReply) {
+    settle(service, index, ProbeOutcome::kEchoReply, 0, from);
+  } else if (match.outcome.answer == IcmpAnswer::kError) {
+    settle(service, index, ProbeOutcome::kEchoNoReply, match.outcome.status, 0);
+  }
+}
+
+// Reads what the ICMP socket holds: replies and, on a datagram socket, the error queue.
+void read_echo_socket(ProbeService* service) {
+  for (int i = 0; i < kPacketsPerWait; ++i) {
+    sockaddr_in from{};
+    socklen_t from_size = sizeof from;
+    const ssize_t n = recvfrom(service->echo_socket, service->packet, kPacketRoom, MSG_DONTWAIT,
+                               reinterpret_cast<sockaddr*>(&from), &from_size);
+    if (n < 0) {
+      // A datagram socket reports a queued ICMP error as a failed receive; the entry follows.
+      if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || service->raw) break;
+      std::uint8_t quoted[kQuotedRoom];
+      QueuedError entry{};
+      const int read = read_queued_error(service->echo_socket, quoted, sizeof quoted, &entry, nullptr);
+      if (read == kQueueEmpty) break;
+      if (read == kQueueEntry) take_match(service, match_queued_error(entry), 0);
+      continue;
+    }
+    const IcmpMatch match = match_packet(service->raw, service->identifier, service->packet,
+                                         static_cast<std::size_t>(n));
+    take_match(service, match, from.sin_addr.s_addr);
+  }
+}
+
+// Probes whose time is up settle as unanswered.
+void expire(ProbeService* service) {
+  const std::uint64_t now = now_ns();
+  for (int i = 0; i < service->room; ++i) {
+    const Slot& slot = service->slots[i];
+    if (slot.state != SlotState::kFlight || slot.deadline_ns > now) continue;
+    if (slot.kind == SlotKind::kEcho) {
+      settle(service, i, ProbeOutcome::kEchoNoReply, kEchoTimedOut, 0);
+    } else {
+      settle(service, i, ProbeOutcome::kNoAnswer, kProbeConnectTimedOut, 0);
+    }
+  }
+}
+
+// How long poll may wait: the caller's limit, shortened to the first probe's deadline
+// (rounded up, so that the deadline has passed when poll returns).
+int poll_timeout(const ProbeService* service, int timeout_ms) {
+  if (service->settled_count > 0) return 0;
+  std::uint64_t first = 0;
+  bool any = false;
+  for (int i = 0; i < service->room; ++i) {
+    const Slot& slot = service->slots[i];
+    if (slot.state != SlotState::kFlight) continue;
+    if (!any || slot.deadline_ns < first) first = slot.deadline_ns;
+    any = true;
+  }
+  if (!any) return timeout_ms;
+  const std::uint64_t now = now_ns();
+  const std::uint64_t until = first > now ? (first - now + 999999ULL) / 1000000ULL : 0;
+  if (timeout_ms < 0 || until < static_cast<std::uint64_t>(timeout_ms)) {
+    return until > INT_MAX ? INT_MAX : static_cast<int>(until);
+  }
+  return timeout_ms;
+}
+
+int collect(ProbeService* service, ProbeResult* results, int room) {
+  int written = 0;
+  for (int i = 0; i < service->room && written < room && service->settled_count > 0; ++i) {
+    if (service->slots[i].state != SlotState::kSettled) continue;
+    results[written++] = service->slots[i].result;
+    --service->settled_count;
+    release_slot(service, i);
+  }
+  return written;
+}
+
+void free_service(ProbeService* service) {
+  std::free(service->slots);
+  std::free(service->free_slots);
+  std::free(service->slot_of_sequence);
+  std::free(service->fds);
+  std::free(service->fd_slot);
+  std::free(service->packet);
+  std::free(service);
+}
+
+}  // namespace
+
+ProbeHandle probes_open(int room) {
+  if (room <= 0) {
+    set_last_error(EINVAL);
+    return nullptr;
+  }
+  ProbeService* service = static_cast<ProbeService*>(std::calloc(1, sizeof(ProbeService)));
+  if (service == nullptr) {
+    set_last_error(ENOMEM);
+    return nullptr;
+  }
+  const std::size_t count = static_cast<std::size_t>(room);
+  service->slots = static_cast<Slot*>(std::calloc(count, sizeof(Slot)));
+  service->free_slots = static_cast<int*>(std::calloc(count, sizeof(int)));
+  service->slot_of_sequence = static_cast<std::int32_t*>(std::malloc(kSequenceCount * sizeof(std::int32_t)));
+  service->fds = static_cast<pollfd*>(std::calloc(count + 1, sizeof(pollfd)));
+  service->fd_slot = static_cast<int*>(std::calloc(count + 1, sizeof(int)));
+  service->packet = static_cast<std::uint8_t*>(std::malloc(kPacketRoom));
+  if (service->slots == nullptr || service->free_slots == nullptr ||
+      service->slot_of_sequence == nullptr || service->fds == nullptr ||
+      service->fd_slot == nullptr || service->packet == nullptr) {
+    free_service(service);
+    set_last_error(ENOMEM);
+    return nullptr;
+  }
+  service->room = room;
+  for (int i = 0; i < room; ++i) {
+    service->slots[i].socket = -1;
+    service->free_slots[i] = room - 1 - i;
+  }
+  service->free_count = room;
+  for (int i = 0; i < kSequenceCount; ++i) service->slot_of_sequence[i] = -1;
+  service->echo_socket = open_icmp_socket(SOCK_NONBLOCK, &service->raw, &service->echo_error);
+  service->identifier = icmp_identifier();
+  make_room_for_descriptors(room);
+  return service;
+}
+
+void probes_close(ProbeHandle probes) {
+  if (probes == nullptr) return;
+  for (int i = 0; i < probes->room; ++i) {
+    if (probes->slots[i].socket >= 0) close(probes->slots[i].socket);
+  }
+  if (probes->echo_socket >= 0) close(probes->echo_socket);
+  free_service(probes);
+}
+
+bool probes_echo_available(ProbeHandle probes, unsigned long* error) {
+  if (probes == nullptr) {
+    if (error != nullptr) *error = EBADF;
+    return false;
+  }
+  if (probes->echo_socket >= 0) return true;
+  if (error != nullptr) *error = static_cast<unsigned long>(probes->echo_error);
+  return false;
+}
+
+bool probe_echo(ProbeHandle probes, std::uint32_t token, std::uint32_t address,
+                const void* payload, std::uint16_t size, unsigned long timeout_ms) {
+  if (probes == nullptr || (payload == nullptr && size > 0)) {
+    set_last_error(probes == nullptr ? EBADF : EINVAL);
+    return false;
+  }
+  if (probes->echo_socket < 0) {
+    set_last_error(static_cast<unsigned long>(probes->echo_error));
+    return false;
+  }
+  if (address == 0) {
+    // 0.0.0.0 names no host; the echo service refuses it too.
+    set_last_error(kEchoGeneralFailure);
+    return false;
+  }
+  if (probes->echoes_in_flight >= kSequenceCount) {
+    set_last_error(ENOBUFS);
+    return false;
+  }
+  const int index = take_slot(probes);
+  if (index < 0) {
+    set_last_error(ENOBUFS);
+    return false;
+  }
+  // The next sequence number no request in flight still waits for.
+  std::uint16_t sequence = probes->next_sequence;
+  while (probes->slot_of_sequence[sequence] >= 0) sequence = static_cast<std::uint16_t>(sequence + 1);
+  probes->next_sequence = static_cast<std::uint16_t>(sequence + 1);
+
+  std::uint8_t* request = static_cast<std::uint8_t*>(std::malloc(kIcmpHeaderSize + size));
+  if (request == nullptr) {
+    release_slot(probes, index);
+    set_last_error(ENOMEM);
+    return false;
+  }
+  const std::size_t length = build_echo_request(request, probes->identifier, sequence, payload, size);
+  Slot& slot = probes->slots[index];
+  slot = Slot{SlotState::kFlight, SlotKind::kEcho, sequence, -1, deadline_after(timeout_ms),
+              ProbeResult{token, ProbeOutcome::kEchoNoReply, 0, 0}};
+  probes->slot_of_sequence[sequence] = index;
+  ++probes->echoes_in_flight;
+
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_addr.s_addr = address;
+  ssize_t sent;
+  do {
+    sent = sendto(probes->echo_socket, request, length, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+  } while (sent < 0 && errno == EINTR);
+  const int send_error = errno;
+  std::free(request);
+  if (sent < 0) settle(probes, index, ProbeOutcome::kEchoNoReply, static_cast<unsigned long>(send_error), 0);
+  return true;
+}
+
+bool probe_connect(ProbeHandle probes, std::uint32_t token, std::uint32_t address,
+                   std::uint16_t port, unsigned long timeout_ms) {
+  if (probes == nullptr) {
+    set_last_error(EBADF);
+    return false;
+  }
+  const int index = take_slot(probes);
+  if (index < 0) {
+    set_last_error(ENOBUFS);
+    return false;
+  }
+  const int s = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
+  if (s < 0) {
+    const int error = errno;
+    release_slot(probes, index);
+    set_last_error(static_cast<unsigned long>(error));
+    return false;
+  }
+  Slot& slot = probes->slots[index];
+  slot = Slot{SlotState::kFlight, SlotKind::kConnect, 0, s, deadline_after(timeout_ms),
+              ProbeResult{token, ProbeOutcome::kNoAnswer, 0, 0}};
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_addr.s_addr = address;
+  to.sin_port = htons(port);
+  int result;
+  do {
+    result = connect(s, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+  } while (result < 0 && errno == EINTR);
+  // A connect to this host's own address may be settled at once; the rest goes on.
+  if (result == 0) {
+    settle_connect(probes, index, 0);
+  } else if (errno != EINPROGRESS) {
+    settle_connect(probes, index, errno);
+  }
+  return true;
+}
+
+int probes_wait(ProbeHandle probes, int timeout_ms, ProbeResult* results, int room) {
+  if (probes == nullptr || results == nullptr || room <= 0) {
+    set_last_error(probes == nullptr ? EBADF : EINVAL);
+    return -1;
+  }
+  int count = 0;
+  if (probes->echo_socket >= 0 && probes->echoes_in_flight > 0) {
+    probes->fds[count] = pollfd{probes->echo_socket, POLLIN, 0};
+    probes->fd_slot[count++] = -1;
+  }
+  for (int i = 0; i < probes->room; ++i) {
+    const Slot& slot = probes->slots[i];
+    if (slot.state != SlotState::kFlight || slot.kind != SlotKind::kConnect) continue;
+    probes->fds[count] = pollfd{slot.socket, POLLOUT, 0};
+    probes->fd_slot[count++] = i;
+  }
+  const int ready = poll(probes->fds, static_cast<nfds_t>(count), poll_timeout(probes, timeout_ms));
+  if (ready < 0 && errno != EINTR) {
+    set_last_error(static_cast<unsigned long>(errno));
+    return -1;
+  }
+  for (int f = 0; ready > 0 && f < count; ++f) {
+    if (probes->fds[f].revents == 0) continue;
+    const int index = probes->fd_slot[f];
+    if (index < 0) {
+      read_echo_socket(probes);
+      continue;
+    }
+    int error = 0;
+    socklen_t size = sizeof error;
+    if (getsockopt(probes->slots[index].socket, SOL_SOCKET, SO_ERROR, &error, &size) != 0) error = errno;
+    settle_connect(probes, index, error);
+  }
+  expire(probes);
+  return collect(probes, results, room);
+}
+
+int probes_in_flight(ProbeHandle probes) {
+  return probes == nullptr ? 0 : probes->room - probes->free_count;
+}
+
+}  // namespace platform
