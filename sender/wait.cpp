@@ -145,28 +145,37 @@ WaitStage stage_of(const WaitRun& run, std::uint64_t now) {
   return now >= run.deadline_ms ? WaitStage::kDeadlinePassed : WaitStage::kWatching;
 }
 
+// One probe's outcome for its target, judged unless the target is settled already.
+void take_result(WaitRun* run, const platform::ProbeResult& result, std::uint64_t now, bool* rows_fresh) {
+  const int index = static_cast<int>(result.token / kProbesPerTarget);
+  if (index < 0 || index >= run->target_count) return;
+  TargetWatch& watch = run->targets[index];
+  if (watch.in_flight > 0) --watch.in_flight;
+  if (settled(watch)) return;
+  const ProbeFinding finding = finding_of(*run, result.token % kProbesPerTarget, result);
+  if (finding.answer == ProbeAnswer::kNone) return;
+  if (watch.target.local) read_rows(run, rows_fresh);
+  WatchedHost host{watch.target.address, {}, watch.target.local};
+  std::memcpy(host.mac, watch.target.mac, sizeof host.mac);
+  const Judgement judgement = JudgeFinding(host, stage_of(*run, now), finding, run->rows, run->row_count);
+  if (judgement.outcome == WaitOutcome::kPending) {
+    // An answer from the address that no neighbour row could vouch for either way.
+    const bool from_target = finding.answer != ProbeAnswer::kPingReply || finding.from == host.address;
+    if (from_target && !judgement.identity_checked) watch.answered_unconfirmed = true;
+    return;
+  }
+  settle(run, index, judgement, now);
+}
+
 void take_results(WaitRun* run, int count, std::uint64_t now) {
   bool rows_fresh = false;
-  for (int r = 0; r < count; ++r) {
-    const platform::ProbeResult& result = run->results[r];
-    const int index = static_cast<int>(result.token / kProbesPerTarget);
-    if (index < 0 || index >= run->target_count) continue;
-    TargetWatch& watch = run->targets[index];
-    if (watch.in_flight > 0) --watch.in_flight;
-    if (settled(watch)) continue;
-    const ProbeFinding finding = finding_of(*run, result.token % kProbesPerTarget, result);
-    if (finding.answer == ProbeAnswer::kNone) continue;
-    if (watch.target.local) read_rows(run, &rows_fresh);
-    WatchedHost host{watch.target.address, {}, watch.target.local};
-    std::memcpy(host.mac, watch.target.mac, sizeof host.mac);
-    const Judgement judgement = JudgeFinding(host, stage_of(*run, now), finding, run->rows, run->row_count);
-    if (judgement.outcome == WaitOutcome::kPending) {
-      // An answer from the address that no neighbour row could vouch for either way.
-      const bool from_target = finding.answer != ProbeAnswer::kPingReply || finding.from == host.address;
-      if (from_target && !judgement.identity_checked) watch.answered_unconfirmed = true;
-      continue;
+  // Ping replies first: when a ping and a port answer in the same step, the line names the ping.
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int r = 0; r < count; ++r) {
+      const bool ping = run->results[r].outcome == platform::ProbeOutcome::kEchoReply;
+      if (ping != (pass == 0)) continue;
+      take_result(run, run->results[r], now, &rows_fresh);
     }
-    settle(run, index, judgement, now);
   }
 }
 

@@ -264,16 +264,19 @@ int FormatEchoUnavailable(const WaitRun& run, const char* reason, char* out, std
 void WaitStatusOpen(WaitStatusLine* line) {
   line->terminal = platform::standard_error_is_terminal();
   line->shown = 0;
+  line->text[0] = '\0';
 }
 
 void WaitStatusShow(WaitStatusLine* line, const char* status) {
   if (!line->terminal) return;
-  const int length = static_cast<int>(std::strlen(status));
+  if (line->shown > 0 && std::strncmp(line->text, status, sizeof line->text) == 0) return;
+  std::snprintf(line->text, sizeof line->text, "%s", status);
+  const int length = static_cast<int>(std::strlen(line->text));
   // Spaces over what is left of a longer text before: portable to every console, where an
   // erase sequence is not.
   const int pad = line->shown > length ? line->shown - length : 0;
-  std::fprintf(stderr, "\r%s%*s", status, pad, "");
-  if (pad > 0) std::fprintf(stderr, "\r%s", status);
+  std::fprintf(stderr, "\r%s%*s", line->text, pad, "");
+  if (pad > 0) std::fprintf(stderr, "\r%s", line->text);
   std::fflush(stderr);
   line->shown = length;
 }

@@ -27,9 +27,12 @@ int FormatEchoUnavailable(const WaitRun& run, const char* reason, char* out, std
 
 // The status line on standard error, only where that is a terminal: each show overwrites the
 // last one; clear it before a line of its own goes to the same screen.
+constexpr std::size_t kWaitStatusRoom = 128;
+
 struct WaitStatusLine {
   bool terminal;
-  int shown;   // characters on screen now
+  int shown;                    // characters on screen now
+  char text[kWaitStatusRoom];   // what they say: the same text is not written again
 };
 
 void WaitStatusOpen(WaitStatusLine* line);

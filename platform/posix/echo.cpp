@@ -113,7 +113,7 @@ QueueEntry read_error_queue(const Exchange& exchange) {
   QueueEntry entry{false, IcmpOutcome{IcmpAnswer::kOther, 0, 0, 0}};
   std::uint8_t quoted[64];
   QueuedError queued{};
-  const int read = read_queued_error(exchange.socket, quoted, sizeof quoted, &queued, nullptr);
+  const int read = read_queued_error(exchange.socket, quoted, sizeof quoted, &queued);
   if (read == kQueueEmpty) return entry;
   entry.present = true;
   if (read == kQueueEntry) entry.outcome = classify_queued_error(exchange.request, queued);

@@ -61,15 +61,10 @@ std::uint16_t icmp_identifier() {
       (static_cast<std::uint64_t>(getpid()) ^ (icmp_clock_ns() >> 12)) & 0xFFFF);
 }
 
-int read_queued_error(int socket, std::uint8_t* quoted, std::size_t quoted_room,
-                      QueuedError* entry, std::uint32_t* destination) {
+int read_queued_error(int socket, std::uint8_t* quoted, std::size_t quoted_room, QueuedError* entry) {
   char control[512];
-  sockaddr_in to{};
   iovec io{quoted, quoted_room};
   msghdr message{};
-  // The error queue names the destination of the datagram the entry belongs to.
-  message.msg_name = &to;
-  message.msg_namelen = sizeof to;
   message.msg_iov = &io;
   message.msg_iovlen = 1;
   message.msg_control = control;
@@ -77,7 +72,6 @@ int read_queued_error(int socket, std::uint8_t* quoted, std::size_t quoted_room,
   const ssize_t n = recvmsg(socket, &message, MSG_ERRQUEUE | MSG_DONTWAIT);
   if (n < 0) return kQueueEmpty;
   *entry = QueuedError{false, 0, 0, 0, quoted, static_cast<std::size_t>(n)};
-  if (destination != nullptr) *destination = to.sin_addr.s_addr;
   for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
     if (c->cmsg_level != IPPROTO_IP || c->cmsg_type != IP_RECVERR) continue;
     sock_extended_err error;

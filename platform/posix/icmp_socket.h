@@ -26,10 +26,8 @@ constexpr int kQueueEntry = 1;          // *entry describes it
 constexpr int kQueueUndescribed = 2;    // an entry without the kernel's description: skip it
 
 // Reads one entry of a datagram socket's error queue without waiting (its quote points into
-// `quoted`). `destination` (may be nullptr) receives the address the quoted request was sent
-// to, network byte order.
-int read_queued_error(int socket, std::uint8_t* quoted, std::size_t quoted_room,
-                      QueuedError* entry, std::uint32_t* destination);
+// `quoted`).
+int read_queued_error(int socket, std::uint8_t* quoted, std::size_t quoted_room, QueuedError* entry);
 
 // The monotonic clock in nanoseconds, for the services' own deadlines.
 std::uint64_t icmp_clock_ns();

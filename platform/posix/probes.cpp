@@ -147,21 +147,25 @@ void take_match(ProbeService* service, const IcmpMatch& match, std::uint32_t fro
   }
 }
 
-// Reads what the ICMP socket holds: replies and, on a datagram socket, the error queue.
+// Reads what the ICMP socket holds: on a datagram socket first its error queue, where the
+// kernel puts the ICMP errors answering our requests (poll reports POLLERR for as long as the
+// queue holds an entry, so it is emptied each time), then the replies.
 void read_echo_socket(ProbeService* service) {
+  for (int i = 0; !service->raw && i < kPacketsPerWait; ++i) {
+    std::uint8_t quoted[kQuotedRoom];
+    QueuedError entry{};
+    const int read = read_queued_error(service->echo_socket, quoted, sizeof quoted, &entry);
+    if (read == kQueueEmpty) break;
+    if (read == kQueueEntry) take_match(service, match_queued_error(entry), 0);
+  }
   for (int i = 0; i < kPacketsPerWait; ++i) {
     sockaddr_in from{};
     socklen_t from_size = sizeof from;
     const ssize_t n = recvfrom(service->echo_socket, service->packet, kPacketRoom, MSG_DONTWAIT,
                                reinterpret_cast<sockaddr*>(&from), &from_size);
     if (n < 0) {
-      // A datagram socket reports a queued ICMP error as a failed receive; the entry follows.
+      // A pending error is reported once by a failed receive; the packets behind it remain.
       if (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR || service->raw) break;
-      std::uint8_t quoted[kQuotedRoom];
-      QueuedError entry{};
-      const int read = read_queued_error(service->echo_socket, quoted, sizeof quoted, &entry, nullptr);
-      if (read == kQueueEmpty) break;
-      if (read == kQueueEntry) take_match(service, match_queued_error(entry), 0);
       continue;
     }
     const IcmpMatch match = match_packet(service->raw, service->identifier, service->packet,
