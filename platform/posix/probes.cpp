@@ -15,6 +15,7 @@
 #include "platform/echo.h"
 #include "platform/posix/icmp_packet.h"
 #include "platform/posix/icmp_socket.h"
+#include "platform/probe_slots.h"
 #include "platform/sockets.h"
 #include "platform/system.h"
 
@@ -22,16 +23,14 @@ namespace platform {
 
 namespace {
 
-enum class SlotState : std::uint8_t { kFree, kFlight, kSettled };
 enum class SlotKind : std::uint8_t { kEcho, kConnect };
 
+// What a probe in flight needs besides the shared bookkeeping.
 struct Slot {
-  SlotState state;
   SlotKind kind;
   std::uint16_t sequence;   // echo: the request's sequence number
   int socket;               // connect: its own socket
   std::uint64_t deadline_ns;
-  ProbeResult result;
 };
 
 // Sequence numbers are 16 bits wide: one table maps each to the echo slot waiting for it.
@@ -55,11 +54,8 @@ struct ProbeService {
   std::uint16_t identifier;
   std::uint16_t next_sequence;
   int echoes_in_flight;
+  ProbeSlots table;
   Slot* slots;
-  int room;
-  int* free_slots;          // a stack of free slot numbers
-  int free_count;
-  int settled_count;
   std::int32_t* slot_of_sequence;  // -1: no echo waits for it
   pollfd* fds;              // room + 1: the ICMP socket and every connect
   int* fd_slot;
@@ -85,16 +81,6 @@ void make_room_for_descriptors(int room) {
   setrlimit(RLIMIT_NOFILE, &limit);
 }
 
-int take_slot(ProbeService* service) {
-  if (service->free_count == 0) return -1;
-  return service->free_slots[--service->free_count];
-}
-
-void release_slot(ProbeService* service, int index) {
-  service->slots[index].state = SlotState::kFree;
-  service->free_slots[service->free_count++] = index;
-}
-
 void settle(ProbeService* service, int index, ProbeOutcome outcome, unsigned long status,
             std::uint32_t from) {
   Slot& slot = service->slots[index];
@@ -111,11 +97,7 @@ void settle(ProbeService* service, int index, ProbeOutcome outcome, unsigned lon
     close(slot.socket);
     slot.socket = -1;
   }
-  slot.state = SlotState::kSettled;
-  slot.result.outcome = outcome;
-  slot.result.status = status;
-  slot.result.from = from;
-  ++service->settled_count;
+  probe_slot_settle(&service->table, index, outcome, status, from);
 }
 
 // A connect's outcome from its pending error.
@@ -133,7 +115,7 @@ void settle_connect(ProbeService* service, int index, int error) {
 int echo_slot(const ProbeService* service, const IcmpMatch& match) {
   if (!match.sequence_known) return -1;
   const int index = service->slot_of_sequence[match.sequence];
-  if (index < 0 || service->slots[index].state != SlotState::kFlight) return -1;
+  if (index < 0 || !probe_slot_in_flight(service->table, index)) return -1;
   return index;
 }
 
@@ -177,9 +159,9 @@ void read_echo_socket(ProbeService* service) {
 // Probes whose time is up settle as unanswered.
 void expire(ProbeService* service) {
   const std::uint64_t now = now_ns();
-  for (int i = 0; i < service->room; ++i) {
+  for (int i = 0; i < service->table.room; ++i) {
     const Slot& slot = service->slots[i];
-    if (slot.state != SlotState::kFlight || slot.deadline_ns > now) continue;
+    if (!probe_slot_in_flight(service->table, i) || slot.deadline_ns > now) continue;
     if (slot.kind == SlotKind::kEcho) {
       settle(service, i, ProbeOutcome::kEchoNoReply, kEchoTimedOut, 0);
     } else {
@@ -191,12 +173,12 @@ void expire(ProbeService* service) {
 // How long poll may wait: the caller's limit, shortened to the first probe's deadline
 // (rounded up, so that the deadline has passed when poll returns).
 int poll_timeout(const ProbeService* service, int timeout_ms) {
-  if (service->settled_count > 0) return 0;
+  if (service->table.settled_count > 0) return 0;
   std::uint64_t first = 0;
   bool any = false;
-  for (int i = 0; i < service->room; ++i) {
+  for (int i = 0; i < service->table.room; ++i) {
     const Slot& slot = service->slots[i];
-    if (slot.state != SlotState::kFlight) continue;
+    if (!probe_slot_in_flight(service->table, i)) continue;
     if (!any || slot.deadline_ns < first) first = slot.deadline_ns;
     any = true;
   }
@@ -209,20 +191,9 @@ int poll_timeout(const ProbeService* service, int timeout_ms) {
   return timeout_ms;
 }
 
-int collect(ProbeService* service, ProbeResult* results, int room) {
-  int written = 0;
-  for (int i = 0; i < service->room && written < room && service->settled_count > 0; ++i) {
-    if (service->slots[i].state != SlotState::kSettled) continue;
-    results[written++] = service->slots[i].result;
-    --service->settled_count;
-    release_slot(service, i);
-  }
-  return written;
-}
-
 void free_service(ProbeService* service) {
+  probe_slots_release_memory(&service->table);
   std::free(service->slots);
-  std::free(service->free_slots);
   std::free(service->slot_of_sequence);
   std::free(service->fds);
   std::free(service->fd_slot);
@@ -243,25 +214,19 @@ ProbeHandle probes_open(int room) {
     return nullptr;
   }
   const std::size_t count = static_cast<std::size_t>(room);
+  const bool table = probe_slots_open(&service->table, room);
   service->slots = static_cast<Slot*>(std::calloc(count, sizeof(Slot)));
-  service->free_slots = static_cast<int*>(std::calloc(count, sizeof(int)));
   service->slot_of_sequence = static_cast<std::int32_t*>(std::malloc(kSequenceCount * sizeof(std::int32_t)));
   service->fds = static_cast<pollfd*>(std::calloc(count + 1, sizeof(pollfd)));
   service->fd_slot = static_cast<int*>(std::calloc(count + 1, sizeof(int)));
   service->packet = static_cast<std::uint8_t*>(std::malloc(kPacketRoom));
-  if (service->slots == nullptr || service->free_slots == nullptr ||
-      service->slot_of_sequence == nullptr || service->fds == nullptr ||
+  if (!table || service->slots == nullptr || service->slot_of_sequence == nullptr || service->fds == nullptr ||
       service->fd_slot == nullptr || service->packet == nullptr) {
     free_service(service);
     set_last_error(ENOMEM);
     return nullptr;
   }
-  service->room = room;
-  for (int i = 0; i < room; ++i) {
-    service->slots[i].socket = -1;
-    service->free_slots[i] = room - 1 - i;
-  }
-  service->free_count = room;
+  for (int i = 0; i < room; ++i) service->slots[i].socket = -1;
   for (int i = 0; i < kSequenceCount; ++i) service->slot_of_sequence[i] = -1;
   service->echo_socket = open_icmp_socket(SOCK_NONBLOCK, &service->raw, &service->echo_error);
   service->identifier = icmp_identifier();
@@ -271,7 +236,7 @@ ProbeHandle probes_open(int room) {
 
 void probes_close(ProbeHandle probes) {
   if (probes == nullptr) return;
-  for (int i = 0; i < probes->room; ++i) {
+  for (int i = 0; i < probes->table.room; ++i) {
     if (probes->slots[i].socket >= 0) close(probes->slots[i].socket);
   }
   if (probes->echo_socket >= 0) close(probes->echo_socket);
@@ -307,7 +272,7 @@ bool probe_echo(ProbeHandle probes, std::uint32_t token, std::uint32_t address,
     set_last_error(ENOBUFS);
     return false;
   }
-  const int index = take_slot(probes);
+  const int index = probe_slot_take(&probes->table, token);
   if (index < 0) {
     set_last_error(ENOBUFS);
     return false;
@@ -319,14 +284,12 @@ bool probe_echo(ProbeHandle probes, std::uint32_t token, std::uint32_t address,
 
   std::uint8_t* request = static_cast<std::uint8_t*>(std::malloc(kIcmpHeaderSize + size));
   if (request == nullptr) {
-    release_slot(probes, index);
+    probe_slot_release(&probes->table, index);
     set_last_error(ENOMEM);
     return false;
   }
   const std::size_t length = build_echo_request(request, probes->identifier, sequence, payload, size);
-  Slot& slot = probes->slots[index];
-  slot = Slot{SlotState::kFlight, SlotKind::kEcho, sequence, -1, deadline_after(timeout_ms),
-              ProbeResult{token, ProbeOutcome::kEchoNoReply, 0, 0}};
+  probes->slots[index] = Slot{SlotKind::kEcho, sequence, -1, deadline_after(timeout_ms)};
   probes->slot_of_sequence[sequence] = index;
   ++probes->echoes_in_flight;
 
@@ -349,7 +312,7 @@ bool probe_connect(ProbeHandle probes, std::uint32_t token, std::uint32_t addres
     set_last_error(EBADF);
     return false;
   }
-  const int index = take_slot(probes);
+  const int index = probe_slot_take(&probes->table, token);
   if (index < 0) {
     set_last_error(ENOBUFS);
     return false;
@@ -357,13 +320,11 @@ bool probe_connect(ProbeHandle probes, std::uint32_t token, std::uint32_t addres
   const int s = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, IPPROTO_TCP);
   if (s < 0) {
     const int error = errno;
-    release_slot(probes, index);
+    probe_slot_release(&probes->table, index);
     set_last_error(static_cast<unsigned long>(error));
     return false;
   }
-  Slot& slot = probes->slots[index];
-  slot = Slot{SlotState::kFlight, SlotKind::kConnect, 0, s, deadline_after(timeout_ms),
-              ProbeResult{token, ProbeOutcome::kNoAnswer, 0, 0}};
+  probes->slots[index] = Slot{SlotKind::kConnect, 0, s, deadline_after(timeout_ms)};
   sockaddr_in to{};
   to.sin_family = AF_INET;
   to.sin_addr.s_addr = address;
@@ -391,9 +352,9 @@ int probes_wait(ProbeHandle probes, int timeout_ms, ProbeResult* results, int ro
     probes->fds[count] = pollfd{probes->echo_socket, POLLIN, 0};
     probes->fd_slot[count++] = -1;
   }
-  for (int i = 0; i < probes->room; ++i) {
+  for (int i = 0; i < probes->table.room; ++i) {
     const Slot& slot = probes->slots[i];
-    if (slot.state != SlotState::kFlight || slot.kind != SlotKind::kConnect) continue;
+    if (!probe_slot_in_flight(probes->table, i) || slot.kind != SlotKind::kConnect) continue;
     probes->fds[count] = pollfd{slot.socket, POLLOUT, 0};
     probes->fd_slot[count++] = i;
   }
@@ -415,11 +376,11 @@ int probes_wait(ProbeHandle probes, int timeout_ms, ProbeResult* results, int ro
     settle_connect(probes, index, error);
   }
   expire(probes);
-  return collect(probes, results, room);
+  return probe_slots_collect(&probes->table, results, room);
 }
 
 int probes_in_flight(ProbeHandle probes) {
-  return probes == nullptr ? 0 : probes->room - probes->free_count;
+  return probes == nullptr ? 0 : probe_slots_in_use(probes->table);
 }
 
 }  // namespace platform

@@ -19,24 +19,23 @@
 #include <cstring>
 
 #include "platform/echo.h"
+#include "platform/probe_slots.h"
 #include "platform/system.h"
 
 namespace platform {
 
 namespace {
 
-enum class SlotState : unsigned char { kFree, kFlight, kSettled };
 enum class SlotKind : unsigned char { kEcho, kConnect };
 
 struct EchoRecord;
 
+// What a probe in flight needs besides the shared bookkeeping.
 struct Slot {
-  SlotState state;
   SlotKind kind;
   SOCKET socket;            // connect: its own socket
   EchoRecord* echo;         // echo: the request the APC completes
   ULONGLONG deadline_ms;    // GetTickCount64
-  ProbeResult result;
 };
 
 // Past its own time-out an echo request still owes its APC; should the APC not come within
@@ -49,11 +48,8 @@ struct ProbeService {
   HANDLE icmp;              // INVALID_HANDLE_VALUE when the echo service could not be opened
   unsigned long icmp_error;
   HANDLE connect_event;     // signalled by every connect socket (FD_CONNECT)
+  ProbeSlots table;
   Slot* slots;
-  int room;
-  int* free_slots;
-  int free_count;
-  int settled_count;
 };
 
 namespace {
@@ -66,16 +62,6 @@ struct EchoRecord {
   DWORD reply_size;
   unsigned char reply[1];   // reply_size bytes follow
 };
-
-int take_slot(ProbeService* service) {
-  if (service->free_count == 0) return -1;
-  return service->free_slots[--service->free_count];
-}
-
-void release_slot(ProbeService* service, int index) {
-  service->slots[index].state = SlotState::kFree;
-  service->free_slots[service->free_count++] = index;
-}
 
 void settle(ProbeService* service, int index, ProbeOutcome outcome, unsigned long status,
             std::uint32_t from) {
@@ -91,11 +77,7 @@ void settle(ProbeService* service, int index, ProbeOutcome outcome, unsigned lon
     slot.socket = INVALID_SOCKET;
   }
   slot.echo = nullptr;
-  slot.state = SlotState::kSettled;
-  slot.result.outcome = outcome;
-  slot.result.status = status;
-  slot.result.from = from;
-  ++service->settled_count;
+  probe_slot_settle(&service->table, index, outcome, status, from);
 }
 
 // The echo service queues this to the thread that sent the request; it runs inside the
@@ -140,9 +122,9 @@ void settle_connect(ProbeService* service, int index, int error) {
 
 // Connect sockets whose outcome the shared event announced.
 void read_connects(ProbeService* service) {
-  for (int i = 0; i < service->room; ++i) {
+  for (int i = 0; i < service->table.room; ++i) {
     const Slot& slot = service->slots[i];
-    if (slot.state != SlotState::kFlight || slot.kind != SlotKind::kConnect) continue;
+    if (!probe_slot_in_flight(service->table, i) || slot.kind != SlotKind::kConnect) continue;
     WSANETWORKEVENTS events{};
     // No event handle: the shared event is reset once by the caller, not per socket.
     if (WSAEnumNetworkEvents(slot.socket, nullptr, &events) != 0) continue;
@@ -152,9 +134,9 @@ void read_connects(ProbeService* service) {
 
 void expire(ProbeService* service) {
   const ULONGLONG now = GetTickCount64();
-  for (int i = 0; i < service->room; ++i) {
+  for (int i = 0; i < service->table.room; ++i) {
     Slot& slot = service->slots[i];
-    if (slot.state != SlotState::kFlight) continue;
+    if (!probe_slot_in_flight(service->table, i)) continue;
     if (slot.kind == SlotKind::kConnect && slot.deadline_ms <= now) {
       settle(service, i, ProbeOutcome::kNoAnswer, kProbeConnectTimedOut, 0);
     } else if (slot.kind == SlotKind::kEcho && slot.deadline_ms + kEchoApcMarginMs <= now) {
@@ -165,12 +147,12 @@ void expire(ProbeService* service) {
 }
 
 DWORD wait_timeout(const ProbeService* service, int timeout_ms) {
-  if (service->settled_count > 0) return 0;
+  if (service->table.settled_count > 0) return 0;
   ULONGLONG first = 0;
   bool any = false;
-  for (int i = 0; i < service->room; ++i) {
+  for (int i = 0; i < service->table.room; ++i) {
     const Slot& slot = service->slots[i];
-    if (slot.state != SlotState::kFlight) continue;
+    if (!probe_slot_in_flight(service->table, i)) continue;
     const ULONGLONG deadline =
         slot.kind == SlotKind::kEcho ? slot.deadline_ms + kEchoApcMarginMs : slot.deadline_ms;
     if (!any || deadline < first) first = deadline;
@@ -185,20 +167,9 @@ DWORD wait_timeout(const ProbeService* service, int timeout_ms) {
   return limit;
 }
 
-int collect(ProbeService* service, ProbeResult* results, int room) {
-  int written = 0;
-  for (int i = 0; i < service->room && written < room && service->settled_count > 0; ++i) {
-    if (service->slots[i].state != SlotState::kSettled) continue;
-    results[written++] = service->slots[i].result;
-    --service->settled_count;
-    release_slot(service, i);
-  }
-  return written;
-}
-
 void free_service(ProbeService* service) {
+  probe_slots_release_memory(&service->table);
   std::free(service->slots);
-  std::free(service->free_slots);
   std::free(service);
 }
 
@@ -214,24 +185,17 @@ ProbeHandle probes_open(int room) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return nullptr;
   }
-  const std::size_t count = static_cast<std::size_t>(room);
-  service->slots = static_cast<Slot*>(std::calloc(count, sizeof(Slot)));
-  service->free_slots = static_cast<int*>(std::calloc(count, sizeof(int)));
-  service->connect_event = service->slots != nullptr && service->free_slots != nullptr
-                               ? WSACreateEvent() : WSA_INVALID_EVENT;
+  const bool table = probe_slots_open(&service->table, room);
+  service->slots = static_cast<Slot*>(std::calloc(static_cast<std::size_t>(room), sizeof(Slot)));
+  service->connect_event = table && service->slots != nullptr ? WSACreateEvent() : WSA_INVALID_EVENT;
   if (service->connect_event == WSA_INVALID_EVENT) {
-    const DWORD error = service->slots == nullptr || service->free_slots == nullptr
-                            ? ERROR_NOT_ENOUGH_MEMORY : static_cast<DWORD>(WSAGetLastError());
+    const DWORD error = !table || service->slots == nullptr ? ERROR_NOT_ENOUGH_MEMORY
+                                                            : static_cast<DWORD>(WSAGetLastError());
     free_service(service);
     SetLastError(error);
     return nullptr;
   }
-  service->room = room;
-  for (int i = 0; i < room; ++i) {
-    service->slots[i].socket = INVALID_SOCKET;
-    service->free_slots[i] = room - 1 - i;
-  }
-  service->free_count = room;
+  for (int i = 0; i < room; ++i) service->slots[i].socket = INVALID_SOCKET;
   service->icmp = IcmpCreateFile();
   if (service->icmp == INVALID_HANDLE_VALUE) service->icmp_error = GetLastError();
   return service;
@@ -239,9 +203,9 @@ ProbeHandle probes_open(int room) {
 
 void probes_close(ProbeHandle probes) {
   if (probes == nullptr) return;
-  for (int i = 0; i < probes->room; ++i) {
+  for (int i = 0; i < probes->table.room; ++i) {
     Slot& slot = probes->slots[i];
-    if (slot.state != SlotState::kFlight) continue;
+    if (!probe_slot_in_flight(probes->table, i)) continue;
     if (slot.kind == SlotKind::kConnect) closesocket(slot.socket);
     if (slot.kind == SlotKind::kEcho) slot.echo->owner = nullptr;
   }
@@ -276,7 +240,7 @@ bool probe_echo(ProbeHandle probes, std::uint32_t token, std::uint32_t address,
     SetLastError(kEchoGeneralFailure);
     return false;
   }
-  const int index = take_slot(probes);
+  const int index = probe_slot_take(&probes->table, token);
   if (index < 0) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return false;
@@ -286,16 +250,14 @@ bool probe_echo(ProbeHandle probes, std::uint32_t token, std::uint32_t address,
   const DWORD reply_size = static_cast<DWORD>(sizeof(ICMP_ECHO_REPLY) + size + 8 + sizeof(IO_STATUS_BLOCK) + 16);
   EchoRecord* record = static_cast<EchoRecord*>(std::malloc(sizeof(EchoRecord) + reply_size));
   if (record == nullptr) {
-    release_slot(probes, index);
+    probe_slot_release(&probes->table, index);
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return false;
   }
   record->owner = probes;
   record->slot = index;
   record->reply_size = reply_size;
-  Slot& slot = probes->slots[index];
-  slot = Slot{SlotState::kFlight, SlotKind::kEcho, INVALID_SOCKET, record,
-              GetTickCount64() + timeout_ms, ProbeResult{token, ProbeOutcome::kEchoNoReply, 0, 0}};
+  probes->slots[index] = Slot{SlotKind::kEcho, INVALID_SOCKET, record, GetTickCount64() + timeout_ms};
   const DWORD started = IcmpSendEcho2(probes->icmp, nullptr, apc_routine(), record,
                                       static_cast<IPAddr>(address), const_cast<void*>(payload),
                                       size, nullptr, record->reply, reply_size,
@@ -316,7 +278,7 @@ bool probe_connect(ProbeHandle probes, std::uint32_t token, std::uint32_t addres
     SetLastError(ERROR_INVALID_HANDLE);
     return false;
   }
-  const int index = take_slot(probes);
+  const int index = probe_slot_take(&probes->table, token);
   if (index < 0) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return false;
@@ -324,7 +286,7 @@ bool probe_connect(ProbeHandle probes, std::uint32_t token, std::uint32_t addres
   const SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
   if (s == INVALID_SOCKET) {
     const int error = WSAGetLastError();
-    release_slot(probes, index);
+    probe_slot_release(&probes->table, index);
     WSASetLastError(error);
     return false;
   }
@@ -332,13 +294,11 @@ bool probe_connect(ProbeHandle probes, std::uint32_t token, std::uint32_t addres
   if (WSAEventSelect(s, probes->connect_event, FD_CONNECT) != 0) {
     const int error = WSAGetLastError();
     closesocket(s);
-    release_slot(probes, index);
+    probe_slot_release(&probes->table, index);
     WSASetLastError(error);
     return false;
   }
-  Slot& slot = probes->slots[index];
-  slot = Slot{SlotState::kFlight, SlotKind::kConnect, s, nullptr, GetTickCount64() + timeout_ms,
-              ProbeResult{token, ProbeOutcome::kNoAnswer, 0, 0}};
+  probes->slots[index] = Slot{SlotKind::kConnect, s, nullptr, GetTickCount64() + timeout_ms};
   sockaddr_in to{};
   to.sin_family = AF_INET;
   to.sin_addr.s_addr = address;
@@ -362,11 +322,11 @@ int probes_wait(ProbeHandle probes, int timeout_ms, ProbeResult* results, int ro
   if (waited == WAIT_OBJECT_0) WSAResetEvent(probes->connect_event);
   read_connects(probes);
   expire(probes);
-  return collect(probes, results, room);
+  return probe_slots_collect(&probes->table, results, room);
 }
 
 int probes_in_flight(ProbeHandle probes) {
-  return probes == nullptr ? 0 : probes->room - probes->free_count;
+  return probes == nullptr ? 0 : probe_slots_in_use(probes->table);
 }
 
 }  // namespace platform
