@@ -8,7 +8,6 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 
@@ -30,7 +29,6 @@ struct Slot {
   SlotKind kind;
   std::uint16_t sequence;   // echo: the request's sequence number
   int socket;               // connect: its own socket
-  std::uint64_t deadline_ns;
 };
 
 // Sequence numbers are 16 bits wide: one table maps each to the echo slot waiting for it.
@@ -64,11 +62,9 @@ struct ProbeService {
 
 namespace {
 
-std::uint64_t now_ns() { return icmp_clock_ns(); }
+std::uint64_t now_ms() { return icmp_clock_ns() / 1000000ULL; }
 
-std::uint64_t deadline_after(unsigned long timeout_ms) {
-  return now_ns() + static_cast<std::uint64_t>(timeout_ms) * 1000000ULL;
-}
+std::uint64_t deadline_after(unsigned long timeout_ms) { return now_ms() + timeout_ms; }
 
 // Every connect needs a descriptor of its own; raise the soft limit towards the hard one
 // when the default (often 1024) would not hold them.
@@ -158,37 +154,15 @@ void read_echo_socket(ProbeService* service) {
 
 // Probes whose time is up settle as unanswered.
 void expire(ProbeService* service) {
-  const std::uint64_t now = now_ns();
+  const std::uint64_t now = now_ms();
   for (int i = 0; i < service->table.room; ++i) {
-    const Slot& slot = service->slots[i];
-    if (!probe_slot_in_flight(service->table, i) || slot.deadline_ns > now) continue;
-    if (slot.kind == SlotKind::kEcho) {
+    if (!probe_slot_overdue(service->table, i, now)) continue;
+    if (service->slots[i].kind == SlotKind::kEcho) {
       settle(service, i, ProbeOutcome::kEchoNoReply, kEchoTimedOut, 0);
     } else {
       settle(service, i, ProbeOutcome::kNoAnswer, kProbeConnectTimedOut, 0);
     }
   }
-}
-
-// How long poll may wait: the caller's limit, shortened to the first probe's deadline
-// (rounded up, so that the deadline has passed when poll returns).
-int poll_timeout(const ProbeService* service, int timeout_ms) {
-  if (service->table.settled_count > 0) return 0;
-  std::uint64_t first = 0;
-  bool any = false;
-  for (int i = 0; i < service->table.room; ++i) {
-    const Slot& slot = service->slots[i];
-    if (!probe_slot_in_flight(service->table, i)) continue;
-    if (!any || slot.deadline_ns < first) first = slot.deadline_ns;
-    any = true;
-  }
-  if (!any) return timeout_ms;
-  const std::uint64_t now = now_ns();
-  const std::uint64_t until = first > now ? (first - now + 999999ULL) / 1000000ULL : 0;
-  if (timeout_ms < 0 || until < static_cast<std::uint64_t>(timeout_ms)) {
-    return until > INT_MAX ? INT_MAX : static_cast<int>(until);
-  }
-  return timeout_ms;
 }
 
 void free_service(ProbeService* service) {
@@ -272,7 +246,7 @@ bool probe_echo(ProbeHandle probes, std::uint32_t token, std::uint32_t address,
     set_last_error(ENOBUFS);
     return false;
   }
-  const int index = probe_slot_take(&probes->table, token);
+  const int index = probe_slot_take(&probes->table, token, deadline_after(timeout_ms));
   if (index < 0) {
     set_last_error(ENOBUFS);
     return false;
@@ -289,7 +263,7 @@ bool probe_echo(ProbeHandle probes, std::uint32_t token, std::uint32_t address,
     return false;
   }
   const std::size_t length = build_echo_request(request, probes->identifier, sequence, payload, size);
-  probes->slots[index] = Slot{SlotKind::kEcho, sequence, -1, deadline_after(timeout_ms)};
+  probes->slots[index] = Slot{SlotKind::kEcho, sequence, -1};
   probes->slot_of_sequence[sequence] = index;
   ++probes->echoes_in_flight;
 
@@ -312,7 +286,7 @@ bool probe_connect(ProbeHandle probes, std::uint32_t token, std::uint32_t addres
     set_last_error(EBADF);
     return false;
   }
-  const int index = probe_slot_take(&probes->table, token);
+  const int index = probe_slot_take(&probes->table, token, deadline_after(timeout_ms));
   if (index < 0) {
     set_last_error(ENOBUFS);
     return false;
@@ -324,7 +298,7 @@ bool probe_connect(ProbeHandle probes, std::uint32_t token, std::uint32_t addres
     set_last_error(static_cast<unsigned long>(error));
     return false;
   }
-  probes->slots[index] = Slot{SlotKind::kConnect, 0, s, deadline_after(timeout_ms)};
+  probes->slots[index] = Slot{SlotKind::kConnect, 0, s};
   sockaddr_in to{};
   to.sin_family = AF_INET;
   to.sin_addr.s_addr = address;
@@ -358,7 +332,8 @@ int probes_wait(ProbeHandle probes, int timeout_ms, ProbeResult* results, int ro
     probes->fds[count] = pollfd{slot.socket, POLLOUT, 0};
     probes->fd_slot[count++] = i;
   }
-  const int ready = poll(probes->fds, static_cast<nfds_t>(count), poll_timeout(probes, timeout_ms));
+  const int ready = poll(probes->fds, static_cast<nfds_t>(count),
+                         probe_slots_wait_ms(probes->table, now_ms(), timeout_ms));
   if (ready < 0 && errno != EINTR) {
     set_last_error(static_cast<unsigned long>(errno));
     return -1;

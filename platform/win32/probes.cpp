@@ -35,7 +35,6 @@ struct Slot {
   SlotKind kind;
   SOCKET socket;            // connect: its own socket
   EchoRecord* echo;         // echo: the request the APC completes
-  ULONGLONG deadline_ms;    // GetTickCount64
 };
 
 // Past its own time-out an echo request still owes its APC; should the APC not come within
@@ -132,39 +131,20 @@ void read_connects(ProbeService* service) {
   }
 }
 
+// Deadlines are on GetTickCount64's clock. An echo slot's is its request's time-out and the
+// margin: past it the APC has not come, and the record is left for it to free.
 void expire(ProbeService* service) {
   const ULONGLONG now = GetTickCount64();
   for (int i = 0; i < service->table.room; ++i) {
+    if (!probe_slot_overdue(service->table, i, now)) continue;
     Slot& slot = service->slots[i];
-    if (!probe_slot_in_flight(service->table, i)) continue;
-    if (slot.kind == SlotKind::kConnect && slot.deadline_ms <= now) {
+    if (slot.kind == SlotKind::kConnect) {
       settle(service, i, ProbeOutcome::kNoAnswer, kProbeConnectTimedOut, 0);
-    } else if (slot.kind == SlotKind::kEcho && slot.deadline_ms + kEchoApcMarginMs <= now) {
+    } else {
       slot.echo->owner = nullptr;
       settle(service, i, ProbeOutcome::kEchoNoReply, kEchoTimedOut, 0);
     }
   }
-}
-
-DWORD wait_timeout(const ProbeService* service, int timeout_ms) {
-  if (service->table.settled_count > 0) return 0;
-  ULONGLONG first = 0;
-  bool any = false;
-  for (int i = 0; i < service->table.room; ++i) {
-    const Slot& slot = service->slots[i];
-    if (!probe_slot_in_flight(service->table, i)) continue;
-    const ULONGLONG deadline =
-        slot.kind == SlotKind::kEcho ? slot.deadline_ms + kEchoApcMarginMs : slot.deadline_ms;
-    if (!any || deadline < first) first = deadline;
-    any = true;
-  }
-  DWORD limit = timeout_ms < 0 ? INFINITE : static_cast<DWORD>(timeout_ms);
-  if (any) {
-    const ULONGLONG now = GetTickCount64();
-    const ULONGLONG until = first > now ? first - now : 0;
-    if (limit == INFINITE || until < limit) limit = static_cast<DWORD>(until);
-  }
-  return limit;
 }
 
 void free_service(ProbeService* service) {
@@ -240,7 +220,7 @@ bool probe_echo(ProbeHandle probes, std::uint32_t token, std::uint32_t address,
     SetLastError(kEchoGeneralFailure);
     return false;
   }
-  const int index = probe_slot_take(&probes->table, token);
+  const int index = probe_slot_take(&probes->table, token, GetTickCount64() + timeout_ms + kEchoApcMarginMs);
   if (index < 0) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return false;
@@ -257,7 +237,7 @@ bool probe_echo(ProbeHandle probes, std::uint32_t token, std::uint32_t address,
   record->owner = probes;
   record->slot = index;
   record->reply_size = reply_size;
-  probes->slots[index] = Slot{SlotKind::kEcho, INVALID_SOCKET, record, GetTickCount64() + timeout_ms};
+  probes->slots[index] = Slot{SlotKind::kEcho, INVALID_SOCKET, record};
   const DWORD started = IcmpSendEcho2(probes->icmp, nullptr, apc_routine(), record,
                                       static_cast<IPAddr>(address), const_cast<void*>(payload),
                                       size, nullptr, record->reply, reply_size,
@@ -278,7 +258,7 @@ bool probe_connect(ProbeHandle probes, std::uint32_t token, std::uint32_t addres
     SetLastError(ERROR_INVALID_HANDLE);
     return false;
   }
-  const int index = probe_slot_take(&probes->table, token);
+  const int index = probe_slot_take(&probes->table, token, GetTickCount64() + timeout_ms);
   if (index < 0) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return false;
@@ -298,7 +278,7 @@ bool probe_connect(ProbeHandle probes, std::uint32_t token, std::uint32_t addres
     WSASetLastError(error);
     return false;
   }
-  probes->slots[index] = Slot{SlotKind::kConnect, s, nullptr, GetTickCount64() + timeout_ms};
+  probes->slots[index] = Slot{SlotKind::kConnect, s, nullptr};
   sockaddr_in to{};
   to.sin_family = AF_INET;
   to.sin_addr.s_addr = address;
@@ -317,7 +297,8 @@ int probes_wait(ProbeHandle probes, int timeout_ms, ProbeResult* results, int ro
     return -1;
   }
   // Alertable, so that the echo APCs run here.
-  const DWORD waited = WaitForSingleObjectEx(probes->connect_event, wait_timeout(probes, timeout_ms), TRUE);
+  const int wait_ms = probe_slots_wait_ms(probes->table, GetTickCount64(), timeout_ms);
+  const DWORD waited = WaitForSingleObjectEx(probes->connect_event, wait_ms < 0 ? INFINITE : static_cast<DWORD>(wait_ms), TRUE);
   if (waited == WAIT_FAILED) return -1;
   if (waited == WAIT_OBJECT_0) WSAResetEvent(probes->connect_event);
   read_connects(probes);
