@@ -13,12 +13,12 @@ constexpr std::uint32_t kEchoProbe = 0;
 static_assert(static_cast<std::uint64_t>(kMaxWaitTargets) * kProbesPerTarget < 0xFFFFFFFFULL,
               "a probe's token holds its target and its number");
 
-// Room for the probes in flight: two rounds per target may overlap, as a probe lives twice
-// as long as the interval.
+// Room for the probes in flight: a probe lives for two intervals, so a target's rounds
+// overlap, three of them at the turn of an interval.
 constexpr int kRoundsInFlight =
     static_cast<int>((kWaitProbeTimeoutMs + kWaitProbeIntervalMs - 1) / kWaitProbeIntervalMs) + 1;
 
-// The echo request's data: its content does not matter to anyone, only that it is there.
+// The echo request's data: any will do; a text makes the wait's requests plain in a capture.
 constexpr std::uint16_t kEchoPayloadSize = 32;
 const std::uint8_t kEchoPayload[kEchoPayloadSize] = {
     'k', 'e', 's', 't', 'r', 'a', 'v', 'a', ' ', 'w', 'a', 'i', 't', 's', ' ', 'f',
