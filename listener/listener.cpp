@@ -11,10 +11,6 @@
 
 namespace listener {
 
-ListenerState g_listener;
-
-void ResetListenerState() { g_listener = ListenerState{}; }
-
 namespace {
 // Both lines of one datagram: time stamp, label, MAC, address and length.
 constexpr std::size_t kEntrySize = 256;
