@@ -44,15 +44,14 @@ bool MatchesMac(const Observation& o, const WakeAnalysis& a) {
   const InspectOptions& options = g_listener.options;
   if (!options.mac_given) return true;
   if (a.copies > 0 && std::memcmp(a.target, options.mac, wake::kMacLength) == 0) return true;
-  if (ClassifyDatagram(o.length).label == kLabelUnknown) return false;
-  std::uint8_t mac[wake::kMacLength];
-  EntryMac(o.payload, o.stored, o.length, mac);
-  return std::memcmp(mac, options.mac, wake::kMacLength) == 0;
+  if (o.kind.label == kLabelUnknown) return false;
+  return std::memcmp(o.entry_mac, options.mac, wake::kMacLength) == 0;
 }
 
-// Analyses, filters, counts and prints one observation. False when the output failed.
-bool Report(const Observation& o, bool capture) {
+// Classifies, analyses, filters, counts and prints one observation. False when the output failed.
+bool Report(Observation& o, bool capture) {
   const InspectOptions& options = g_listener.options;
+  ClassifyObservation(&o);
   const WakeAnalysis a = AnalyzeWake(o.payload, static_cast<std::size_t>(o.stored),
                                      static_cast<std::size_t>(o.length));
   // A capture sees all traffic of its kind: only what carries a wake is shown.
@@ -159,14 +158,12 @@ int InspectSocket(SOCKET s, bool drops_counted) {
     const int waited = platform::wait_readable(s, wait_ms);
     if (waited == platform::kWaitStopped) return Step::kStopped;
     if (waited == platform::kWaitTimedOut) return Step::kIdle;
-    platform::ArrivalInfo info{};
-    if (waited == platform::kWaitFailed || !platform::receive_arrival(s, buffer, sizeof buffer, &info)) {
+    platform::ReceivedDatagram info{};
+    if (waited == platform::kWaitFailed || !platform::receive_datagram(s, buffer, sizeof buffer, true, &info)) {
       return Step::kFailed;
     }
     TakeTime(o);
-    o->via = Via::kUdp;
-    o->from = info.sender;
-    o->from_port = info.sender_port;
+    ObserveDatagram(info, buffer, o);
     o->to = info.destination;
     o->port = g_listener.port & 0xFFFF;
     RefreshInterfaces(NowMs());
@@ -174,10 +171,6 @@ int InspectSocket(SOCKET s, bool drops_counted) {
     o->to_kind = JudgeDestination(info.destination, info.interface_index, cache.records, cache.count);
     const char* name = InterfaceName(info.interface_index);
     std::snprintf(o->interface_name, sizeof o->interface_name, "%s", name != nullptr ? name : "");
-    o->vlan = -1;
-    o->payload = buffer;
-    o->stored = info.stored;
-    o->length = info.length;
     drops = info.drops;
     return Step::kObservation;
   };

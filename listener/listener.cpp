@@ -11,10 +11,6 @@
 
 namespace listener {
 
-ListenerState g_listener;
-
-void ResetListenerState() { g_listener = ListenerState{}; }
-
 namespace {
 // Both lines of one datagram: time stamp, label, MAC, address and length.
 constexpr std::size_t kEntrySize = 256;
@@ -34,11 +30,15 @@ void ReceiveLoop(SOCKET s, FILE* out) {
   unsigned char buffer[kReceiveBufferSize];
   char entry[kEntrySize];
   for (;;) {
-    platform::DatagramInfo info{};
-    if (!platform::receive_datagram(s, buffer, kReceiveBufferSize, &info)) return;
-    int n = FormatDatagramEntry(entry, sizeof entry, CurrentTimeStamp(), buffer, info);
+    platform::ReceivedDatagram info{};
+    if (!platform::receive_datagram(s, buffer, kReceiveBufferSize, false, &info)) return;
+    Observation o{};
+    ObserveDatagram(info, buffer, &o);
+    ClassifyObservation(&o);
+    TextLine line{entry, sizeof entry, 0};
+    AppendEntryLines(&line, CurrentTimeStamp(), o, false);
     // Both lines in one write.
-    if (!WriteOutput(entry, static_cast<std::size_t>(n), out)) return;
+    if (!WriteOutput(entry, line.length, out)) return;
   }
 }
 

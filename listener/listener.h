@@ -9,7 +9,7 @@
 
 #include "common/wake_packet.h"
 #include "platform/datagram.h"
-#include "platform/interface_addresses.h"
+#include "platform/interfaces.h"
 #include "platform/sockets.h"
 #include "platform/time.h"
 
@@ -90,7 +90,7 @@ struct SummaryCounts {
 // The local interfaces as last read, to judge destinations and name interfaces.
 constexpr int kInterfaceRoom = 256;
 struct InterfaceCache {
-  platform::InterfaceAddress records[kInterfaceRoom];
+  platform::InterfaceRecord records[kInterfaceRoom];
   int count = 0;
   bool read = false;
   std::uint64_t read_at_ms = 0;
@@ -146,14 +146,6 @@ DatagramKind ClassifyDatagram(int length);
 // and the time of day. Every call overwrites the previous result.
 const char* FormatTimeStamp(const platform::SystemTime& time);
 const char* CurrentTimeStamp();
-
-// The MAC the entry shows: the six bytes at the kind's offset plus 6, 00 beyond `stored`.
-void EntryMac(const unsigned char* data, int stored, int length, unsigned char* mac);
-
-// Both lines of one datagram into `buffer`; returns the text's length. Bytes the datagram
-// did not carry are shown as 00.
-int FormatDatagramEntry(char* buffer, std::size_t size, const char* time_stamp,
-                        const unsigned char* data, const platform::DatagramInfo& info);
 
 // Writes `size` bytes to `out` and flushes them. On failure prints the one message about it
 // on standard error and returns false: the caller ends the program with kExitUsage.

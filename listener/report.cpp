@@ -11,17 +11,6 @@ namespace listener {
 
 namespace {
 
-// The sender as the entry shows it: its IP address, or for a 0x0842 frame its MAC.
-void FormatSender(const Observation& o, char* text, std::size_t size) {
-  if (o.via == Via::kEtherType) {
-    char mac[kMacTextSize];
-    FormatMac(o.from_mac, mac);
-    std::snprintf(text, size, "%s", mac);
-  } else {
-    FormatIpAddress(o.from, text, size);
-  }
-}
-
 // The destination as -Explain and -Json show it; false when it is not known.
 bool FormatDestination(const Observation& o, char* text, std::size_t size) {
   if (o.via == Via::kEtherType) {
@@ -161,23 +150,6 @@ void Append(TextLine* line, const char* format, ...) {
   if (line->length >= line->size) line->length = line->size - 1;
 }
 
-void AppendEntryLines(TextLine* line, const char* time_stamp, const Observation& o, bool show_via) {
-  char sender[kAddressTextSize];
-  FormatSender(o, sender, sizeof sender);
-  unsigned char mac[wake::kMacLength];
-  EntryMac(o.payload, o.stored, o.length, mac);
-  Append(line, kDatagramFormat, time_stamp, ClassifyDatagram(o.length).label, mac[0], mac[1], mac[2],
-         mac[3], mac[4], mac[5], sender, o.length);
-  if (!show_via || line->length == 0) return;
-  line->length -= 1;  // the line end, put back after the way it came
-  if (o.via == Via::kUdp) {
-    Append(line, kViaUdpFormat, o.port);
-  } else {
-    Append(line, kViaEtherType);
-  }
-  Append(line, "\n");
-}
-
 void AppendExplainLine(TextLine* line, const Observation& o, const WakeAnalysis& a) {
   AppendPayloadPart(line, a);
   if (a.header_found) {
@@ -238,10 +210,8 @@ void AppendJsonLine(TextLine* line, const Observation& o, const WakeAnalysis& a)
   const bool to_known = FormatDestination(o, to, sizeof to);
   // The label as the two lines show it, without the blanks that pad it there.
   char label[32];
-  std::snprintf(label, sizeof label, "%s", ClassifyDatagram(o.length).label);
+  std::snprintf(label, sizeof label, "%s", o.kind.label);
   for (std::size_t n = std::strlen(label); n > 0 && label[n - 1] == ' '; --n) label[n - 1] = '\0';
-  unsigned char mac[wake::kMacLength];
-  EntryMac(o.payload, o.stored, o.length, mac);
 
   Append(line, "{\"time\":\"%s\",\"from\":", time);
   AppendJsonString(line, from);
@@ -260,7 +230,7 @@ void AppendJsonLine(TextLine* line, const Observation& o, const WakeAnalysis& a)
   Append(line, ",\"len\":%d,\"kind\":", o.length);
   AppendJsonString(line, label);
   Append(line, ",\"mac\":");
-  AppendJsonMac(line, mac);
+  AppendJsonMac(line, o.entry_mac);
   Append(line, ",\"magic\":");
   AppendJsonMagic(line, a);
   Append(line, ",\"header\":");

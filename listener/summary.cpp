@@ -102,9 +102,7 @@ void SummaryAdd(const Observation& o, const WakeAnalysis& a, bool kept) {
   } else {
     FormatIpAddress(o.from, sender, sizeof sender);
   }
-  std::uint8_t mac[wake::kMacLength];
-  EntryMac(o.payload, o.stored, o.length, mac);
-  FormatMac(a.copies > 0 ? a.target : mac, target);
+  FormatMac(a.copies > 0 ? a.target : o.entry_mac, target);
   std::string key = std::string(sender) + '\t' + target;
   auto it = s.pairs.find(key);
   if (it == s.pairs.end()) {

@@ -2,7 +2,9 @@
 #include "sender/address.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "common/ascii.h"
 #include "common/number.h"
@@ -200,18 +202,21 @@ bool ReadWakeAddress(const char* text, WakeAddress* out) {
 }
 
 int ChooseInterface(const platform::InterfaceRecord* records, int count) {
-  for (int i = 0; i < count; ++i) {
+  // The rule sees the IPv4 records as Winsock's list holds them: the first ten.
+  int seen = 0;
+  int fallback = -1;
+  for (int i = 0; i < count && seen < kInterfaceListRoom; ++i) {
+    if (records[i].address.family != 4) continue;
+    ++seen;
     if (records[i].flags == kNetmaskInterfaceFlags) return i;
-  }
-  // No plain broadcast interface (a host with only point-to-point links, say): the first
-  // interface that is up and not the loopback still gives a usable subnet.
-  for (int i = 0; i < count; ++i) {
-    if ((records[i].flags & platform::kInterfaceUp) != 0 &&
+    // No plain broadcast interface (a host with only point-to-point links, say): the first
+    // interface that is up and not the loopback still gives a usable subnet.
+    if (fallback < 0 && (records[i].flags & platform::kInterfaceUp) != 0 &&
         (records[i].flags & platform::kInterfaceLoopback) == 0) {
-      return i;
+      fallback = i;
     }
   }
-  return -1;
+  return fallback;
 }
 
 std::uint32_t ChooseNetmask(const platform::InterfaceRecord* records, int count) {
@@ -222,17 +227,17 @@ std::uint32_t ChooseNetmask(const platform::InterfaceRecord* records, int count)
 int FindInterface(const platform::InterfaceRecord* records, int count, const char* text) {
   if (text == nullptr || *text == '\0') return -1;
   for (int i = 0; i < count; ++i) {
-    if (std::strcmp(records[i].name, text) == 0) return i;
+    if (records[i].address.family == 4 && std::strcmp(records[i].name, text) == 0) return i;
   }
   for (int i = 0; i < count; ++i) {
-    if (wake::EqualsNoCase(records[i].name, text)) return i;
+    if (records[i].address.family == 4 && wake::EqualsNoCase(records[i].name, text)) return i;
   }
   std::uint8_t parts[kIpGroups];
   if (ReadDottedQuad(text, parts)) {
     std::uint32_t address;
     std::memcpy(&address, parts, sizeof address);
     for (int i = 0; i < count; ++i) {
-      if (records[i].address == address) return i;
+      if (records[i].address.family == 4 && platform::ipv4_of(records[i]) == address) return i;
     }
   }
   return -1;
@@ -240,32 +245,42 @@ int FindInterface(const platform::InterfaceRecord* records, int count, const cha
 
 int InterfaceOfSubnet(const platform::InterfaceRecord* records, int count, std::uint32_t address) {
   for (int i = 0; i < count; ++i) {
-    if ((records[i].flags & platform::kInterfaceUp) != 0 &&
-        ((records[i].address ^ address) & records[i].netmask) == 0) {
+    if (records[i].address.family == 4 && (records[i].flags & platform::kInterfaceUp) != 0 &&
+        ((platform::ipv4_of(records[i]) ^ address) & records[i].netmask) == 0) {
       return i;
     }
   }
   return -1;
 }
 
-int QueryInterfaces(platform::InterfaceRecord* records, int room) {
-  SOCKET query_socket = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-  const int count = platform::query_interface_list(query_socket, records, room);
-  if (count < 0) {
-    // Closing the socket must not change the error the caller reports.
-    const int error = platform::last_socket_error();
-    if (query_socket != INVALID_SOCKET) closesocket(query_socket);
-    platform::set_last_socket_error(error);
-    return -1;
+unsigned ScopeIndex(const platform::InterfaceRecord* records, int count, const char* scope) {
+  if (scope == nullptr || *scope == '\0') return 0;
+  if (scope[std::strspn(scope, "0123456789")] == '\0') return static_cast<unsigned>(std::strtoul(scope, nullptr, 10));
+  // A name exactly, then ignoring case; of the records of that name, an IPv6 address's index
+  // first, since that is what the scope is for (Windows may number an adapter apart for IPv6).
+  for (const bool exact : {true, false}) {
+    unsigned found = 0;
+    for (int i = 0; i < count; ++i) {
+      const platform::InterfaceRecord& r = records[i];
+      if (r.index == 0 || !(exact ? std::strcmp(r.name, scope) == 0 : wake::EqualsNoCase(r.name, scope))) continue;
+      if (r.address.family == 6) return r.index;
+      if (found == 0) found = r.index;
+    }
+    if (found != 0) return found;
   }
-  if (query_socket != INVALID_SOCKET) closesocket(query_socket);
+  return 0;
+}
+
+int QueryInterfaces(platform::InterfaceRecord* records, int room) {
+  const int count = platform::query_interfaces(records, room);
+  if (count < 0) return -1;
   return count > room ? room : count;
 }
 
 bool QueryLocalNetmask(std::uint32_t* mask) {
   *mask = 0;
-  platform::InterfaceRecord records[kInterfaceListRoom];
-  const int count = QueryInterfaces(records, kInterfaceListRoom);
+  platform::InterfaceRecord records[kSendInterfaceRoom];
+  const int count = QueryInterfaces(records, kSendInterfaceRoom);
   if (count < 0) return false;
   *mask = ChooseNetmask(records, count);
   return true;

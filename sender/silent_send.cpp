@@ -108,23 +108,21 @@ bool NeedsScope(const std::uint8_t ipv6[16]) {
 bool ScopeOf(const WakeAddress& address, const SendPlan& plan, unsigned* index) {
   *index = 0;
   if (address.scope != nullptr) {
-    const char* scope = address.scope;
-    if (scope[std::strspn(scope, "0123456789")] == '\0') {
-      *index = static_cast<unsigned>(std::strtoul(scope, nullptr, 10));
-    } else {
-      *index = platform::interface_index(scope);
-    }
+    *index = ScopeIndex(plan.interfaces, plan.interface_count, address.scope);
     return *index != 0;
   }
   if (plan.via >= 0 && NeedsScope(address.ipv6)) *index = plan.interfaces[plan.via].index;
   return true;
 }
 
-// The name of the record with this address (IPv4) or index, "?" when none has a name.
+// The name of the IPv4 record with this address, or of the interface with this index; "?" when
+// none has a name.
 const char* InterfaceName(const SendPlan& plan, std::uint32_t address, unsigned index) {
   for (int i = 0; i < plan.interface_count; ++i) {
     const platform::InterfaceRecord& r = plan.interfaces[i];
-    if ((index != 0 ? r.index == index : r.address == address) && r.name[0] != '\0') return r.name;
+    const bool match = index != 0 ? r.index == index && r.address.family == 0
+                                  : r.address.family == 4 && platform::ipv4_of(r) == address;
+    if (match && r.name[0] != '\0') return r.name;
   }
   return send_texts::kVerboseUnknown;
 }
@@ -183,7 +181,7 @@ int DestinationOf(const SendOptions& options, const SendPlan& plan, const WakeTa
   } else {
     const int own = plan.via >= 0 ? plan.via : plan.chosen;
     const std::uint32_t base = address->family == AddressFamily::kIpv4 ? address->ipv4
-                               : own >= 0                               ? plan.interfaces[own].address
+                               : own >= 0                               ? platform::ipv4_of(plan.interfaces[own])
                                                                         : 0;
     std::uint32_t mask = plan.mask;
     if (target.line != 0 && plan.via < 0 && address->family == AddressFamily::kIpv4) {
@@ -248,7 +246,7 @@ bool SendDatagram(const SendOptions& options, const SendPlan& plan, const WakeTa
     sockaddr_in source;
     std::memset(&source, 0, sizeof source);
     source.sin_family = AF_INET;
-    source.sin_addr.s_addr = plan.interfaces[plan.via].address;
+    source.sin_addr.s_addr = platform::ipv4_of(plan.interfaces[plan.via]);
     sent = bind(s, reinterpret_cast<const sockaddr*>(&source), sizeof source) == 0;
   }
   // Connected, so that the address it leaves from can be told (/Verbose).
@@ -282,13 +280,13 @@ bool SendFrame(const SendOptions& options, const SendPlan& plan, const WakeTarge
   const WakeExtras extras{0, options.password_length != 0 ? options.password : nullptr, options.password_length};
   std::uint8_t payload[wake::kMaxDatagramLength];
   const std::size_t length = ComposeWakePacket(wake::kSendBroadcastMagic, 0, target.mac, extras, payload);
-  if (!platform::send_ether_frame(plan.ether_socket, interface.index, kEthernetBroadcast, kWakeEtherType,
+  if (!platform::send_ether_frame(plan.ether_socket, interface.index, wake::kEthernetBroadcast, wake::kWakeEtherType,
                                   payload, length)) {
     ReportSendFailure(plan, target, send_texts::kSendEtherErrCaption);
     return false;
   }
   if (options.verbose) {
-    std::printf(send_texts::kVerboseEtherFormat, static_cast<unsigned>(kWakeEtherType),
+    std::printf(send_texts::kVerboseEtherFormat, static_cast<unsigned>(wake::kWakeEtherType),
                 send_texts::kKindEtherFrame, static_cast<unsigned>(length),
                 interface.name[0] != '\0' ? interface.name : send_texts::kVerboseUnknown,
                 target.name != nullptr ? send_texts::kVerboseHost : "", target.name != nullptr ? target.name : "");
@@ -345,8 +343,7 @@ SendOutcome Prepare(const CommandLine& line, SendPlan* plan) {
     ShowMessageBox(nullptr, WinsockErrorText(0), kInterfaceListErrCaption, platform::kMessageBoxOk);
     return SendOutcome::kSomeFailed;
   }
-  plan->chosen = ChooseInterface(plan->interfaces,
-                                 plan->interface_count < kInterfaceListRoom ? plan->interface_count : kInterfaceListRoom);
+  plan->chosen = ChooseInterface(plan->interfaces, plan->interface_count);
   plan->via = -1;
   if (options.interface_name != nullptr) {
     plan->via = FindInterface(plan->interfaces, plan->interface_count, options.interface_name);

@@ -15,11 +15,6 @@ struct SenderSettings {
 constexpr std::int32_t kDefaultSenderPort = wake::kDefaultPort;
 constexpr std::int32_t kDefaultHeaderLength = static_cast<std::int32_t>(wake::kHeaderLength);
 
-// The raw Ethernet wake frame: the magic packet (and password) as the payload of a frame of
-// this EtherType (sent in network byte order, 08 42) to the Ethernet broadcast address.
-constexpr std::uint16_t kWakeEtherType = 0x0842;
-constexpr std::uint8_t kEthernetBroadcast[6] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
-
 // Message box captions of the send failures, and of a failed interface-list query.
 extern const char kInterfaceListErrCaption[];
 extern const char kSolSocketErrCaption[];

@@ -160,10 +160,10 @@ platform::IpAddress V4(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint
 }
 
 TEST(JudgeDestination, AgainstTheReceivingInterface) {
-  platform::InterfaceAddress table[3] = {};
-  table[0] = {2, "eth0", V4(192, 0, 2, 20), 24};
-  table[1] = {3, "eth1", V4(198, 51, 100, 7), 25};
-  table[2] = {4, "p2p", V4(203, 0, 113, 1), 31};
+  platform::InterfaceRecord table[3] = {};
+  table[0] = {2, "eth0", 0, V4(192, 0, 2, 20), 24, 0, 0};
+  table[1] = {3, "eth1", 0, V4(198, 51, 100, 7), 25, 0, 0};
+  table[2] = {4, "p2p", 0, V4(203, 0, 113, 1), 31, 0, 0};
   platform::IpAddress v6{6, {0xff, 0x02}};
   const struct {
     platform::IpAddress to;
