@@ -43,43 +43,6 @@ std::int64_t DaysFromCivil(int year, int month, int day) {
 
 }  // namespace
 
-void FormatIpAddress(const platform::IpAddress& address, char* text, std::size_t size) {
-  if (size == 0) return;
-  text[0] = '\0';
-  const std::uint8_t* b = address.bytes;
-  if (address.family == 4) {
-    std::snprintf(text, size, kAddressFormat, b[0], b[1], b[2], b[3]);
-    return;
-  }
-  if (address.family != 6) return;
-  // The longest run of two or more zero groups (the first of equal runs) becomes "::".
-  int groups[8];
-  for (int i = 0; i < 8; ++i) groups[i] = b[2 * i] << 8 | b[2 * i + 1];
-  int best_start = -1, best_length = 1;
-  for (int i = 0; i < 8;) {
-    int j = i;
-    while (j < 8 && groups[j] == 0) ++j;
-    if (j - i > best_length) {
-      best_start = i;
-      best_length = j - i;
-    }
-    i = j > i ? j : i + 1;
-  }
-  TextLine line{text, size, 0};
-  for (int i = 0; i < 8; ++i) {
-    if (i == best_start) {
-      Append(&line, "::");
-      i += best_length - 1;
-      continue;
-    }
-    Append(&line, (i == 0 || i == best_start + best_length) ? "%x" : ":%x", groups[i]);
-  }
-}
-
-void FormatMac(const std::uint8_t* mac, char* text) {
-  std::snprintf(text, kMacTextSize, kMacFormat, mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
-}
-
 const char* DestinationKindName(DestinationKind kind) {
   switch (kind) {
     case DestinationKind::kUnicast: return kToUnicast;

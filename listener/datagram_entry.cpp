@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/wake_packet.h"
+#include "common/address_text.h"
 #include "listener/inspect.h"
 #include "listener/listener.h"
 #include "listener/texts.h"
@@ -32,11 +33,11 @@ const KindRow kKinds[] = {
 
 void FormatSender(const Observation& o, char* text, std::size_t size) {
   if (o.via == Via::kEtherType) {
-    char mac[kMacTextSize];
-    FormatMac(o.from_mac, mac);
+    char mac[wake::kMacTextRoom];
+    wake::FormatMacText(o.from_mac, mac);
     std::snprintf(text, size, "%s", mac);
   } else {
-    FormatIpAddress(o.from, text, size);
+    wake::FormatIpText(o.from, text, size);
   }
 }
 
@@ -70,7 +71,7 @@ void ClassifyObservation(Observation* o) {
 }
 
 void AppendEntryLines(TextLine* line, const char* time_stamp, const Observation& o, bool show_via) {
-  char sender[kAddressTextSize];
+  char sender[wake::kIpTextRoom];
   FormatSender(o, sender, sizeof sender);
   const std::uint8_t* mac = o.entry_mac;
   Append(line, kDatagramFormat, time_stamp, o.kind.label, mac[0], mac[1], mac[2], mac[3], mac[4], mac[5], sender,

@@ -21,8 +21,6 @@ enum class Via { kUdp, kEtherType };
 // What the destination address was, judged on the receiving side.
 enum class DestinationKind { kUnknown, kUnicast, kSubnetBroadcast, kLimitedBroadcast, kMulticast };
 
-constexpr std::size_t kMacTextSize = 18;       // "00:11:22:33:44:55"
-constexpr std::size_t kAddressTextSize = 46;   // the longest IPv6 text
 
 // One datagram or frame, as the receive call or the capture gave it.
 struct Observation {
@@ -73,9 +71,6 @@ void AppendEntryLines(TextLine* line, const char* time_stamp, const Observation&
 
 // --- Addresses and how they were reached (arrival.cpp) ---
 
-// "%d.%d.%d.%d" for IPv4, the shortest text (RFC 5952) for IPv6, "" when the family is 0.
-void FormatIpAddress(const platform::IpAddress& address, char* text, std::size_t size);
-void FormatMac(const std::uint8_t* mac, char* text);   // kMacTextSize bytes, upper case
 const char* DestinationKindName(DestinationKind kind); // nullptr for kUnknown
 
 // Limited broadcast, multicast, the subnet-directed broadcast of an IPv4 address of the

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/address_text.h"
 #include "listener/inspect.h"
 #include "listener/listener.h"
 #include "listener/texts.h"
@@ -15,12 +16,12 @@ namespace {
 bool FormatDestination(const Observation& o, char* text, std::size_t size) {
   if (o.via == Via::kEtherType) {
     if (!o.to_mac_known) return false;
-    char mac[kMacTextSize];
-    FormatMac(o.to_mac, mac);
+    char mac[wake::kMacTextRoom];
+    wake::FormatMacText(o.to_mac, mac);
     std::snprintf(text, size, "%s", mac);
     return true;
   }
-  FormatIpAddress(o.to, text, size);
+  wake::FormatIpText(o.to, text, size);
   return o.to.family != 0;
 }
 
@@ -32,8 +33,8 @@ void FormatPassword(const WakeAnalysis& a, char* text, std::size_t size) {
 }
 
 void AppendPayloadPart(TextLine* line, const WakeAnalysis& a) {
-  char target[kMacTextSize], other[kMacTextSize];
-  FormatMac(a.target, target);
+  char target[wake::kMacTextRoom], other[wake::kMacTextRoom];
+  wake::FormatMacText(a.target, target);
   switch (a.verdict) {
     case MagicVerdict::kNone:
       Append(line, kExplainNotWake);
@@ -51,7 +52,7 @@ void AppendPayloadPart(TextLine* line, const WakeAnalysis& a) {
       }
       Append(line, kExplainBrokenFormat, target, a.sync_offset);
       if (a.bad_copy != 0) {
-        FormatMac(a.bad_copy_mac, other);
+        wake::FormatMacText(a.bad_copy_mac, other);
         Append(line, kExplainBadCopyFormat, a.bad_copy, other);
       }
       if (a.copies < wake::kMacRepeats) Append(line, kExplainEndsAfterFormat, a.bad_copy != 0 ? "," : "", a.copies);
@@ -84,8 +85,8 @@ void AppendJsonNumber(TextLine* line, int value) {
 }
 
 void AppendJsonMac(TextLine* line, const std::uint8_t* mac) {
-  char text[kMacTextSize];
-  FormatMac(mac, text);
+  char text[wake::kMacTextRoom];
+  wake::FormatMacText(mac, text);
   AppendJsonString(line, text);
 }
 
@@ -157,7 +158,7 @@ void AppendExplainLine(TextLine* line, const Observation& o, const WakeAnalysis&
            a.header_length_ok ? kExplainLengthMatches : kExplainLengthDiffers);
     if (a.sequence != 0) Append(line, kExplainSequenceFormat, static_cast<unsigned long>(a.sequence));
   }
-  char to[kAddressTextSize];
+  char to[wake::kIpTextRoom];
   const char* kind = DestinationKindName(o.to_kind);
   const bool to_known = FormatDestination(o, to, sizeof to);
   if (to_known && kind != nullptr) {
@@ -205,7 +206,7 @@ void AppendJsonLine(TextLine* line, const Observation& o, const WakeAnalysis& a)
   char time[64];  // room for any 16-bit field
   std::snprintf(time, sizeof time, kJsonTimeFormat, t.year, t.month, t.day, t.hour, t.minute, t.second,
                 t.milliseconds, o.utc_offset_minutes < 0 ? '-' : '+', offset / 60, offset % 60);
-  char from[kAddressTextSize], to[kAddressTextSize];
+  char from[wake::kIpTextRoom], to[wake::kIpTextRoom];
   FormatSender(o, from, sizeof from);
   const bool to_known = FormatDestination(o, to, sizeof to);
   // The label as the two lines show it, without the blanks that pad it there.

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <initializer_list>
 
+#include "common/address_text.h"
 #include "common/ascii.h"
 #include "common/number.h"
 #include "platform/sockets.h"
@@ -13,12 +14,9 @@
 
 namespace {
 
-constexpr int kMacTextSize = 18;   // "00:11:22:33:44:55" and its terminator
 constexpr int kIpTextSize = 16;    // "255.255.255.255" and its terminator
 constexpr int kMacGroups = 6;
 constexpr int kIpGroups = 4;
-constexpr char kMacFormat[] = "%02X:%02X:%02X:%02X:%02X:%02X";
-constexpr char kIpFormat[] = "%d.%d.%d.%d";
 constexpr int kIpv6TextRoom = 46;  // INET6_ADDRSTRLEN: the longest IPv6 text and its terminator
 
 std::uint8_t Low8(std::int32_t value) {
@@ -94,7 +92,7 @@ char* FormatMacAddress(char* out, const std::uint8_t mac[6]) {
     out = texts.mac[texts.mac_turn];
     texts.mac_turn ^= 1;
   }
-  std::snprintf(out, kMacTextSize, kMacFormat, mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
+  wake::FormatMacText(mac, out);
   return out;
 }
 
@@ -127,9 +125,7 @@ char* FormatIpAddress(char* out, std::uint32_t address) {
     out = texts.ip[texts.ip_turn];
     texts.ip_turn ^= 1;
   }
-  std::uint8_t b[kIpGroups];
-  std::memcpy(b, &address, sizeof b);
-  std::snprintf(out, kIpTextSize, kIpFormat, b[0], b[1], b[2], b[3]);
+  wake::FormatIpText(wake::Ipv4Address(address), out, kIpTextSize);
   return out;
 }
 
@@ -158,6 +154,10 @@ bool IsDottedQuad(const char* text) {
     }
   }
   return dots == 3;
+}
+
+std::uint32_t PlatformDottedAddress(const char* text) {
+  return text != nullptr ? static_cast<std::uint32_t>(inet_addr(text)) : INADDR_NONE;
 }
 
 bool ReadDottedQuad(const char* text, std::uint8_t parts[4]) {
@@ -199,6 +199,10 @@ bool ReadWakeAddress(const char* text, WakeAddress* out) {
   }
   out->family = AddressFamily::kIpv6;
   return true;
+}
+
+bool Ipv6NeedsScope(const std::uint8_t ipv6[16]) {
+  return (ipv6[0] == 0xFE && (ipv6[1] & 0xC0) == 0x80) || (ipv6[0] == 0xFF && (ipv6[1] & 0x0F) <= 2);
 }
 
 int ChooseInterface(const platform::InterfaceRecord* records, int count) {

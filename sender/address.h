@@ -65,6 +65,12 @@ char16_t* FormatIpAddressW(char16_t* out, std::uint32_t address);
 // True when the text holds only decimal digits and '.', with exactly three '.'.
 bool IsDottedQuad(const char* text);
 
+// The address the platform's own dotted-address conversion (inet_addr) reads, network byte
+// order: besides a.b.c.d it takes fewer parts and octal or hexadecimal ones ("10.1",
+// "0x7f.1"), as the system's tools do; INADDR_NONE, which is also 255.255.255.255, for a
+// text it cannot read.
+std::uint32_t PlatformDottedAddress(const char* text);
+
 // Reads an address the way an address field shows it: exactly "a.b.c.d", four decimal parts of
 // one to three digits, each 0 to 255, and nothing else (no blanks, signs or empty parts).
 // False for any other text; `parts` is then unspecified.
@@ -83,6 +89,10 @@ struct WakeAddress {
 // Reads "a.b.c.d" (as ReadDottedQuad does) or an IPv6 address with an optional "%scope".
 // False for anything else, host names included; `out` is then unspecified.
 bool ReadWakeAddress(const char* text, WakeAddress* out);
+
+// Whether an IPv6 address means nothing without the interface it belongs to: link-local
+// unicast (fe80::/10) and multicast of interface or link scope (ffx1::, ffx2::).
+bool Ipv6NeedsScope(const std::uint8_t ipv6[16]);
 
 // The IPv4 record the netmask comes from, among the first kInterfaceListRoom IPv4 records: the
 // first whose flags are exactly up, broadcast and multicast; failing that, the first up,

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/address_text.h"
 #include "listener/inspect.h"
 #include "platform/capture.h"
 
@@ -185,12 +186,12 @@ TEST(JudgeDestination, AgainstTheReceivingInterface) {
   };
   for (const auto& c : cases) {
     char text[64];
-    listener::FormatIpAddress(c.to, text, sizeof text);
+    wake::FormatIpText(c.to, text, sizeof text);
     EXPECT_EQ(listener::JudgeDestination(c.to, c.index, table, 3), c.kind) << text << " on " << c.index;
   }
 }
 
-TEST(FormatIpAddress, DottedQuadsAndShortestIpv6) {
+TEST(FormatIpText, DottedQuadsAndShortestIpv6) {
   const struct {
     std::vector<std::uint8_t> bytes;
     const char* text;
@@ -209,7 +210,7 @@ TEST(FormatIpAddress, DottedQuadsAndShortestIpv6) {
     platform::IpAddress address{c.bytes.size() == 4 ? 4 : 6, {}};
     std::memcpy(address.bytes, c.bytes.data(), c.bytes.size());
     char text[64];
-    listener::FormatIpAddress(address, text, sizeof text);
+    wake::FormatIpText(address, text, sizeof text);
     EXPECT_STREQ(text, c.text);
   }
 }
