@@ -102,12 +102,14 @@ int Drive(Next next, Drops drops, bool capture) {
       if (options.count != 0 && g_listener.kept >= static_cast<std::uint64_t>(options.count)) break;
       continue;
     }
-    // A stop request or a failure: the summary still tells what was seen.
+    // A stop request or a failure: what was shown is written, the summary still tells what was seen.
+    FlushOutput(stdout);
     drops(&known, &dropped);
     if (options.summary) PrintSummary(stderr, known, dropped);
     if (step == Step::kStopped) platform::end_as_stopped();
     return capture ? kExitCannotCapture : kExitUsage;
   }
+  if (!FlushOutput(stdout)) return kExitUsage;
   drops(&known, &dropped);
   return Finish(known, dropped);
 }
@@ -226,7 +228,13 @@ int InspectCapture() {
     }
   }
   if (options.summary) platform::catch_stop_requests();
+  if (!live) g_listener.flush_each_entry = false;
 
+  // The local time of the capture's current second, converted once for all its frames.
+  std::int64_t second = 0;
+  bool second_known = false, second_converts = false;
+  platform::SystemTime second_local{};
+  int second_offset = 0;
   auto next = [&](int wait_ms, Observation* o) {
     platform::CapturedFrame frame{};
     const int got = platform::next_frame(capture, wait_ms, &frame);
@@ -244,8 +252,16 @@ int InspectCapture() {
     DecodedFrame decoded;
     if (!DecodeFrame(link_type, frame.data, frame.captured, &decoded)) return Step::kIdle;
     // The capture's own clock: for a file, when the frame was captured there.
-    if (platform::local_time_at(frame.seconds, frame.nanoseconds / 1000000, &o->local)) {
-      o->utc_offset_minutes = UtcOffsetMinutes(o->local, frame.seconds);
+    if (!second_known || frame.seconds != second) {
+      second = frame.seconds;
+      second_known = true;
+      second_converts = platform::local_time_at(frame.seconds, 0, &second_local);
+      if (second_converts) second_offset = UtcOffsetMinutes(second_local, frame.seconds);
+    }
+    if (second_converts) {
+      o->local = second_local;
+      o->local.milliseconds = static_cast<std::uint16_t>(frame.nanoseconds / 1000000);
+      o->utc_offset_minutes = second_offset;
     } else {
       TakeTime(o);
     }

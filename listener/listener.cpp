@@ -16,14 +16,18 @@ namespace {
 constexpr std::size_t kEntrySize = 256;
 }  // namespace
 
-bool WriteOutput(const char* text, std::size_t size, FILE* out) {
-  // Flushed at once, so that a pipe or a file sees each datagram as it arrives; an error
-  // stays set on the stream, so one from an earlier write is seen here too.
-  std::fwrite(text, 1, size, out);
+bool FlushOutput(FILE* out) {
+  // An error stays set on the stream, so one from an earlier write is seen here too.
   if (std::fflush(out) == 0 && !std::ferror(out)) return true;
   std::fprintf(stderr, kWriteFailedFormat, std::strerror(errno));
   std::fflush(stderr);
   return false;
+}
+
+bool WriteOutput(const char* text, std::size_t size, FILE* out) {
+  // Flushed at once, so that a pipe or a file sees each datagram as it arrives.
+  if (std::fwrite(text, 1, size, out) == size && !g_listener.flush_each_entry) return true;
+  return FlushOutput(out);
 }
 
 void ReceiveLoop(SOCKET s, FILE* out) {
