@@ -38,6 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     o.stored = frame.stored;
     o.length = frame.length;
   }
+  listener::ClassifyObservation(&o);
 
   const listener::WakeAnalysis a = listener::AnalyzeWake(o.payload, static_cast<std::size_t>(o.stored),
                                                          static_cast<std::size_t>(o.length));

@@ -140,7 +140,7 @@ bool DecodeEtherType(std::uint16_t type, const std::uint8_t* p, std::size_t room
   }
   if (type == kEtherTypeIpv4) return DecodeIpv4(p, room, out);
   if (type == kEtherTypeIpv6) return DecodeIpv6(p, room, out);
-  if (type != kEtherTypeWake) return false;
+  if (type != wake::kWakeEtherType) return false;
   out->via = Via::kEtherType;
   out->payload = p;
   out->stored = out->length = static_cast<int>(room);

@@ -44,15 +44,14 @@ bool MatchesMac(const Observation& o, const WakeAnalysis& a) {
   const InspectOptions& options = g_listener.options;
   if (!options.mac_given) return true;
   if (a.copies > 0 && std::memcmp(a.target, options.mac, wake::kMacLength) == 0) return true;
-  if (ClassifyDatagram(o.length).label == kLabelUnknown) return false;
-  std::uint8_t mac[wake::kMacLength];
-  EntryMac(o.payload, o.stored, o.length, mac);
-  return std::memcmp(mac, options.mac, wake::kMacLength) == 0;
+  if (o.kind.label == kLabelUnknown) return false;
+  return std::memcmp(o.entry_mac, options.mac, wake::kMacLength) == 0;
 }
 
-// Analyses, filters, counts and prints one observation. False when the output failed.
-bool Report(const Observation& o, bool capture) {
+// Classifies, analyses, filters, counts and prints one observation. False when the output failed.
+bool Report(Observation& o, bool capture) {
   const InspectOptions& options = g_listener.options;
+  ClassifyObservation(&o);
   const WakeAnalysis a = AnalyzeWake(o.payload, static_cast<std::size_t>(o.stored),
                                      static_cast<std::size_t>(o.length));
   // A capture sees all traffic of its kind: only what carries a wake is shown.
@@ -103,12 +102,14 @@ int Drive(Next next, Drops drops, bool capture) {
       if (options.count != 0 && g_listener.kept >= static_cast<std::uint64_t>(options.count)) break;
       continue;
     }
-    // A stop request or a failure: the summary still tells what was seen.
+    // A stop request or a failure: what was shown is written, the summary still tells what was seen.
+    FlushOutput(stdout);
     drops(&known, &dropped);
     if (options.summary) PrintSummary(stderr, known, dropped);
     if (step == Step::kStopped) platform::end_as_stopped();
     return capture ? kExitCannotCapture : kExitUsage;
   }
+  if (!FlushOutput(stdout)) return kExitUsage;
   drops(&known, &dropped);
   return Finish(known, dropped);
 }
@@ -159,14 +160,12 @@ int InspectSocket(SOCKET s, bool drops_counted) {
     const int waited = platform::wait_readable(s, wait_ms);
     if (waited == platform::kWaitStopped) return Step::kStopped;
     if (waited == platform::kWaitTimedOut) return Step::kIdle;
-    platform::ArrivalInfo info{};
-    if (waited == platform::kWaitFailed || !platform::receive_arrival(s, buffer, sizeof buffer, &info)) {
+    platform::ReceivedDatagram info{};
+    if (waited == platform::kWaitFailed || !platform::receive_datagram(s, buffer, sizeof buffer, true, &info)) {
       return Step::kFailed;
     }
     TakeTime(o);
-    o->via = Via::kUdp;
-    o->from = info.sender;
-    o->from_port = info.sender_port;
+    ObserveDatagram(info, buffer, o);
     o->to = info.destination;
     o->port = g_listener.port & 0xFFFF;
     RefreshInterfaces(NowMs());
@@ -174,10 +173,6 @@ int InspectSocket(SOCKET s, bool drops_counted) {
     o->to_kind = JudgeDestination(info.destination, info.interface_index, cache.records, cache.count);
     const char* name = InterfaceName(info.interface_index);
     std::snprintf(o->interface_name, sizeof o->interface_name, "%s", name != nullptr ? name : "");
-    o->vlan = -1;
-    o->payload = buffer;
-    o->stored = info.stored;
-    o->length = info.length;
     drops = info.drops;
     return Step::kObservation;
   };
@@ -233,7 +228,13 @@ int InspectCapture() {
     }
   }
   if (options.summary) platform::catch_stop_requests();
+  if (!live) g_listener.flush_each_entry = false;
 
+  // The local time of the capture's current second, converted once for all its frames.
+  std::int64_t second = 0;
+  bool second_known = false, second_converts = false;
+  platform::SystemTime second_local{};
+  int second_offset = 0;
   auto next = [&](int wait_ms, Observation* o) {
     platform::CapturedFrame frame{};
     const int got = platform::next_frame(capture, wait_ms, &frame);
@@ -251,8 +252,16 @@ int InspectCapture() {
     DecodedFrame decoded;
     if (!DecodeFrame(link_type, frame.data, frame.captured, &decoded)) return Step::kIdle;
     // The capture's own clock: for a file, when the frame was captured there.
-    if (platform::local_time_at(frame.seconds, frame.nanoseconds / 1000000, &o->local)) {
-      o->utc_offset_minutes = UtcOffsetMinutes(o->local, frame.seconds);
+    if (!second_known || frame.seconds != second) {
+      second = frame.seconds;
+      second_known = true;
+      second_converts = platform::local_time_at(frame.seconds, 0, &second_local);
+      if (second_converts) second_offset = UtcOffsetMinutes(second_local, frame.seconds);
+    }
+    if (second_converts) {
+      o->local = second_local;
+      o->local.milliseconds = static_cast<std::uint16_t>(frame.nanoseconds / 1000000);
+      o->utc_offset_minutes = second_offset;
     } else {
       TakeTime(o);
     }

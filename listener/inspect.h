@@ -7,22 +7,20 @@
 
 #include "common/printf_format.h"
 #include "common/wake_packet.h"
+#include "listener/listener.h"
 #include "listener/wake_analysis.h"
-#include "platform/arrival.h"
-#include "platform/interface_addresses.h"
+#include "platform/datagram.h"
+#include "platform/interfaces.h"
 #include "platform/time.h"
 
 namespace listener {
 
 // How a wake travelled: as a UDP datagram, or as an Ethernet frame of EtherType 0x0842.
 enum class Via { kUdp, kEtherType };
-constexpr std::uint16_t kEtherTypeWake = 0x0842;
 
 // What the destination address was, judged on the receiving side.
 enum class DestinationKind { kUnknown, kUnicast, kSubnetBroadcast, kLimitedBroadcast, kMulticast };
 
-constexpr std::size_t kMacTextSize = 18;       // "00:11:22:33:44:55"
-constexpr std::size_t kAddressTextSize = 46;   // the longest IPv6 text
 
 // One datagram or frame, as the receive call or the capture gave it.
 struct Observation {
@@ -42,19 +40,43 @@ struct Observation {
   const std::uint8_t* payload;
   int stored;                      // bytes of the payload at hand
   int length;                      // the payload's real length
+  // What the entry shows, from the length and the payload (ClassifyObservation).
+  DatagramKind kind;
+  std::uint8_t entry_mac[wake::kMacLength];
 };
+
+// --- The two lines of an entry (datagram_entry.cpp) ---
+
+// The observation of a datagram as the receive call gave it: the sender and the payload.
+void ObserveDatagram(const platform::ReceivedDatagram& info, const std::uint8_t* buffer, Observation* o);
+
+// The kind by the payload's length, and the MAC the entry shows: the six bytes at the kind's
+// offset plus 6, 00 beyond what is stored. Once per observation, before anything reads them.
+void ClassifyObservation(Observation* o);
+
+// The sender as the entry shows it: its IP address, or for a 0x0842 frame its MAC.
+void FormatSender(const Observation& observation, char* text, std::size_t size);
+
+// A line composed in a fixed buffer; what does not fit is cut at the buffer's end.
+struct TextLine {
+  char* data;
+  std::size_t size;
+  std::size_t length;
+};
+void Append(TextLine* line, const char* format, ...) TIDEWAKE_PRINTF(2, 3);
+
+// The two lines of an entry: the time stamp, the kind, the MAC, the sender and the length; a
+// capture adds the way it came. The plain listener and the inspector print them alike.
+void AppendEntryLines(TextLine* line, const char* time_stamp, const Observation& observation, bool show_via);
 
 // --- Addresses and how they were reached (arrival.cpp) ---
 
-// "%d.%d.%d.%d" for IPv4, the shortest text (RFC 5952) for IPv6, "" when the family is 0.
-void FormatIpAddress(const platform::IpAddress& address, char* text, std::size_t size);
-void FormatMac(const std::uint8_t* mac, char* text);   // kMacTextSize bytes, upper case
 const char* DestinationKindName(DestinationKind kind); // nullptr for kUnknown
 
 // Limited broadcast, multicast, the subnet-directed broadcast of an IPv4 address of the
 // receiving interface (any interface when its index is 0), or unicast.
 DestinationKind JudgeDestination(const platform::IpAddress& to, unsigned interface_index,
-                                 const platform::InterfaceAddress* table, int count);
+                                 const platform::InterfaceRecord* table, int count);
 
 // The interface table, read again when it is older than a second; the name of interface
 // `index` from it, nullptr when not known.
@@ -91,19 +113,8 @@ bool DecodeFrame(int link_type, const std::uint8_t* data, std::size_t captured, 
 // destination sent to every host of the link, a subnet-directed broadcast.
 DestinationKind JudgeFrameDestination(const DecodedFrame& frame);
 
-// --- What is printed (report.cpp) ---
+// --- What else is printed (report.cpp) ---
 
-// A line composed in a fixed buffer; what does not fit is cut at the buffer's end.
-struct TextLine {
-  char* data;
-  std::size_t size;
-  std::size_t length;
-};
-void Append(TextLine* line, const char* format, ...) TIDEWAKE_PRINTF(2, 3);
-
-// The two lines of the default output for an observation; a capture adds the way it came.
-void AppendEntryLines(TextLine* line, const char* time_stamp, const Observation& observation,
-                      bool show_via);
 // The third line of -Explain: what the payload is and how it arrived.
 void AppendExplainLine(TextLine* line, const Observation& observation, const WakeAnalysis& analysis);
 // The JSON object of -Json, on one line.

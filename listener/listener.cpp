@@ -16,25 +16,33 @@ namespace {
 constexpr std::size_t kEntrySize = 256;
 }  // namespace
 
-bool WriteOutput(const char* text, std::size_t size, FILE* out) {
-  // Flushed at once, so that a pipe or a file sees each datagram as it arrives; an error
-  // stays set on the stream, so one from an earlier write is seen here too.
-  std::fwrite(text, 1, size, out);
+bool FlushOutput(FILE* out) {
+  // An error stays set on the stream, so one from an earlier write is seen here too.
   if (std::fflush(out) == 0 && !std::ferror(out)) return true;
   std::fprintf(stderr, kWriteFailedFormat, std::strerror(errno));
   std::fflush(stderr);
   return false;
 }
 
+bool WriteOutput(const char* text, std::size_t size, FILE* out) {
+  // Flushed at once, so that a pipe or a file sees each datagram as it arrives.
+  if (std::fwrite(text, 1, size, out) == size && !g_listener.flush_each_entry) return true;
+  return FlushOutput(out);
+}
+
 void ReceiveLoop(SOCKET s, FILE* out) {
   unsigned char buffer[kReceiveBufferSize];
   char entry[kEntrySize];
   for (;;) {
-    platform::DatagramInfo info{};
-    if (!platform::receive_datagram(s, buffer, kReceiveBufferSize, &info)) return;
-    int n = FormatDatagramEntry(entry, sizeof entry, CurrentTimeStamp(), buffer, info);
+    platform::ReceivedDatagram info{};
+    if (!platform::receive_datagram(s, buffer, kReceiveBufferSize, false, &info)) return;
+    Observation o{};
+    ObserveDatagram(info, buffer, &o);
+    ClassifyObservation(&o);
+    TextLine line{entry, sizeof entry, 0};
+    AppendEntryLines(&line, CurrentTimeStamp(), o, false);
     // Both lines in one write.
-    if (!WriteOutput(entry, static_cast<std::size_t>(n), out)) return;
+    if (!WriteOutput(entry, line.length, out)) return;
   }
 }
 

@@ -9,7 +9,7 @@
 
 #include "common/wake_packet.h"
 #include "platform/datagram.h"
-#include "platform/interface_addresses.h"
+#include "platform/interfaces.h"
 #include "platform/sockets.h"
 #include "platform/time.h"
 
@@ -90,7 +90,7 @@ struct SummaryCounts {
 // The local interfaces as last read, to judge destinations and name interfaces.
 constexpr int kInterfaceRoom = 256;
 struct InterfaceCache {
-  platform::InterfaceAddress records[kInterfaceRoom];
+  platform::InterfaceRecord records[kInterfaceRoom];
   int count = 0;
   bool read = false;
   std::uint64_t read_at_ms = 0;
@@ -102,6 +102,12 @@ struct ListenerState {
   int port = wake::kDefaultPort;          // whole value; the socket uses its low 16 bits
   char version_field[kVersionFieldSize] = "Version ??";  // "Version " and the version text
   char time_stamp[kTimeStampSize] = "";   // the last time stamp (one buffer)
+  // The short date of the last time stamp's day: the locale's format is applied once a day.
+  char date_text[kDateBufferSize] = "";
+  platform::SystemTime date_of{};
+  // Each entry reaches the output at once, but reading a capture file, whose entries
+  // nobody watches arrive, writes them in blocks (flushed at the end of the run).
+  bool flush_each_entry = true;
   InspectOptions options;
   SummaryCounts summary;
   InterfaceCache interfaces;
@@ -147,17 +153,12 @@ DatagramKind ClassifyDatagram(int length);
 const char* FormatTimeStamp(const platform::SystemTime& time);
 const char* CurrentTimeStamp();
 
-// The MAC the entry shows: the six bytes at the kind's offset plus 6, 00 beyond `stored`.
-void EntryMac(const unsigned char* data, int stored, int length, unsigned char* mac);
-
-// Both lines of one datagram into `buffer`; returns the text's length. Bytes the datagram
-// did not carry are shown as 00.
-int FormatDatagramEntry(char* buffer, std::size_t size, const char* time_stamp,
-                        const unsigned char* data, const platform::DatagramInfo& info);
-
-// Writes `size` bytes to `out` and flushes them. On failure prints the one message about it
-// on standard error and returns false: the caller ends the program with kExitUsage.
+// Writes `size` bytes to `out` and flushes them (unless the run writes in blocks). On failure
+// prints the one message about it on standard error and returns false: the caller ends the
+// program with kExitUsage.
 bool WriteOutput(const char* text, std::size_t size, FILE* out);
+// Flushes what the run wrote in blocks; false, after the one message, when it cannot be written.
+bool FlushOutput(FILE* out);
 
 // Receives and prints datagrams on `s` until a receive or a write fails.
 void ReceiveLoop(SOCKET s, FILE* out);

@@ -14,8 +14,6 @@ constexpr char kListeningFormat[] = "Listening for magic packets on port no %d\n
 constexpr char kDatagramFormat[] =
     "%s \n   %-28.28s - %02X:%02X:%02X:%02X:%02X:%02X from %s (len=%d)\n";
 constexpr char kTimeStampFormat[] = "%s %02d:%02d:%02d";
-constexpr char kAddressFormat[] = "%d.%d.%d.%d";
-constexpr char kMacFormat[] = "%02X:%02X:%02X:%02X:%02X:%02X";
 constexpr char kWriteFailedFormat[] = "pilvorne: cannot write its output: %s\n";
 
 // Kind labels, chosen by the datagram's exact length.

@@ -79,8 +79,8 @@ void InitialiseDialog(platform::Window dialog) {
 }
 
 void Send(platform::Window dialog, int send_flags) {
-  g_dialog.target_address = static_cast<std::uint32_t>(inet_addr(ReadField(dialog, kIdIpAddress)));
-  g_dialog.target_mask = static_cast<std::uint32_t>(inet_addr(ReadField(dialog, kIdSubnetMask)));
+  g_dialog.target_address = PlatformDottedAddress(ReadField(dialog, kIdIpAddress));
+  g_dialog.target_mask = PlatformDottedAddress(ReadField(dialog, kIdSubnetMask));
 
   std::memset(g_dialog.target_mac, 0, sizeof g_dialog.target_mac);
   ParseMacAddress(ReadField(dialog, kIdMacAddress), g_dialog.target_mac);

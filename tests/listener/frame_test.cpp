@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/address_text.h"
 #include "listener/inspect.h"
 #include "platform/capture.h"
 
@@ -160,10 +161,10 @@ platform::IpAddress V4(std::uint8_t a, std::uint8_t b, std::uint8_t c, std::uint
 }
 
 TEST(JudgeDestination, AgainstTheReceivingInterface) {
-  platform::InterfaceAddress table[3] = {};
-  table[0] = {2, "eth0", V4(192, 0, 2, 20), 24};
-  table[1] = {3, "eth1", V4(198, 51, 100, 7), 25};
-  table[2] = {4, "p2p", V4(203, 0, 113, 1), 31};
+  platform::InterfaceRecord table[3] = {};
+  table[0] = {2, "eth0", 0, V4(192, 0, 2, 20), 24, 0, 0};
+  table[1] = {3, "eth1", 0, V4(198, 51, 100, 7), 25, 0, 0};
+  table[2] = {4, "p2p", 0, V4(203, 0, 113, 1), 31, 0, 0};
   platform::IpAddress v6{6, {0xff, 0x02}};
   const struct {
     platform::IpAddress to;
@@ -185,12 +186,12 @@ TEST(JudgeDestination, AgainstTheReceivingInterface) {
   };
   for (const auto& c : cases) {
     char text[64];
-    listener::FormatIpAddress(c.to, text, sizeof text);
+    wake::FormatIpText(c.to, text, sizeof text);
     EXPECT_EQ(listener::JudgeDestination(c.to, c.index, table, 3), c.kind) << text << " on " << c.index;
   }
 }
 
-TEST(FormatIpAddress, DottedQuadsAndShortestIpv6) {
+TEST(FormatIpText, DottedQuadsAndShortestIpv6) {
   const struct {
     std::vector<std::uint8_t> bytes;
     const char* text;
@@ -209,7 +210,7 @@ TEST(FormatIpAddress, DottedQuadsAndShortestIpv6) {
     platform::IpAddress address{c.bytes.size() == 4 ? 4 : 6, {}};
     std::memcpy(address.bytes, c.bytes.data(), c.bytes.size());
     char text[64];
-    listener::FormatIpAddress(address, text, sizeof text);
+    wake::FormatIpText(address, text, sizeof text);
     EXPECT_STREQ(text, c.text);
   }
 }

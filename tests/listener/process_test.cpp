@@ -102,15 +102,10 @@ int BindFreePort(SOCKET* s) {
   return ntohs(a.sin_port);
 }
 
+// The plain listener and the inspector (here with -Summary, which adds nothing to standard
+// output) print the same two lines for the same datagrams: the six lengths, short ones, one
+// larger than the plain listener's buffer.
 TEST(ListenerProcess, PrintsTwoLinesPerDatagramAndKeepsListening) {
-  SOCKET sender;
-  int port = BindFreePort(&sender);
-  closesocket(sender);                     // the port is free again for pilvorne
-  Child child;
-  Start({"-PortNo=" + std::to_string(port)}, &child);
-  Collect(&child, 1);
-  ASSERT_EQ(child.text[0], "Listening for magic packets on port no " + std::to_string(port) + "\n");
-
   // Byte i of every datagram is i + 1: the MAC printed shows the offset it was read from.
   const struct {
     int length;
@@ -123,31 +118,43 @@ TEST(ListenerProcess, PrintsTwoLinesPerDatagramAndKeepsListening) {
       {104, "   direct magic packet          - 07:08:09:0A:0B:0C from 127.0.0.1 (len=104)\n"},
       {118, "   broadcast magic packet(hdr)  - 17:18:19:1A:1B:1C from 127.0.0.1 (len=118)\n"},
       {120, "   direct magic packet(hdr)     - 17:18:19:1A:1B:1C from 127.0.0.1 (len=120)\n"},
+      {8, "   Not a QE magic pkt           - 07:08:00:00:00:00 from 127.0.0.1 (len=8)\n"},
       {0, "   Not a QE magic pkt           - 00:00:00:00:00:00 from 127.0.0.1 (len=0)\n"},
       {2000, "   Not a QE magic pkt           - 07:08:09:0A:0B:0C from 127.0.0.1 (len=2000)\n"},
       {118, "   broadcast magic packet(hdr)  - 17:18:19:1A:1B:1C from 127.0.0.1 (len=118)\n"},
   };
-  sender = socket(AF_INET, SOCK_DGRAM, 0);
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-  to.sin_port = htons(static_cast<unsigned short>(port));
-  int lines = 1;
-  for (const auto& c : cases) {
-    std::vector<unsigned char> data(static_cast<std::size_t>(c.length));
-    for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<unsigned char>(i + 1);
-    sendto(sender, data.data(), data.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
-    lines += 2;
-    ASSERT_EQ(Collect(&child, lines), 0) << "no entry for length " << c.length << ":\n"
-                                         << child.text[0];
-    // The time stamp and one blank, then the entry line.
-    const std::string& out = child.text[0];
-    std::size_t entry = out.rfind('\n', out.size() - 2) + 1;
-    EXPECT_EQ(out.substr(entry), c.line);
-    EXPECT_EQ(out.substr(entry - 2, 2), " \n");
+  for (const char* mode : {"", "-Summary"}) {
+    SCOPED_TRACE(mode);
+    SOCKET sender;
+    int port = BindFreePort(&sender);
+    closesocket(sender);                     // the port is free again for pilvorne
+    Child child;
+    std::vector<std::string> args{"-PortNo=" + std::to_string(port)};
+    if (*mode != '\0') args.push_back(mode);
+    Start(args, &child);
+    Collect(&child, 1);
+    ASSERT_EQ(child.text[0], "Listening for magic packets on port no " + std::to_string(port) + "\n");
+    sender = socket(AF_INET, SOCK_DGRAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    to.sin_port = htons(static_cast<unsigned short>(port));
+    int lines = 1;
+    for (const auto& c : cases) {
+      std::vector<unsigned char> data(static_cast<std::size_t>(c.length));
+      for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<unsigned char>(i + 1);
+      sendto(sender, data.data(), data.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
+      lines += 2;
+      ASSERT_EQ(Collect(&child, lines), 0) << "no entry for length " << c.length << ":\n" << child.text[0];
+      // The time stamp and one blank, then the entry line.
+      const std::string& out = child.text[0];
+      std::size_t entry = out.rfind('\n', out.size() - 2) + 1;
+      EXPECT_EQ(out.substr(entry), c.line);
+      EXPECT_EQ(out.substr(entry - 2, 2), " \n");
+    }
+    closesocket(sender);
+    Stop(&child);
   }
-  closesocket(sender);
-  Stop(&child);
 }
 
 TEST(ListenerProcess, ExitStatusesAndTexts) {

@@ -39,6 +39,7 @@ listener::Observation Udp(const Bytes& payload, const char* interface_name) {
   o.vlan = -1;
   o.payload = payload.data();
   o.stored = o.length = static_cast<int>(payload.size());
+  listener::ClassifyObservation(&o);
   return o;
 }
 
