@@ -24,7 +24,7 @@ else()
   tidewake_add_lab_test(windows_interop ${CMAKE_CURRENT_LIST_DIR}/windows_interop.sh
                         $<TARGET_FILE:pilvorne> "${TIDEWAKE_WINDOWS_BUILD_DIR}")
   set_property(TEST windows_interop APPEND PROPERTY LABELS windows)
-  # The Windows→Windows cell: kestrava.exe and pilvorne.exe, each under Wine in a host of its own.
+  # kestrava.exe sending to pilvorne.exe, each under Wine in a host of its own.
   tidewake_add_lab_test(windows_windows ${CMAKE_CURRENT_LIST_DIR}/windows_windows.sh
                         "${TIDEWAKE_WINDOWS_BUILD_DIR}")
   set_property(TEST windows_windows APPEND PROPERTY LABELS windows)
