@@ -1,5 +1,6 @@
 # Windows tests with more than one process: two kestrava processes sharing one log (cross build,
-# under Wine), and the Windows programs meeting the Linux ones (native build, lab namespaces).
+# under Wine), and the Windows programs meeting the Linux ones and each other (native build, lab
+# namespaces).
 if(WIN32)
   # Named kestrava.exe, in a folder of its own, so that its log mutex is kestrava_QELOG.
   add_executable(windows_log_writer ${PROJECT_SOURCE_DIR}/tests/sender/log/log_writer_tool.cpp)
@@ -23,4 +24,8 @@ else()
   tidewake_add_lab_test(windows_interop ${CMAKE_CURRENT_LIST_DIR}/windows_interop.sh
                         $<TARGET_FILE:pilvorne> "${TIDEWAKE_WINDOWS_BUILD_DIR}")
   set_property(TEST windows_interop APPEND PROPERTY LABELS windows)
+  # kestrava.exe sending to pilvorne.exe, each under Wine in a host of its own.
+  tidewake_add_lab_test(windows_windows ${CMAKE_CURRENT_LIST_DIR}/windows_windows.sh
+                        "${TIDEWAKE_WINDOWS_BUILD_DIR}")
+  set_property(TEST windows_windows APPEND PROPERTY LABELS windows)
 endif()
