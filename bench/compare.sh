@@ -68,11 +68,13 @@ capture_fact() { awk -v name="$2" '$1 == name { print $2 }' "$1.txt"; }
 
 # ---- single measures of one run; each appends one number to $work/LABEL.MEASURE
 
-# wall HOST LABEL COMMAND...: elapsed milliseconds of one run, under perf stat.
+# wall HOST LABEL COMMAND...: elapsed milliseconds of one run, under perf stat, and beside them
+# (LABEL.task) its CPU time, which other load on the machine changes less.
 wall() {
   local host=$1 label=$2; shift 2
   lab_exec "$host" perf stat -e task-clock -o "$work/perf.out" -- "$@" >/dev/null 2>&1 </dev/null
   awk '/seconds time elapsed/ { printf "%.3f\n", $1 * 1000 }' "$work/perf.out" >>"$work/$label.wall"
+  awk '/task-clock/ { gsub(",", "", $1); printf "%.3f\n", $1 }' "$work/perf.out" >>"$work/$label.task"
 }
 
 # rss HOST LABEL COMMAND...: peak resident set of one run, KiB (time's last line; a non-zero
@@ -265,25 +267,31 @@ row "silent send, system calls" "$(before_cell "$(m before_kestrava.calls 2>/dev
 k=$(m no_display.wall); f=$(m floor_usage.wall)
 row "no display (exit 2), wall" "$(before_cell "$(fmt "$(m before_no_display.wall 2>/dev/null)" 1) ms")$(fmt "$k" 1) ms" \
   "floor_send printing its usage (exit 2): $(fmt "$f" 1) ms" "$(ratio "$k" "$f")"
-k=$(m file_kestrava.wall); f=$(m floor_send_file.wall); w=$(m file_wakeonlan.wall)
-row "hosts-file send \`kestrava /File=\` of $file_hosts hosts, wall" \
-  "$(before_cell "$(fmt "$(m before_file_kestrava.wall 2>/dev/null)" 1) ms")$(fmt "$k" 1) ms" \
-  "floor_send_file (one socket, one sendto per host, 10 ms pause): $(fmt "$f" 1) ms" "$(ratio "$k" "$f")"
-row "hosts-file send, wall" "$(fmt "$k" 1) ms" "Debian's \`wakeonlan -f\` of the same hosts: $(fmt "$w" 1) ms" \
-  "$(ratio "$k" "$w")"
+# timed LABEL SCALE UNIT DECIMALS: the median wall time and, after it, the median CPU time.
+timed() { printf '%s %s, CPU %s %s' "$(fmt "$(m "$1.wall")" "$2" "$4")" "$3" "$(fmt "$(m "$1.task")" "$2" "$4")" "$3"; }
+# before_timed LABEL ...: the same for BEFORE's program, when there is one, as a "a → " prefix.
+before_timed() { [ -n "$before" ] && printf '%s → ' "$(timed "$@")"; }
+# ratios A B: A's wall time over B's, and the same of their CPU times.
+ratios() { printf '%s (CPU %s)' "$(ratio "$(m "$1.wall")" "$(m "$2.wall")")" "$(ratio "$(m "$1.task")" "$(m "$2.task")")"; }
+row "hosts-file send \`kestrava /File=\` of $file_hosts hosts, wall and CPU time" \
+  "$(before_timed before_file_kestrava 1 ms 1)$(timed file_kestrava 1 ms 1)" \
+  "floor_send_file (one socket, one sendto per host, 10 ms pause): $(timed floor_send_file 1 ms 1)" \
+  "$(ratios file_kestrava floor_send_file)"
+row "hosts-file send, wall and CPU time" "$(timed file_kestrava 1 ms 1)" \
+  "Debian's \`wakeonlan -f\` of the same hosts: $(timed file_wakeonlan 1 ms 1)" \
+  "$(ratios file_kestrava file_wakeonlan)"
 k=$(m file_kestrava.calls); f=$(m floor_send_file.calls)
 row "hosts-file send, system calls" "$(before_cell "$(m before_file_kestrava.calls 2>/dev/null)")$k" \
   "floor_send_file: $f; \`wakeonlan -f\`: $(m file_wakeonlan.calls)" "$(ratio "$k" "$f")"
-k=$(m read_1m.wall); f=$(m tcpdump_1m.wall)
-row "\`pilvorne -Read=\` of the 1 M frames, wall" "$(before_cell "$(fmt "$(m before_read_1m.wall 2>/dev/null)" 0.001 3) s")$(fmt "$k" 0.001 3) s" \
-  "\`tcpdump -r FILE -w /dev/null 'udp or ether proto 0x0842'\`: $(fmt "$f" 0.001 3) s" "$(ratio "$k" "$f")"
+row "\`pilvorne -Read=\` of the 1 M frames, wall and CPU time" "$(before_timed before_read_1m 0.001 s 3)$(timed read_1m 0.001 s 3)" \
+  "\`tcpdump -r FILE -w /dev/null 'udp or ether proto 0x0842'\`: $(timed tcpdump_1m 0.001 s 3)" \
+  "$(ratios read_1m tcpdump_1m)"
 k=$(m read_1m.calls); f=$(m tcpdump_1m.calls)
 row "\`pilvorne -Read=\` of the 1 M frames, system calls" "$k" "the same tcpdump: $f" "$(ratio "$k" "$f")"
 row "wakes in the 1 M frames" "pilvorne: $valid_1m valid wakes, $shown_1m entries" \
   "written by the generator: $(capture_fact "$capture_1m" wakes) valid wakes, $(capture_fact "$capture_1m" wake_broken) broken" "-"
-k=$(m read_100k.wall); f=$(m tshark_100k.wall)
-row "\`pilvorne -Read=\` of the 100 k frames, wall" "$(before_cell "$(fmt "$(m before_read_100k.wall 2>/dev/null)" 0.001 3) s")$(fmt "$k" 0.001 3) s" \
-  "\`tshark -r FILE -Y wol\`: $(fmt "$f" 0.001 3) s" "$(ratio "$k" "$f")"
+row "\`pilvorne -Read=\` of the 100 k frames, wall and CPU time" "$(before_timed before_read_100k 0.001 s 3)$(timed read_100k 0.001 s 3)" \
+  "\`tshark -r FILE -Y wol\`: $(timed tshark_100k 0.001 s 3)" "$(ratios read_100k tshark_100k)"
 row "wakes in the 100 k frames" "pilvorne: $valid_100k valid wakes, $shown_100k entries" \
   "\`tshark -Y wol\`: $tshark_100k_found frames; written by the generator: $(capture_fact "$capture_100k" wakes) valid wakes, $(capture_fact "$capture_100k" wake_broken) broken" "-"
 
@@ -308,5 +316,6 @@ done
 k=$(awk '{ printf "%.1f\n", $1 / 2000 }' "$work/log.calls"); f=$(awk '{ printf "%.1f\n", $1 / 2000 }' "$work/floor_log.calls")
 row "log, system calls per record" "$k" "floor_log: $f" "$(ratio "$k" "$f")"
 echo
-echo "ratio: the program's time, memory or count over the reference's (lower is better); for the"
+echo "ratio: the program's time, memory or count over the reference's (lower is better), \"(CPU ...)\" that of"
+echo "their CPU times, which other load on the machine changes less than their wall times; for the"
 echo "listener, its rate over the floor's (higher is better)."
