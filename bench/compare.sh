@@ -124,20 +124,29 @@ if [ -n "$before" ]; then
          "before_file_kestrava|sender|$before/sender/kestrava /File=$hosts")
 fi
 
-echo "bench: $rounds interleaved rounds of ${#runs[@]} programs" >&2
-for ((round = 0; round < rounds; round++)); do
-  # Each round starts at another program, so no program always follows the same one.
-  for ((i = 0; i < ${#runs[@]}; i++)); do
-    IFS='|' read -r name host command <<<"${runs[$(((i + round) % ${#runs[@]}))]}"
-    read -ra argv <<<"$command"
-    wall "$host" "$name" "${argv[@]}"
-    rss "$host" "$name" "${argv[@]}"
-    if [ "$round" -eq 0 ]; then
-      objects "$host" "$name" "${argv[@]}"
-      calls "$host" "$name" "${argv[@]}"
-    fi
+# interleave ROUNDS MEASURES ENTRY...: ROUNDS rounds of the "name|host|command" entries, each
+# round starting at another one, so that no program always follows the same one. Every run's
+# wall and CPU time; with MEASURES "all" also its peak RSS, and in the first round the shared
+# objects it maps and its system calls.
+interleave() {
+  local count=$1 measures=$2; shift 2
+  local entries=("$@") round i name host command argv
+  for ((round = 0; round < count; round++)); do
+    for ((i = 0; i < ${#entries[@]}; i++)); do
+      IFS='|' read -r name host command <<<"${entries[$(((i + round) % ${#entries[@]}))]}"
+      read -ra argv <<<"$command"
+      wall "$host" "$name" "${argv[@]}"
+      [ "$measures" = all ] || continue
+      rss "$host" "$name" "${argv[@]}"
+      if [ "$round" -eq 0 ]; then
+        objects "$host" "$name" "${argv[@]}"
+        calls "$host" "$name" "${argv[@]}"
+      fi
+    done
   done
-done
+}
+echo "bench: $rounds interleaved rounds of ${#runs[@]} programs" >&2
+interleave "$rounds" all "${runs[@]}"
 
 # ---- reading captures: pilvorne -Read against tcpdump with pilvorne's own kernel filter (without
 # its VLAN part) writing to /dev/null, and against tshark's wake filter; output to /dev/null.
@@ -155,13 +164,7 @@ fi
 cat "$capture_1m" "$capture_100k" >/dev/null
 read_rounds=${READ_ROUNDS:-$rounds}
 echo "bench: $read_rounds interleaved rounds of ${#reads[@]} capture readers" >&2
-for ((round = 0; round < read_rounds; round++)); do
-  for ((i = 0; i < ${#reads[@]}; i++)); do
-    IFS='|' read -r name host command <<<"${reads[$(((i + round) % ${#reads[@]}))]}"
-    read -ra argv <<<"$command"
-    wall "$host" "$name" "${argv[@]}"
-  done
-done
+interleave "$read_rounds" time "${reads[@]}"
 calls sender read_1m "$pilvorne" -Read="$capture_1m"
 calls sender tcpdump_1m tcpdump -r "$capture_1m" -w /dev/null udp or ether proto 0x0842
 # The wakes each reader finds: pilvorne's entries and valid wakes (-Summary), tshark's frames.

@@ -234,25 +234,22 @@ class Traffic:
         body = udp(r.randrange(32768, 61000), port, payload)
         return ether(to_mac, sender_mac, ETHER_IPV4, ipv4(sender_ip, to_ip, PROTO_UDP, body), vlan), kind
 
+    def tcp4_vlan(self):
+        return self.tcp4(vlan=self.r.choice((10, 20, 30)))
+
+    def udp4_vlan(self):
+        return self.udp4(vlan=self.r.choice((10, 20, 30)))
+
+    # The share of each kind of frame, as the upper end of its slice of [0, 1).
+    MIX = ((0.03, wake), (0.40, tcp4), (0.80, udp4), (0.84, tcp6), (0.90, udp6), (0.93, arp),
+           (0.935, ether_noise), (0.965, tcp4_vlan), (1.0, udp4_vlan))
+
     def frame(self):
         x = self.r.random()
-        if x < 0.03:
-            return self.wake()
-        if x < 0.40:
-            return self.tcp4()
-        if x < 0.80:
-            return self.udp4()
-        if x < 0.84:
-            return self.tcp6()
-        if x < 0.90:
-            return self.udp6()
-        if x < 0.93:
-            return self.arp()
-        if x < 0.935:
-            return self.ether_noise()
-        if x < 0.965:
-            return self.tcp4(vlan=self.r.choice((10, 20, 30)))
-        return self.udp4(vlan=self.r.choice((10, 20, 30)))
+        for end, make in self.MIX:
+            if x < end:
+                return make(self)
+        return self.udp4_vlan()
 
 
 def main():
