@@ -48,13 +48,15 @@ done >"$hosts"
 cut -d' ' -f1 "$hosts" >"$wol_hosts"
 
 # The captures pilvorne -Read reads, made once by bench/make_capture.py (the same seed, the same
-# files) and kept for later runs; each has a FILE.txt of what it holds.
+# files) and kept for later runs; each has a FILE.txt of what it holds. Their names carry the
+# generator's checksum, so that a changed generator makes new ones.
 captures=${CAPTURES:-$build/bench/captures}
 mkdir -p "$captures" || lab_fail_or_skip "cannot make $captures"
 capture_seed=1
+generator=$(sha256sum "$here/make_capture.py" | cut -c1-8)
 # capture FRAMES: the path of that capture, made when it is missing.
 capture() {
-  local file=$captures/mixed-$1-seed$capture_seed.pcap
+  local file=$captures/mixed-$1-seed$capture_seed-$generator.pcap
   if [ ! -s "$file" ] || [ ! -s "$file.txt" ]; then
     echo "bench: generating $file" >&2
     timeout 600 python3 "$here/make_capture.py" "$1" "$file" $capture_seed || lab_fail_or_skip "cannot generate $file"
