@@ -48,6 +48,13 @@ SendOutcome AddFileTargets(const SendOptions& options, SendPlan* plan) {
     WakeTarget& target = plan->targets[i];
     if (target.address.family == AddressFamily::kIpv6 && !ScopeOf(target.address, *plan, &target.scope_index)) {
       ReportBadHostLine(plan, target.line, send_texts::kUnknownScope, target.address.scope);
+    } else if (target.address.family == AddressFamily::kIpv6 && target.scope_index == 0 &&
+               Ipv6NeedsScope(target.address.ipv6)) {
+      platform::IpAddress ip{6, {}};
+      std::memcpy(ip.bytes, target.address.ipv6, sizeof ip.bytes);
+      char text[wake::kIpTextRoom];
+      wake::FormatIpText(ip, text, sizeof text);
+      ReportBadHostLine(plan, target.line, send_texts::kNeedsScope, text);
     } else if (target.address.family == AddressFamily::kNone && options.kind != wake::kSendBroadcastMagic &&
                options.to_token == nullptr) {
       ReportBadHostLine(plan, target.line, send_texts::kLineNeedsAddress, FormatMacAddress(nullptr, target.mac));
@@ -118,10 +125,16 @@ SendOutcome PrepareSend(const CommandLine& line, SendPlan* plan) {
   }
   const int own = plan->via >= 0 ? plan->via : plan->chosen;
   plan->mask = own >= 0 ? plan->interfaces[own].netmask : 0;
-  if (options.to_token != nullptr && options.to.family == AddressFamily::kIpv6 &&
-      !ScopeOf(options.to, *plan, &plan->to_scope)) {
-    ReportLine(send_texts::kRefusedFormat, options.to_token, send_texts::kUnknownScope);
-    return SendOutcome::kRefused;
+  if (options.to_token != nullptr && options.to.family == AddressFamily::kIpv6) {
+    if (!ScopeOf(options.to, *plan, &plan->to_scope)) {
+      ReportLine(send_texts::kRefusedFormat, options.to_token, send_texts::kUnknownScope);
+      return SendOutcome::kRefused;
+    }
+    // Without its interface the system refuses the send only when it is tried.
+    if (plan->to_scope == 0 && Ipv6NeedsScope(options.to.ipv6)) {
+      ReportLine(send_texts::kRefusedFormat, options.to_token, send_texts::kNeedsScope);
+      return SendOutcome::kRefused;
+    }
   }
 
   if (HasCommandLineTarget(line)) {

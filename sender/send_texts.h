@@ -20,6 +20,8 @@ constexpr char kNoInterfaceNamed[] = "names no interface";
 constexpr char kNoFileNamed[] = "names no file";
 constexpr char kUnknownInterface[] = "no IPv4 interface has that name or address";
 constexpr char kUnknownScope[] = "no interface has the name or index after the %";
+constexpr char kNeedsScope[] =
+    "a link-local or multicast IPv6 address needs its interface after a %, such as fe80::1%eth0 (or /Interface=)";
 constexpr char kPasswordNeedsMagic[] =
     "cannot be used with /Kind=2: the password follows the 16 MAC copies of a magic packet";
 constexpr char kEtherSendsMagic[] = "cannot be used with /Ether, which sends the magic packet only";
@@ -50,8 +52,9 @@ constexpr char kSendEtherErrCaption[] = "SendEther err";
 constexpr char kHostCaptionFormat[] = "%s (%s:%d)";
 
 // /Verbose: one line per datagram or frame on standard output.
-constexpr char kVerboseUdpFormat[] = "%s port %u: %s, %u bytes, sequence %s, from %s on %s%s%s\n";
-constexpr char kVerboseEtherFormat[] = "ff:ff:ff:ff:ff:ff EtherType 0x%04X: %s, %u bytes, on %s%s%s\n";
+// Each line names the MAC the wake is for: MAC= is read leniently, and this shows what it made.
+constexpr char kVerboseUdpFormat[] = "%s port %u: %s, %u bytes, sequence %s, from %s on %s for %s%s%s\n";
+constexpr char kVerboseEtherFormat[] = "ff:ff:ff:ff:ff:ff EtherType 0x%04X: %s, %u bytes, on %s for %s%s%s\n";
 constexpr char kVerboseHost[] = ", host ";
 constexpr char kVerboseNoSequence[] = "-";
 constexpr char kVerboseUnknown[] = "?";

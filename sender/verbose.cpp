@@ -79,16 +79,20 @@ void PrintVerboseDatagram(const SendPlan& plan, const wake::WakeDatagram& datagr
   }
   char sequence_text[16];
   std::snprintf(sequence_text, sizeof sequence_text, "%lu", static_cast<unsigned long>(datagram.extras.sequence));
+  char mac[wake::kMacTextRoom];
+  wake::FormatMacText(target.mac, mac);
   std::printf(send_texts::kVerboseUdpFormat, to, static_cast<unsigned>(datagram.port), KindName(datagram.kind),
               static_cast<unsigned>(result.length),
               datagram.extras.sequence != 0 ? sequence_text : send_texts::kVerboseNoSequence, from, interface_name,
-              HostPart(target), HostName(target));
+              mac, HostPart(target), HostName(target));
   std::fflush(stdout);
 }
 
 void PrintVerboseFrame(const platform::InterfaceRecord& interface, std::size_t length, const WakeTarget& target) {
+  char mac[wake::kMacTextRoom];
+  wake::FormatMacText(target.mac, mac);
   std::printf(send_texts::kVerboseEtherFormat, static_cast<unsigned>(wake::kWakeEtherType), send_texts::kKindEtherFrame,
               static_cast<unsigned>(length), interface.name[0] != '\0' ? interface.name : send_texts::kVerboseUnknown,
-              HostPart(target), HostName(target));
+              mac, HostPart(target), HostName(target));
   std::fflush(stdout);
 }

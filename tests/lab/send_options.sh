@@ -174,7 +174,7 @@ lab_check "/To=ff02::1%lan0: the link's nodes get it from lan0's link-local addr
   "$(seen v6 | cut -d' ' -f1-3)" "$sender_ll ff02::1 118"
 lab_check "/To=ff02::1%lan0: not sent on lan1" lab_equals "$(seen v6_b)" ""
 lab_check "/To=ff02::1%lan0 /Verbose: its line" lab_equals "$(cat "$work/v6.out")" \
-  "ff02::1%lan0 port 1778: broadcast magic packet, 118 bytes, sequence -, from $sender_ll%lan0 on lan0"
+  "ff02::1%lan0 port 1778: broadcast magic packet, 118 bytes, sequence -, from $sender_ll%lan0 on lan0 for 02:54:57:00:0A:14"
 
 listen count a 1778
 send count /IP=192.0.2.20 "/MAC=$a_mac" /Count=5 /Interval=50 /Verbose
@@ -182,7 +182,7 @@ expected=""
 for n in 1 2 3 4 5; do expected+="192.0.2.10 192.0.2.255 118 $(header KESTRAVA 118 $n)$(body "$a_mac")"$'\n'; done
 lab_check "/Count=5: five datagrams numbered 1 to 5" lab_equals "$(seen count)" "${expected%$'\n'}"
 lab_check "/Count=5 /Verbose: one line each" lab_equals "$(sed -n '3p' "$work/count.out")" \
-  "192.0.2.255 port 1778: broadcast magic packet, 118 bytes, sequence 3, from 192.0.2.10 on lan0"
+  "192.0.2.255 port 1778: broadcast magic packet, 118 bytes, sequence 3, from 192.0.2.10 on lan0 for 02:54:57:00:0A:14"
 
 # The raw frame, captured on a with its Ethernet header.
 lab_exec a dumpcap -q -i eth0 -f 'ether proto 0x0842' -c 1 -a duration:10 -w "$work/ether.pcapng" \
@@ -224,6 +224,12 @@ lab_check "/File: b on lan1's broadcast" lab_equals "$(seen file_b | cut -d' ' -
 lab_check "/File: the bad line with its number" lab_equals "$(cat "$work/file.err")" \
   "kestrava: $work/hosts.txt:4: not a MAC address: 02:54:57:00:0a:zz"
 lab_check "/File: exit status 1, since one host was not sent" status_is file 1
+
+# A link-local address without its interface is refused before anything leaves.
+send noscope "/MAC=$a_mac" /To=fe80::54:57ff:fe00:a14
+lab_check "/To=fe80::... without a scope: one line naming the option" lab_equals "$(cat "$work/noscope.err")" \
+  "kestrava: /To=fe80::54:57ff:fe00:a14: a link-local or multicast IPv6 address needs its interface after a %, such as fe80::1%eth0 (or /Interface=)"
+lab_check "/To=fe80::... without a scope: exit status 2, the refusal before any send" status_is noscope 2
 
 # A send that fails: no route to the documentation prefix. A value that cannot be read: nothing sent.
 send noroute "/MAC=$a_mac" /To=2001:db8::99
