@@ -129,9 +129,13 @@ Verdict JudgeReadiness(const CardFacts& f, const platform::PowerStates& power) {
   } else if (f.access != platform::WakeAccess::kDone) {
     // The adapter list names a GUID that no key of the network class holds (Windows), or the
     // system refused to answer.
-    v.causes.push_back(!f.card.id.empty() && f.access == platform::WakeAccess::kNoDevice
-                           ? FormatText(kCauseNoAdapterKeyFormat, kNetworkClassKey, f.card.id.c_str())
-                           : FormatText(kCauseUnreadableFormat, f.error_text.c_str()));
+    if (!f.card.id.empty() && f.access == platform::WakeAccess::kNoDevice) {
+      v.causes.push_back(FormatText(kCauseNoAdapterKeyFormat, kNetworkClassKey, f.card.id.c_str()));
+    } else if (f.card.id.empty() && f.access == platform::WakeAccess::kNoPermission) {
+      v.causes.push_back(kCauseNeedsCapNetAdmin);
+    } else {
+      v.causes.push_back(FormatText(kCauseUnreadableFormat, f.error_text.c_str()));
+    }
     v.readiness = Readiness::kNotKnown;
     v.line = FormatText(kVerdictCannotTellFormat, name, Join(v.causes).c_str());
     return v;

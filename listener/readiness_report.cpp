@@ -48,6 +48,8 @@ void AppendKernelFacts(const CardFacts& f, std::string* text) {
   const char* name = f.card.name.c_str();
   if (f.access == platform::WakeAccess::kNotSupported) {
     *text += FormatText(kFactNoModesFormat, f.error_text.c_str());
+  } else if (f.access == platform::WakeAccess::kNoPermission) {
+    *text += kFactModesNeedCapNetAdmin;
   } else if (f.access != platform::WakeAccess::kDone) {
     *text += FormatText(kFactModesUnreadableFormat, f.error_text.c_str());
   } else {

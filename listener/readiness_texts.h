@@ -29,6 +29,9 @@ constexpr char kCauseDeviceWakeupOffFormat[] = "device wakeup disabled (/sys/cla
 constexpr char kCauseTurnedOffFormat[] = "%s turns it off at every start (%s in %s)";
 constexpr char kCauseFixFormat[] = "%s; %s";
 constexpr char kCauseUnreadableFormat[] = "the wake settings cannot be read (%s)";
+constexpr char kCauseNeedsCapNetAdmin[] =
+    "the kernel shows a card's wake modes only to a process with the CAP_NET_ADMIN capability: run "
+    "pilvorne -Check as root";
 constexpr char kCauseNoAdapterKeyFormat[] =
     "no key under HKLM\\%s has NetCfgInstanceId %s, so the adapter's settings cannot be read";
 constexpr char kCauseNoMagicKeywordFormat[] =
@@ -47,6 +50,7 @@ constexpr char kFactSupportedFormat[] = "  wake modes supported: %s (%s)\n";
 constexpr char kFactEnabledFormat[] = "  wake modes enabled: %s (%s)\n";
 constexpr char kFactNoModesFormat[] = "  wake modes: none, the driver has no Wake-on-LAN (%s)\n";
 constexpr char kFactModesUnreadableFormat[] = "  wake modes: cannot be read (%s)\n";
+constexpr char kFactModesNeedCapNetAdmin[] = "  wake modes: shown only with CAP_NET_ADMIN\n";
 constexpr char kFactPasswordSet[] = "  SecureOn password: set\n";
 constexpr char kFactPasswordNone[] = "  SecureOn password: none\n";
 constexpr char kFactDeviceWakeupFormat[] = "  device wakeup: %s (/sys/class/net/%s/device/power/wakeup)\n";

@@ -39,8 +39,10 @@ struct WakeSettings {
   long pnp_capabilities = -1; // PnPCapabilities: 0x8 set, Windows may not turn the device off
 };
 
-// Reads the card's wake settings (ETHTOOL_GWOL, which needs no privilege; the registry). On
-// failure *error holds the system's error code (errno, or the registry's status).
+// Reads the card's wake settings (ETHTOOL_GWOL; the registry). Linux asks for CAP_NET_ADMIN even
+// to read them, since the answer carries the SecureOn password (the ethtool netlink family's
+// WOL_GET too): without it, kNoPermission. On failure *error holds the system's error code
+// (errno, or the registry's status).
 WakeAccess read_wake_settings(const NetworkCard& card, WakeSettings* out, unsigned long* error);
 
 // Sets the enabled modes (ETHTOOL_SWOL; with kWakeMagicSecure, `password` goes with them).

@@ -102,6 +102,9 @@ TEST(Readiness, VerdictLineFromTheFacts) {
        "Ethernet 2: cannot wake: the card does not support Wake-on-LAN, so this interface cannot wake the machine"},
       {"ioctl error", Failed(WakeAccess::kFailed, "Input/output error"), linux_power, Readiness::kNotKnown,
        "Ethernet 2: cannot tell whether it can wake: the wake settings cannot be read (Input/output error)"},
+      {"not root", Failed(WakeAccess::kNoPermission, "Operation not permitted"), linux_power, Readiness::kNotKnown,
+       "Ethernet 2: cannot tell whether it can wake: the kernel shows a card's wake modes only to a process with the "
+       "CAP_NET_ADMIN capability: run pilvorne -Check as root"},
       {"keyword on", Windows(1, DeviceWakeup::kNotKnown), fast_off, Readiness::kCanWake,
        "Ethernet 2: can wake by magic packet (*WakeOnMagicPacket 1; armed to wake: cannot be read here; Fast Startup off)"},
       {"keyword off", Windows(0, DeviceWakeup::kEnabled), fast_off, Readiness::kCannotWake,
