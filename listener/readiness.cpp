@@ -32,8 +32,8 @@ void JudgeKernelModes(const CardFacts& f, std::vector<std::string>* causes, std:
   } else if ((w.supported & platform::kWakeMagic) == 0) {
     causes->push_back(FormatText(kCauseNoMagicFormat, WakeModeLetters(w.supported).c_str()));
   } else if ((w.enabled & platform::kWakeMagic) == 0) {
-    causes->push_back(FormatText(kCauseWakeOffFormat, WakeModeLetters(w.enabled).c_str(),
-                                 WakeModeLetters(w.supported).c_str()));
+    causes->push_back(
+        FormatText(kCauseWakeOffFormat, WakeModeLetters(w.enabled).c_str(), WakeModeLetters(w.supported).c_str()));
     *enable_helps = true;
   }
   details->push_back(FormatText(kDetailWakeOnFormat, WakeModeLetters(w.enabled).c_str()));
@@ -45,9 +45,14 @@ void JudgeKernelModes(const CardFacts& f, std::vector<std::string>* causes, std:
       causes->push_back(FormatText(kCauseDeviceWakeupOffFormat, f.card.name.c_str()));
       *enable_helps = true;
       break;
-    case platform::DeviceWakeup::kEnabled: details->push_back(kDetailDeviceWakeup); break;
-    case platform::DeviceWakeup::kNotKnown: details->push_back(kDetailDeviceWakeupNotKnown); break;
-    case platform::DeviceWakeup::kNotShown: break;
+    case platform::DeviceWakeup::kEnabled:
+      details->push_back(kDetailDeviceWakeup);
+      break;
+    case platform::DeviceWakeup::kNotKnown:
+      details->push_back(kDetailDeviceWakeupNotKnown);
+      break;
+    case platform::DeviceWakeup::kNotShown:
+      break;
   }
 
   // The kernel forgets the setting when the driver is loaded again: what runs at every start
@@ -82,9 +87,13 @@ void JudgeRegistryKeywords(const CardFacts& f, std::vector<std::string>* causes,
       causes->push_back(kCauseNotArmed);
       *enable_helps = true;
       break;
-    case platform::DeviceWakeup::kEnabled: details->push_back(kDetailArmed); break;
+    case platform::DeviceWakeup::kEnabled:
+      details->push_back(kDetailArmed);
+      break;
     case platform::DeviceWakeup::kNotKnown:
-    case platform::DeviceWakeup::kNotShown: details->push_back(kDetailArmedNotKnown); break;
+    case platform::DeviceWakeup::kNotShown:
+      details->push_back(kDetailArmedNotKnown);
+      break;
   }
 }
 
@@ -115,9 +124,7 @@ std::string WakeModeLetters(std::uint32_t modes) {
   return letters.empty() ? std::string(kNoModesLetter) : letters;
 }
 
-bool CheckedByDefault(const platform::NetworkCard& card) {
-  return card.ethernet && card.has_device && !card.wireless;
-}
+bool CheckedByDefault(const platform::NetworkCard& card) { return card.ethernet && card.has_device && !card.wireless; }
 
 Verdict JudgeReadiness(const CardFacts& f, const platform::PowerStates& power) {
   Verdict v;

@@ -33,7 +33,7 @@ struct PersistenceFinding {
   std::string where;    // the file, as the system names it (without a test's root)
   std::string setting;  // wake-on-lan=64, WakeOnLan=magic, WOL_DISABLE=Y, ...
   Keeping keeping = Keeping::kLeavesAlone;
-  std::string fix;      // how to make it keep wake by magic packet; empty when none is needed
+  std::string fix;  // how to make it keep wake by magic packet; empty when none is needed
 };
 
 // Everything known about one card.

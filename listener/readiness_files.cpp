@@ -1,4 +1,4 @@
-// What acts on a card's wake setting at every start: NetworkManager profiles, systemd .link files, TLP, pilvorne's own unit.
+// What acts on a card's wake setting at every start: NetworkManager, systemd .link files, TLP, pilvorne's unit.
 #include <cstdlib>
 #include <cstring>
 #include <map>
@@ -13,9 +13,9 @@ namespace listener {
 namespace {
 
 // NetworkManager's wake-on-lan flags (NMSettingWiredWakeOnLan).
-constexpr long kNmWakeDefault = 0x1;   // the configured default, else leave it alone
+constexpr long kNmWakeDefault = 0x1;  // the configured default, else leave it alone
 constexpr long kNmWakeMagic = 0x40;
-constexpr long kNmWakeIgnore = 0x8000; // leave it alone
+constexpr long kNmWakeIgnore = 0x8000;  // leave it alone
 
 // Where each kind of file lives, the first folder winning over the later ones for a name.
 const char* const kNmProfileFolders[] = {"/etc/NetworkManager/system-connections",
@@ -78,8 +78,7 @@ std::map<std::string, std::string> MergedFiles(const char* root, const char* con
 
 // NetworkManager reads every profile file but hidden ones and editors' leftovers.
 bool IsProfileName(const std::string& name) {
-  return !name.empty() && name[0] != '.' && !EndsWith(name, "~") && !EndsWith(name, ".swp") &&
-         !EndsWith(name, ".tmp");
+  return !name.empty() && name[0] != '.' && !EndsWith(name, "~") && !EndsWith(name, ".swp") && !EndsWith(name, ".tmp");
 }
 bool IsConfName(const std::string& name) { return EndsWith(name, ".conf"); }
 bool IsLinkName(const std::string& name) { return EndsWith(name, ".link"); }
@@ -360,7 +359,8 @@ bool JudgeNetworkManagerProfile(const std::string& text, const std::string& wher
   long effective = wake;
   if (wake < 0 || wake == kNmWakeDefault) {
     effective = default_wake;
-    if (default_wake >= 0) finding->setting = FormatText(kSettingNmDefaultFormat, finding->setting.c_str(), default_wake);
+    if (default_wake >= 0)
+      finding->setting = FormatText(kSettingNmDefaultFormat, finding->setting.c_str(), default_wake);
   }
   // No setting, "default" without a configured default, and "ignore" leave the card as it is;
   // 0 ("none") and any modes without the magic packet turn wake by magic packet off.

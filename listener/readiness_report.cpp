@@ -62,16 +62,20 @@ void AppendKernelFacts(const CardFacts& f, std::string* text) {
     case platform::DeviceWakeup::kDisabled:
       *text += FormatText(kFactDeviceWakeupFormat, kWakeupWords[static_cast<int>(f.card.device_wakeup)], name);
       break;
-    case platform::DeviceWakeup::kNotShown: *text += kFactDeviceWakeupNotShown; break;
-    case platform::DeviceWakeup::kNotKnown: *text += kFactDeviceWakeupNotKnown; break;
+    case platform::DeviceWakeup::kNotShown:
+      *text += kFactDeviceWakeupNotShown;
+      break;
+    case platform::DeviceWakeup::kNotKnown:
+      *text += kFactDeviceWakeupNotKnown;
+      break;
   }
   const std::string port = f.card.master.empty() ? std::string() : FormatText(kFactPortOfFormat, f.card.master.c_str());
   *text += FormatText(kFactDriverFormat, f.card.driver.empty() ? kNotKnown : f.card.driver.c_str(),
                       kLinkWords[static_cast<int>(f.card.link)], MacText(f.card).c_str(), port.c_str());
   if (!w.from_kernel) return;
   for (const PersistenceFinding& p : f.persistence) {
-    const std::string what = FormatText(kFactPersistenceSettingFormat, p.setting.c_str(),
-                                        kKeepingWords[static_cast<int>(p.keeping)]);
+    const std::string what =
+        FormatText(kFactPersistenceSettingFormat, p.setting.c_str(), kKeepingWords[static_cast<int>(p.keeping)]);
     *text += FormatText(kFactPersistenceFormat, p.by.c_str(), p.where.c_str(), what.c_str());
   }
   if (KeptByNone(f)) *text += kFactNothingKeeps;
@@ -92,10 +96,9 @@ void AppendRegistryFacts(const CardFacts& f, std::string* text) {
     AppendKeyword("*WakeOnMagicPacket", w.magic_packet, text);
     AppendKeyword("*WakeOnPattern", w.pattern, text);
     // Bit 0x8 clears "Allow the computer to turn off this device to save power".
-    *text += w.pnp_capabilities < 0
-                 ? std::string(kFactPnpAbsent)
-                 : FormatText(kFactPnpFormat, w.pnp_capabilities,
-                              (w.pnp_capabilities & 0x8) != 0 ? kPnpMayNotTurnOff : kPnpMayTurnOff);
+    *text += w.pnp_capabilities < 0 ? std::string(kFactPnpAbsent)
+                                    : FormatText(kFactPnpFormat, w.pnp_capabilities,
+                                                 (w.pnp_capabilities & 0x8) != 0 ? kPnpMayNotTurnOff : kPnpMayTurnOff);
   }
   const platform::DeviceWakeup armed = f.card.device_wakeup;
   *text += FormatText(kFactArmedFormat, armed == platform::DeviceWakeup::kEnabled    ? kArmedYes
@@ -127,11 +130,12 @@ std::string ReadinessText(const CardFacts& facts, const Verdict& verdict) {
 }
 
 std::string PowerStatesText(const platform::PowerStates& power) {
-  const std::string mem = power.mem_sleep.empty() ? std::string()
-                                                  : FormatText(kPowerMemSleepFormat, power.mem_sleep.c_str());
-  const std::string fast = power.fast_startup < 0 ? std::string()
-                                                  : FormatText(kPowerFastStartupFormat, power.fast_startup == 0 ? "off" : "on",
-                                                               power.fast_startup);
+  const std::string mem =
+      power.mem_sleep.empty() ? std::string() : FormatText(kPowerMemSleepFormat, power.mem_sleep.c_str());
+  const std::string fast =
+      power.fast_startup < 0
+          ? std::string()
+          : FormatText(kPowerFastStartupFormat, power.fast_startup == 0 ? "off" : "on", power.fast_startup);
   return FormatText(kPowerFormat, power.offered.empty() ? kNotKnown : power.offered.c_str(), mem.c_str(), fast.c_str());
 }
 
@@ -143,9 +147,10 @@ std::string ReadinessJson(const CardFacts& f, const Verdict& verdict, const plat
   j += ",\"supported\":" + (modes ? Json(WakeModeLetters(w.supported)) : std::string("null"));
   j += ",\"enabled\":" + (modes ? Json(WakeModeLetters(w.enabled)) : std::string("null"));
   j += ",\"password\":" + (modes ? std::string(PasswordSet(w) ? "true" : "false") : std::string("null"));
-  j += ",\"device_wakeup\":" + (wakeup == platform::DeviceWakeup::kEnabled || wakeup == platform::DeviceWakeup::kDisabled
-                                    ? Json(kWakeupWords[static_cast<int>(wakeup)])
-                                    : std::string("null"));
+  j +=
+      ",\"device_wakeup\":" + (wakeup == platform::DeviceWakeup::kEnabled || wakeup == platform::DeviceWakeup::kDisabled
+                                   ? Json(kWakeupWords[static_cast<int>(wakeup)])
+                                   : std::string("null"));
   j += ",\"driver\":" + Json(f.card.driver, true);
   j += ",\"link\":" + (f.card.link == platform::LinkState::kNotKnown ? std::string("null")
                                                                      : Json(kLinkWords[static_cast<int>(f.card.link)]));
@@ -165,7 +170,8 @@ std::string ReadinessJson(const CardFacts& f, const Verdict& verdict, const plat
     j += ",\"WakeOnPattern\":" + JsonNumber(w.pattern) + ",\"PnPCapabilities\":" + JsonNumber(w.pnp_capabilities) + "}";
   }
   j += ",\"sleep_states\":" + Json(power.offered, true);
-  j += ",\"fast_startup\":" + (power.fast_startup < 0 ? std::string("null") : std::string(power.fast_startup ? "true" : "false"));
+  j += ",\"fast_startup\":" +
+       (power.fast_startup < 0 ? std::string("null") : std::string(power.fast_startup ? "true" : "false"));
   j += ",\"verdict\":" + Json(kVerdictWords[static_cast<int>(verdict.readiness)]) + ",\"causes\":[";
   for (std::size_t i = 0; i < verdict.causes.size(); ++i) j += (i == 0 ? "" : ",") + Json(verdict.causes[i]);
   return j + "]}";

@@ -1,4 +1,4 @@
-// pilvorne -Check and -Enable: the cards' facts gathered through the platform, the verdicts printed, magic-packet wake turned on.
+// pilvorne -Check and -Enable: the cards' facts gathered, the verdicts printed, magic-packet wake turned on.
 #include <cstring>
 
 #include "common/ascii.h"
@@ -79,8 +79,8 @@ int GatherReadiness(const char* root, const char* only, std::vector<CardFacts>* 
   }
   if (!facts->empty()) return 0;
   // Nothing here can wake the machine by magic packet, so this is no success.
-  *problem = FormatText(kNoCardFormat, left_out.empty() ? kNoCardNone
-                                                        : FormatText(kNoCardLeftOutFormat, left_out.c_str()).c_str());
+  *problem = FormatText(kNoCardFormat,
+                        left_out.empty() ? kNoCardNone : FormatText(kNoCardLeftOutFormat, left_out.c_str()).c_str());
   return kExitCannotWake;
 }
 

@@ -22,7 +22,8 @@ constexpr char kDetailArmedNotKnown[] = "armed to wake: cannot be read here";
 constexpr char kDetailFastStartupOff[] = "Fast Startup off";
 
 // Why a card cannot wake, or why that cannot be told.
-constexpr char kCauseNoWakeSupport[] = "the card does not support Wake-on-LAN, so this interface cannot wake the machine";
+constexpr char kCauseNoWakeSupport[] =
+    "the card does not support Wake-on-LAN, so this interface cannot wake the machine";
 constexpr char kCauseNoMagicFormat[] = "the card does not support wake by magic packet (supported: %s)";
 constexpr char kCauseWakeOffFormat[] = "Wake-on: %s (supported: %s)";
 constexpr char kCauseDeviceWakeupOffFormat[] = "device wakeup disabled (/sys/class/net/%s/device/power/wakeup)";
@@ -42,8 +43,7 @@ constexpr char kCauseFastStartup[] =
     "Fast Startup is on: after Shut down this machine may not wake; wake from sleep or hibernation still works";
 constexpr char kRemedyEnableFormat[] = "; run pilvorne -Enable -Interface=%s as root";
 constexpr char kRemedyWindowsFormat[] = "; pilvorne -Enable -Interface=%s prints an administrator's commands";
-constexpr char kNetworkClassKey[] =
-    "SYSTEM\\CurrentControlSet\\Control\\Class\\{4d36e972-e325-11ce-bfc1-08002be10318}";
+constexpr char kNetworkClassKey[] = "SYSTEM\\CurrentControlSet\\Control\\Class\\{4d36e972-e325-11ce-bfc1-08002be10318}";
 
 // The facts under the verdict line, two blanks in.
 constexpr char kFactSupportedFormat[] = "  wake modes supported: %s (%s)\n";
@@ -87,8 +87,8 @@ constexpr char kWakeupWords[4][12] = {"not shown", "enabled", "disabled", "not k
 
 // Wake mode words, bit by bit as the kernel numbers them.
 constexpr char kModeLetters[] = "pumbagsf";
-constexpr char kModeWords[8][20] = {"phy", "unicast", "multicast", "broadcast", "arp", "magic packet",
-                                    "SecureOn password", "filter"};
+constexpr char kModeWords[8][20] = {"phy", "unicast",      "multicast",         "broadcast",
+                                    "arp", "magic packet", "SecureOn password", "filter"};
 constexpr char kNoModesLetter[] = "d";
 constexpr char kNoModesWord[] = "none";
 
@@ -114,8 +114,7 @@ constexpr char kFixLinkFormat[] = "set WakeOnLan=magic in %s";
 constexpr char kFixTlpFormat[] = "set WOL_DISABLE=N in %s";
 
 // -Check and -Enable's own lines.
-constexpr char kNoCardFormat[] =
-    "pilvorne: no Ethernet card to check (%s); name one with -Interface=NAME\n";
+constexpr char kNoCardFormat[] = "pilvorne: no Ethernet card to check (%s); name one with -Interface=NAME\n";
 constexpr char kNoCardNone[] = "none is listed";
 constexpr char kNoCardLeftOutFormat[] = "left out: %s";
 constexpr char kCannotListCards[] = "pilvorne: the network cards cannot be listed: %s\n";
@@ -134,7 +133,8 @@ constexpr char kEnableWindowsFormat[] =
     "  powercfg /deviceenablewake \"%s\"\n"
     "  Set-NetAdapterPowerManagement -Name \"%s\" -WakeOnMagicPacket Enabled\n";
 constexpr char kEnableWindowsFastStartup[] =
-    "  reg add \"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Power\" /v HiberbootEnabled /t REG_DWORD /d 0 /f\n";
+    "  reg add \"HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager\\Power\" /v HiberbootEnabled /t REG_DWORD "
+    "/d 0 /f\n";
 constexpr char kUnknownError[] = "error %lu";
 
 }  // namespace listener

@@ -6,7 +6,6 @@
 #include <string>
 #include <vector>
 
-
 namespace platform {
 
 constexpr std::size_t kCardMacLength = 6;
@@ -18,16 +17,16 @@ enum class LinkState { kNotKnown, kUp, kDown };
 enum class DeviceWakeup { kNotShown, kEnabled, kDisabled, kNotKnown };
 
 struct NetworkCard {
-  std::string name;          // Linux: the interface name; Windows: the adapter's friendly name
-  std::string id;            // Windows: the adapter's GUID, "{...}"; Linux: empty
-  std::string description;   // Windows: the device's name (Device Manager, powercfg); Linux: empty
-  std::string driver;        // Linux: the name of device/driver; empty when not known
+  std::string name;         // Linux: the interface name; Windows: the adapter's friendly name
+  std::string id;           // Windows: the adapter's GUID, "{...}"; Linux: empty
+  std::string description;  // Windows: the device's name (Device Manager, powercfg); Linux: empty
+  std::string driver;       // Linux: the name of device/driver; empty when not known
   std::uint8_t mac[kCardMacLength] = {};
   bool mac_known = false;
-  bool ethernet = false;     // the link type is Ethernet (ARPHRD_ETHER; IF_TYPE_ETHERNET_CSMACD)
-  bool has_device = false;   // a device stands behind it: not a bridge, bond, veth, VLAN, tunnel
-  bool wireless = false;     // a wireless card, which wakes by other rules
-  std::string master;        // Linux: the bridge or bond it is a port of; empty when none
+  bool ethernet = false;    // the link type is Ethernet (ARPHRD_ETHER; IF_TYPE_ETHERNET_CSMACD)
+  bool has_device = false;  // a device stands behind it: not a bridge, bond, veth, VLAN, tunnel
+  bool wireless = false;    // a wireless card, which wakes by other rules
+  std::string master;       // Linux: the bridge or bond it is a port of; empty when none
   LinkState link = LinkState::kNotKnown;
   DeviceWakeup device_wakeup = DeviceWakeup::kNotKnown;
 };

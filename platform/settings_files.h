@@ -15,8 +15,7 @@ enum class FileStatus { kDone, kMissing, kDenied, kFailed };
 // Reads ROOT PATH into `text` whole, or its first `limit` bytes (settings files are small; a
 // sysfs attribute is at most a page). kMissing when nothing is there, kDenied when it may not
 // be read (a NetworkManager profile is root's alone).
-FileStatus read_settings_file(const char* root, const char* path, std::string* text,
-                              std::size_t limit = 64 * 1024);
+FileStatus read_settings_file(const char* root, const char* path, std::string* text, std::size_t limit = 64 * 1024);
 
 // The first line of ROOT PATH without its line end (a sysfs attribute's value); empty when the
 // file cannot be read.

@@ -1,4 +1,4 @@
-// The network card's own wake settings: the kernel's ethtool interface on Linux, the adapter's registry keywords on Windows.
+// A network card's own wake settings: the kernel's ethtool interface (Linux), the adapter's registry keywords (Windows).
 #pragma once
 
 #include <cstdint>
@@ -34,9 +34,9 @@ struct WakeSettings {
   // keywords in it, -1 when absent; the registry keeps them across starts.
   bool from_registry = false;
   std::string key;
-  long magic_packet = -1;     // *WakeOnMagicPacket
-  long pattern = -1;          // *WakeOnPattern
-  long pnp_capabilities = -1; // PnPCapabilities: 0x8 set, Windows may not turn the device off
+  long magic_packet = -1;      // *WakeOnMagicPacket
+  long pattern = -1;           // *WakeOnPattern
+  long pnp_capabilities = -1;  // PnPCapabilities: 0x8 set, Windows may not turn the device off
 };
 
 // Reads the card's wake settings (ETHTOOL_GWOL; the registry). Linux asks for CAP_NET_ADMIN even

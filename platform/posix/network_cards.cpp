@@ -1,4 +1,4 @@
-// Linux network cards from sysfs under a root folder: each interface's link type, device, driver, link and device wakeup flag.
+// Linux network cards from sysfs under a root folder: link type, device, driver, link, device wakeup flag.
 #include "platform/network_cards.h"
 
 #include <cstdio>

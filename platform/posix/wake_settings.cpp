@@ -1,4 +1,4 @@
-// Linux wake settings of a card: the SIOCETHTOOL ioctl with ETHTOOL_GWOL and ETHTOOL_SWOL, and the capability that changes them.
+// Linux wake settings of a card: SIOCETHTOOL with ETHTOOL_GWOL and ETHTOOL_SWOL, and CAP_NET_ADMIN.
 #include "platform/wake_settings.h"
 
 #include <cerrno>
@@ -30,7 +30,7 @@ WakeAccess access_of(int error) {
 
 // One ethtool request on interface `name`; 0 or the errno of its failure.
 int ethtool_request(const char* name, ethtool_wolinfo* info) {
-  ifreq request {};
+  ifreq request{};
   if (std::strlen(name) >= sizeof request.ifr_name) return ENODEV;
   std::strncpy(request.ifr_name, name, sizeof request.ifr_name - 1);
   request.ifr_data = reinterpret_cast<char*>(info);
@@ -47,7 +47,7 @@ int ethtool_request(const char* name, ethtool_wolinfo* info) {
 WakeAccess read_wake_settings(const NetworkCard& card, WakeSettings* out, unsigned long* error) {
   *out = WakeSettings{};
   *error = 0;
-  ethtool_wolinfo info {};
+  ethtool_wolinfo info{};
   info.cmd = ETHTOOL_GWOL;
   const int failure = ethtool_request(card.name.c_str(), &info);
   if (failure != 0) {
@@ -64,7 +64,7 @@ WakeAccess read_wake_settings(const NetworkCard& card, WakeSettings* out, unsign
 WakeAccess write_wake_modes(const char* name, std::uint32_t enabled, const std::uint8_t* password,
                             unsigned long* error) {
   *error = 0;
-  ethtool_wolinfo info {};
+  ethtool_wolinfo info{};
   info.cmd = ETHTOOL_SWOL;
   info.wolopts = enabled;
   if (password != nullptr) std::memcpy(info.sopass, password, kWakePasswordLength);
@@ -77,7 +77,7 @@ WakeAccess write_wake_modes(const char* name, std::uint32_t enabled, const std::
 bool may_change_wake_settings() {
   // capget rather than libcap: one system call, and the kernel checks the same effective set
   // when the ioctl arrives.
-  __user_cap_header_struct header {};
+  __user_cap_header_struct header{};
   header.version = _LINUX_CAPABILITY_VERSION_3;
   header.pid = 0;
   __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] = {};

@@ -1,4 +1,4 @@
-// Windows network cards: the adapter list (GetAdaptersAddresses) and the devices the power API has armed to wake the system.
+// Windows network cards: the adapter list (GetAdaptersAddresses) and the devices armed to wake the system.
 #include "platform/network_cards.h"
 
 #include <winsock2.h>
@@ -49,7 +49,8 @@ DeviceWakeup armed_to_wake(const wchar_t* description) {
     for (ULONG index = 0; index < kArmedRoom; ++index) {
       wchar_t name[512] = {};
       ULONG size = sizeof name - sizeof(wchar_t);
-      if (!enumerate(index, kDevicePowerPresent | kDevicePowerWakeEnabled, 0, reinterpret_cast<PBYTE>(name), &size)) break;
+      if (!enumerate(index, kDevicePowerPresent | kDevicePowerWakeEnabled, 0, reinterpret_cast<PBYTE>(name), &size))
+        break;
       if (_wcsicmp(name, description) == 0) {
         answer = DeviceWakeup::kEnabled;
         break;
@@ -64,8 +65,8 @@ DeviceWakeup armed_to_wake(const wchar_t* description) {
 
 bool list_network_cards(const char*, std::vector<NetworkCard>* cards) {
   cards->clear();
-  const ULONG flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER |
-                      GAA_FLAG_SKIP_UNICAST;
+  const ULONG flags =
+      GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER | GAA_FLAG_SKIP_UNICAST;
   ULONG size = kAdapterListRoom;
   IP_ADAPTER_ADDRESSES* list = nullptr;
   for (int attempt = 0; attempt < kAdapterListTries; ++attempt) {

@@ -33,8 +33,11 @@ void read_power_states(const char*, PowerStates* out) {
     const struct {
       BOOLEAN present;
       const char* name;
-    } states[] = {{capabilities.SystemS1, "S1"}, {capabilities.SystemS2, "S2"}, {capabilities.SystemS3, "S3"},
-                  {capabilities.SystemS4, "S4"}, {capabilities.SystemS5, "S5"}};
+    } states[] = {{capabilities.SystemS1, "S1"},
+                  {capabilities.SystemS2, "S2"},
+                  {capabilities.SystemS3, "S3"},
+                  {capabilities.SystemS4, "S4"},
+                  {capabilities.SystemS5, "S5"}};
     for (const auto& state : states) {
       if (!state.present) continue;
       if (!out->offered.empty()) out->offered += ' ';

@@ -1,4 +1,4 @@
-// Windows settings files under a root folder: whole reads, sorted folder listings, one-write updates; Windows keeps its settings in the registry, so these serve trees given to them.
+// Windows settings files under a root folder (Windows keeps its settings in the registry: these read trees given them).
 #include "platform/settings_files.h"
 
 #include <windows.h>
@@ -21,8 +21,8 @@ FileStatus status_of(DWORD error) {
 
 FileStatus read_settings_file(const char* root, const char* path, std::string* text, std::size_t limit) {
   text->clear();
-  HANDLE file = CreateFileA(full_path(root, path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileA(full_path(root, path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return status_of(GetLastError());
   char buffer[4096];
   FileStatus status = FileStatus::kDone;

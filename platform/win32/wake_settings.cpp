@@ -12,8 +12,7 @@ namespace {
 
 // The network adapters' class: one subkey per adapter ("0000", "0001", ...), each naming the
 // adapter's GUID in NetCfgInstanceId and holding the driver's settings.
-constexpr char kNetworkClassKey[] =
-    "SYSTEM\\CurrentControlSet\\Control\\Class\\{4d36e972-e325-11ce-bfc1-08002be10318}";
+constexpr char kNetworkClassKey[] = "SYSTEM\\CurrentControlSet\\Control\\Class\\{4d36e972-e325-11ce-bfc1-08002be10318}";
 
 // A value as a number: keywords are strings ("1") as the adapter's Advanced page writes them,
 // PnPCapabilities a DWORD; -1 when absent or neither.
@@ -38,7 +37,8 @@ bool names_adapter(HKEY key, const std::string& id) {
   char value[64] = {};
   DWORD type = 0;
   DWORD size = sizeof value - 1;
-  if (RegQueryValueExA(key, "NetCfgInstanceId", nullptr, &type, reinterpret_cast<BYTE*>(value), &size) != ERROR_SUCCESS ||
+  if (RegQueryValueExA(key, "NetCfgInstanceId", nullptr, &type, reinterpret_cast<BYTE*>(value), &size) !=
+          ERROR_SUCCESS ||
       type != REG_SZ) {
     return false;
   }

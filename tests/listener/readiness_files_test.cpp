@@ -43,22 +43,28 @@ TEST(ReadinessFiles, NetworkManagerProfiles) {
     std::map<std::string, std::string> files;
     std::vector<std::string> findings;
   } cases[] = {
-      {"magic", {{kNm + "Wired 1.nmconnection", Profile("Wired 1", "interface-name=eth0", "wake-on-lan=64")}},
+      {"magic",
+       {{kNm + "Wired 1.nmconnection", Profile("Wired 1", "interface-name=eth0", "wake-on-lan=64")}},
        {"NetworkManager profile \"Wired 1\": wake-on-lan=64: keeps"}},
-      {"none", {{kNm + "w.nmconnection", Profile("Office", "interface-name=eth0", "wake-on-lan=0")}},
+      {"none",
+       {{kNm + "w.nmconnection", Profile("Office", "interface-name=eth0", "wake-on-lan=0")}},
        {"NetworkManager profile \"Office\": wake-on-lan=0: turns off"}},
-      {"phy only", {{kNm + "w.nmconnection", Profile("Office", "", "wake-on-lan=2")}},
+      {"phy only",
+       {{kNm + "w.nmconnection", Profile("Office", "", "wake-on-lan=2")}},
        {"NetworkManager profile \"Office\": wake-on-lan=2: turns off"}},
-      {"default, none configured", {{kNm + "w.nmconnection", Profile("Office", "", "wake-on-lan=1")}},
+      {"default, none configured",
+       {{kNm + "w.nmconnection", Profile("Office", "", "wake-on-lan=1")}},
        {"NetworkManager profile \"Office\": wake-on-lan=1: leaves"}},
       {"absent, default configured",
        {{kNm + "w.nmconnection", Profile("Office", "", "mtu=1500")},
         {"/etc/NetworkManager/conf.d/wol.conf", "[connection]\nethernet.wake-on-lan=64\n"}},
        {"NetworkManager profile \"Office\": wake-on-lan not set, so ethernet.wake-on-lan=64 of NetworkManager's "
         "configuration: keeps"}},
-      {"ignore", {{kNm + "w.nmconnection", Profile("Office", "", "wake-on-lan=32768")}},
+      {"ignore",
+       {{kNm + "w.nmconnection", Profile("Office", "", "wake-on-lan=32768")}},
        {"NetworkManager profile \"Office\": wake-on-lan=32768: leaves"}},
-      {"bound to this MAC", {{kNm + "w.nmconnection", Profile("Desk", "", "mac-address=02:54:57:00:00:14\nwake-on-lan=64")}},
+      {"bound to this MAC",
+       {{kNm + "w.nmconnection", Profile("Desk", "", "mac-address=02:54:57:00:00:14\nwake-on-lan=64")}},
        {"NetworkManager profile \"Desk\": wake-on-lan=64: keeps"}},
       {"another card's",
        {{kNm + "a.nmconnection", Profile("A", "interface-name=eth1", "wake-on-lan=0")},
@@ -84,10 +90,12 @@ TEST(ReadinessFiles, SystemdLinkFilesTheFirstMatchApplies) {
         {kLib + "99-default.link", kDefault}},
        {"systemd link file 50-wol.link: WakeOnLan=magic: keeps"}},
       {"after the default",
-       {{kLib + "99-default.link", kDefault}, {kEtc + "wol.link", "[Match]\nOriginalName=eth0\n[Link]\nWakeOnLan=magic\n"}},
+       {{kLib + "99-default.link", kDefault},
+        {kEtc + "wol.link", "[Match]\nOriginalName=eth0\n[Link]\nWakeOnLan=magic\n"}},
        {"systemd link file 99-default.link: no WakeOnLan=: leaves",
         "systemd link file wol.link: WakeOnLan=magic, but 99-default.link comes first and applies: not applied"}},
-      {"off", {{kEtc + "10-x.link", "[Match]\nDriver=e1000*\nType=ether\n[Link]\nWakeOnLan=phy unicast\n"}},
+      {"off",
+       {{kEtc + "10-x.link", "[Match]\nDriver=e1000*\nType=ether\n[Link]\nWakeOnLan=phy unicast\n"}},
        {"systemd link file 10-x.link: WakeOnLan=phy unicast: turns off"}},
       {"no match",
        {{kEtc + "10-a.link", "[Match]\nOriginalName=enp*\n[Link]\nWakeOnLan=off\n"},
@@ -109,14 +117,16 @@ TEST(ReadinessFiles, TlpAndPilvornesUnit) {
     std::map<std::string, std::string> files;
     std::vector<std::string> findings;
   } cases[] = {
-      {"TLP's default", {{"/etc/tlp.conf", "TLP_ENABLE=1\n#WOL_DISABLE=N\n"}},
+      {"TLP's default",
+       {{"/etc/tlp.conf", "TLP_ENABLE=1\n#WOL_DISABLE=N\n"}},
        {"TLP: WOL_DISABLE not set, and TLP's default is Y: turns off"}},
       {"TLP told not to", {{"/etc/tlp.conf", "WOL_DISABLE=\"N\"  \n"}}, {"TLP: WOL_DISABLE=N: leaves"}},
       {"tlp.conf wins over tlp.d",
        {{"/etc/tlp.d/10-wol.conf", "WOL_DISABLE=N\n"}, {"/etc/tlp.conf", "WOL_DISABLE=Y # off\n"}},
        {"TLP: WOL_DISABLE=Y: turns off"}},
       {"no TLP", {{"/etc/other.conf", "WOL_DISABLE=Y\n"}}, {}},
-      {"unit enabled", {{"/etc/systemd/system/multi-user.target.wants/pilvorne-wake@eth0.service", ""}},
+      {"unit enabled",
+       {{"/etc/systemd/system/multi-user.target.wants/pilvorne-wake@eth0.service", ""}},
        {"pilvorne-wake@eth0.service: enabled: keeps"}},
       {"another card's unit", {{"/etc/systemd/system/multi-user.target.wants/pilvorne-wake@eth1.service", ""}}, {}},
   };
@@ -129,11 +139,13 @@ TEST(ReadinessFiles, GlobMatch) {
     const char* text;
     bool matches;
   } cases[] = {
-      {"*", "eth0", true},       {"eth*", "eth0", true},     {"eth?", "eth10", false}, {"e*0", "enp3s0", true},
-      {"e*1", "enp3s0", false},  {"[ep]th0", "pth0", true},  {"[!e]th0", "eth0", false}, {"en[a-q]*", "enp3s0", true},
-      {"en[r-z]*", "enp3s0", false}, {"eth0", "eth0x", false}, {"[eth0", "[eth0", true}, {"**0", "eth0", true},
+      {"*", "eth0", true},        {"eth*", "eth0", true},       {"eth?", "eth10", false},
+      {"e*0", "enp3s0", true},    {"e*1", "enp3s0", false},     {"[ep]th0", "pth0", true},
+      {"[!e]th0", "eth0", false}, {"en[a-q]*", "enp3s0", true}, {"en[r-z]*", "enp3s0", false},
+      {"eth0", "eth0x", false},   {"[eth0", "[eth0", true},     {"**0", "eth0", true},
   };
-  for (const auto& c : cases) EXPECT_EQ(listener::GlobMatch(c.pattern, c.text), c.matches) << c.pattern << " " << c.text;
+  for (const auto& c : cases)
+    EXPECT_EQ(listener::GlobMatch(c.pattern, c.text), c.matches) << c.pattern << " " << c.text;
 }
 
 }  // namespace

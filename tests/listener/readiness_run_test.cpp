@@ -1,4 +1,4 @@
-// -Check and -Enable over a sysfs and /etc tree in a temporary folder and a fake ethtool: what they print, change and end with.
+// -Check and -Enable over a sysfs and /etc tree in a temporary folder and a fake ethtool.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -90,7 +90,8 @@ TEST_F(ReadinessRun, CheckListsTheCardsWithADeviceAndTellsEachFact) {
 
 TEST_F(ReadinessRun, NamedCardsAndNone) {
   std::map<std::string, std::string> no_card = kMachine;
-  for (auto it = no_card.begin(); it != no_card.end();) it = it->first.find("/eth0/") != std::string::npos ? no_card.erase(it) : std::next(it);
+  for (auto it = no_card.begin(); it != no_card.end();)
+    it = it->first.find("/eth0/") != std::string::npos ? no_card.erase(it) : std::next(it);
   const SettingsTree machine(kMachine);
   const SettingsTree lab(no_card);
   const struct {
@@ -100,7 +101,8 @@ TEST_F(ReadinessRun, NamedCardsAndNone) {
     std::string first_line;
     std::string err;
   } cases[] = {
-      {machine, "veth0", 5, "veth0: cannot wake: the card does not support Wake-on-LAN, so this interface cannot wake the machine\n", ""},
+      {machine, "veth0", 5,
+       "veth0: cannot wake: the card does not support Wake-on-LAN, so this interface cannot wake the machine\n", ""},
       {machine, "ETH0", 5, "eth0: cannot wake: Wake-on: d (supported: pumbg); device wakeup disabled", ""},
       {machine, "eth9", 2, "", "pilvorne: -Interface=eth9: no network interface has that name\n"},
       {machine, "../../../etc", 2, "", "pilvorne: -Interface=../../../etc: no network interface has that name\n"},
@@ -122,9 +124,10 @@ TEST_F(ReadinessRun, EnableTurnsMagicOnKeepsTheOtherModesAndChecksAgain) {
   EXPECT_EQ(r.err, "");
   EXPECT_EQ(fake_wake_settings_writes(), "eth0=" + std::to_string(platform::kWakePhy | kMagic));
   EXPECT_EQ(tree.read("/sys/class/net/eth0/device/power/wakeup"), "enabled");
-  EXPECT_EQ(r.out.substr(0, r.out.find('\n')),
-            "eth0: can wake by magic packet (Wake-on: pg; device wakeup enabled; kept by NetworkManager profile \"Wired "
-            "1\")");
+  EXPECT_EQ(
+      r.out.substr(0, r.out.find('\n')),
+      "eth0: can wake by magic packet (Wake-on: pg; device wakeup enabled; kept by NetworkManager profile \"Wired "
+      "1\")");
   EXPECT_EQ(r.status, 0);
 }
 
@@ -139,7 +142,8 @@ TEST_F(ReadinessRun, EnableRefusals) {
   } cases[] = {
       {"no capability", "eth0", false, 2,
        "pilvorne: -Enable needs the CAP_NET_ADMIN capability to change wake settings: run it as root\n"},
-      {"no wake support", "veth0", true, 5, "pilvorne: veth0: the card does not support wake by magic packet; nothing was changed\n"},
+      {"no wake support", "veth0", true, 5,
+       "pilvorne: veth0: the card does not support wake by magic packet; nothing was changed\n"},
       {"no such card", "eth9", true, 2, "pilvorne: -Interface=eth9: no network interface has that name\n"},
   };
   for (const auto& c : cases) {
@@ -161,9 +165,9 @@ TEST_F(ReadinessRun, JsonObjectPerCard) {
   const nlohmann::ordered_json j = nlohmann::ordered_json::parse(r.out);
   std::vector<std::string> keys;
   for (const auto& item : j.items()) keys.push_back(item.key());
-  EXPECT_EQ(keys, (std::vector<std::string>{"name", "supported", "enabled", "password", "device_wakeup", "driver", "link",
-                                            "persistence", "adapter", "sleep_states", "fast_startup", "verdict",
-                                            "causes"}));
+  EXPECT_EQ(keys,
+            (std::vector<std::string>{"name", "supported", "enabled", "password", "device_wakeup", "driver", "link",
+                                      "persistence", "adapter", "sleep_states", "fast_startup", "verdict", "causes"}));
   EXPECT_EQ(j["supported"], "pumbg");
   EXPECT_EQ(j["enabled"], "g");
   EXPECT_EQ(j["password"], false);
@@ -174,7 +178,8 @@ TEST_F(ReadinessRun, JsonObjectPerCard) {
   EXPECT_TRUE(j["adapter"].is_null());
   EXPECT_TRUE(j["fast_startup"].is_null());
   EXPECT_EQ(j["verdict"], "cannot wake");
-  EXPECT_EQ(j["causes"], nlohmann::ordered_json::array({"device wakeup disabled (/sys/class/net/eth0/device/power/wakeup)"}));
+  EXPECT_EQ(j["causes"],
+            nlohmann::ordered_json::array({"device wakeup disabled (/sys/class/net/eth0/device/power/wakeup)"}));
   EXPECT_EQ(r.status, 5);
 }
 

@@ -55,8 +55,8 @@ CardFacts Windows(long magic_packet, DeviceWakeup armed) {
 
 const listener::PersistenceFinding kNmKeeps{"NetworkManager profile \"Wired 1\"", "/etc/x", "wake-on-lan=64",
                                             Keeping::kKeeps, ""};
-const listener::PersistenceFinding kLinkLeaves{"systemd link file 99-default.link", "/usr/lib/y", "no WakeOnLan=",
-                                               Keeping::kLeavesAlone, ""};
+const listener::PersistenceFinding kLinkLeaves{"systemd link file 99-default.link", "/usr/lib/y",
+                                               "no WakeOnLan=", Keeping::kLeavesAlone, ""};
 const listener::PersistenceFinding kTlpTurnsOff{"TLP", "/etc/tlp.conf", "WOL_DISABLE=Y", Keeping::kTurnsOff,
                                                 "set WOL_DISABLE=N in /etc/tlp.conf"};
 
@@ -73,21 +73,27 @@ TEST(Readiness, VerdictLineFromTheFacts) {
     Readiness readiness;
     std::string line;
   } cases[] = {
-      {"magic packet on, kept by a profile", Linux(kPumbg, platform::kWakeMagic, DeviceWakeup::kEnabled, {kLinkLeaves, kNmKeeps}),
+      {"magic packet on, kept by a profile",
+       Linux(kPumbg, platform::kWakeMagic, DeviceWakeup::kEnabled, {kLinkLeaves, kNmKeeps}), linux_power,
+       Readiness::kCanWake,
+       "eth0: can wake by magic packet (Wake-on: g; device wakeup enabled; kept by NetworkManager profile \"Wired "
+       "1\")"},
+      {"nothing keeps it, no wakeup flag shown",
+       Linux(kPumbg, platform::kWakeMagic, DeviceWakeup::kNotShown, {kLinkLeaves}), linux_power, Readiness::kCanWake,
+       "eth0: can wake by magic packet (Wake-on: g; nothing keeps it across a reboot)"},
+      {"SecureOn",
+       Linux(kPumbg | platform::kWakeMagicSecure, platform::kWakeMagic | platform::kWakeMagicSecure,
+             DeviceWakeup::kEnabled),
        linux_power, Readiness::kCanWake,
-       "eth0: can wake by magic packet (Wake-on: g; device wakeup enabled; kept by NetworkManager profile \"Wired 1\")"},
-      {"nothing keeps it, no wakeup flag shown", Linux(kPumbg, platform::kWakeMagic, DeviceWakeup::kNotShown, {kLinkLeaves}),
-       linux_power, Readiness::kCanWake, "eth0: can wake by magic packet (Wake-on: g; nothing keeps it across a reboot)"},
-      {"SecureOn", Linux(kPumbg | platform::kWakeMagicSecure, platform::kWakeMagic | platform::kWakeMagicSecure,
-                         DeviceWakeup::kEnabled),
-       linux_power, Readiness::kCanWake,
-       "eth0: can wake by magic packet (Wake-on: gs; SecureOn password set: the magic packet must carry it; device wakeup "
+       "eth0: can wake by magic packet (Wake-on: gs; SecureOn password set: the magic packet must carry it; device "
+       "wakeup "
        "enabled; nothing keeps it across a reboot)"},
       {"off", Linux(kPumbg, 0, DeviceWakeup::kEnabled), linux_power, Readiness::kCannotWake,
        "eth0: cannot wake: Wake-on: d (supported: pumbg); run pilvorne -Enable -Interface=eth0 as root"},
       {"other modes on", Linux(kPumbg, platform::kWakePhy, DeviceWakeup::kEnabled), linux_power, Readiness::kCannotWake,
        "eth0: cannot wake: Wake-on: p (supported: pumbg); run pilvorne -Enable -Interface=eth0 as root"},
-      {"wakeup flag off", Linux(kPumbg, platform::kWakeMagic, DeviceWakeup::kDisabled), linux_power, Readiness::kCannotWake,
+      {"wakeup flag off", Linux(kPumbg, platform::kWakeMagic, DeviceWakeup::kDisabled), linux_power,
+       Readiness::kCannotWake,
        "eth0: cannot wake: device wakeup disabled (/sys/class/net/eth0/device/power/wakeup); run pilvorne -Enable "
        "-Interface=eth0 as root"},
       {"no magic packet", Linux(platform::kWakePhy | platform::kWakeUnicast, 0, DeviceWakeup::kEnabled), linux_power,
@@ -106,7 +112,8 @@ TEST(Readiness, VerdictLineFromTheFacts) {
        "Ethernet 2: cannot tell whether it can wake: the kernel shows a card's wake modes only to a process with the "
        "CAP_NET_ADMIN capability: run pilvorne -Check as root"},
       {"keyword on", Windows(1, DeviceWakeup::kNotKnown), fast_off, Readiness::kCanWake,
-       "Ethernet 2: can wake by magic packet (*WakeOnMagicPacket 1; armed to wake: cannot be read here; Fast Startup off)"},
+       "Ethernet 2: can wake by magic packet (*WakeOnMagicPacket 1; armed to wake: cannot be read here; Fast Startup "
+       "off)"},
       {"keyword off", Windows(0, DeviceWakeup::kEnabled), fast_off, Readiness::kCannotWake,
        "Ethernet 2: cannot wake: wake by magic packet is off (*WakeOnMagicPacket 0); pilvorne -Enable "
        "-Interface=\"Ethernet 2\" prints an administrator's commands"},

@@ -16,9 +16,8 @@ struct SettingsTree {
                         const std::map<std::string, std::string>& links = {}) {
     namespace fs = std::filesystem;
     static int serial = 0;
-    root = fs::temp_directory_path() /
-           ("tidewake-settings-" + std::to_string(++serial) + "-" +
-            std::to_string(reinterpret_cast<std::uintptr_t>(this) & 0xFFFFFF));
+    root = fs::temp_directory_path() / ("tidewake-settings-" + std::to_string(++serial) + "-" +
+                                        std::to_string(reinterpret_cast<std::uintptr_t>(this) & 0xFFFFFF));
     fs::remove_all(root);
     fs::create_directories(root);
     for (const auto& file : files) {
