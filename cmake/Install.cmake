@@ -40,8 +40,8 @@ else()
   endforeach()
 
   # The listener's systemd units (and pilvorne-wake@, which turns a card's wake on at every
-  # start) name the program by its installed path, which is known only
-  # when installing: `cmake --install --prefix` and the package builder choose the prefix then.
+  # start) name the program by its installed path, which is known only when installing:
+  # `cmake --install --prefix` and the package builder choose the prefix then.
   # Units live under lib/, never the multiarch library folder.
   set(TIDEWAKE_SYSTEMD_UNIT_DIR lib/systemd/system CACHE STRING
     "Folder of the systemd units, relative to the install prefix")

@@ -38,6 +38,19 @@ std::string Trim(const std::string& text) {
   return text.substr(first, text.find_last_not_of(blanks) - first + 1);
 }
 
+// The lines of a settings file, each without its surrounding blanks.
+std::vector<std::string> TrimmedLines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::size_t at = 0;
+  while (at < text.size()) {
+    std::size_t end = text.find('\n', at);
+    if (end == std::string::npos) end = text.size();
+    lines.push_back(Trim(text.substr(at, end - at)));
+    at = end + 1;
+  }
+  return lines;
+}
+
 bool EndsWith(const std::string& text, const char* suffix) {
   const std::size_t n = std::strlen(suffix);
   return text.size() >= n && text.compare(text.size() - n, n, suffix) == 0;
@@ -234,12 +247,7 @@ bool AnyWordMatches(const std::string& list, const std::string& text, bool as_ma
 std::vector<IniEntry> ParseIni(const std::string& text) {
   std::vector<IniEntry> entries;
   std::string section;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    std::size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = Trim(text.substr(at, end - at));
-    at = end + 1;
+  for (const std::string& line : TrimmedLines(text)) {
     if (line.empty() || line[0] == '#' || line[0] == ';') continue;
     if (line[0] == '[') {
       const std::size_t close = line.find(']');
@@ -256,12 +264,7 @@ std::vector<IniEntry> ParseIni(const std::string& text) {
 bool ShellAssignment(const std::string& text, const char* name, std::string* value) {
   const std::string prefix = std::string(name) + "=";
   bool found = false;
-  std::size_t at = 0;
-  while (at < text.size()) {
-    std::size_t end = text.find('\n', at);
-    if (end == std::string::npos) end = text.size();
-    const std::string line = Trim(text.substr(at, end - at));
-    at = end + 1;
+  for (const std::string& line : TrimmedLines(text)) {
     if (line.compare(0, prefix.size(), prefix) != 0) continue;
     std::string v = line.substr(prefix.size());
     if (!v.empty() && (v[0] == '"' || v[0] == '\'')) {
