@@ -5,6 +5,7 @@
 
 #include "listener/inspect.h"
 #include "listener/listener.h"
+#include "listener/readiness.h"
 #include "listener/texts.h"
 #include "platform/datagram.h"
 #include "platform/system.h"
@@ -56,6 +57,7 @@ int RunListener(int argc, char* const* argv) {
   if (line.exit_code != 0) return line.exit_code;
   g_listener.port = line.port;
   g_listener.options = line.options;
+  if (line.check || line.enable) return RunReadiness(line);
 
   const InspectOptions& options = g_listener.options;
   if (options.any || options.read_path != nullptr) return InspectCapture();

@@ -123,6 +123,8 @@ struct ListenerCommandLine {
   int exit_code = 0;                 // non-zero: end at once with it (syntax error, usage text)
   int port = wake::kDefaultPort;     // -PortNo's whole value
   InspectOptions options;
+  bool check = false;                // -Check: this machine's wake settings, then end
+  bool enable = false;               // -Enable (with -Interface): turn wake by magic packet on, then check
 };
 
 // Parses the arguments after the program name; the caller keeps the record. Version lines

@@ -17,9 +17,10 @@ trap 'rm -rf "$work"' EXIT
 multiarch=$(gcc -print-multiarch)
 dest=$work/dest
 install_tree "$build" "$dest" /usr
-lab_check "DESTDIR install: the expected files" equals "$(cd "$dest" && find . ! -type d | sort)" \
+lab_check "DESTDIR install: the expected files" equals "$(cd "$dest" && find . ! -type d | LC_ALL=C sort)" \
 "./usr/bin/kestrava
 ./usr/bin/pilvorne
+./usr/lib/systemd/system/pilvorne-wake@.service
 ./usr/lib/systemd/system/pilvorne.service
 ./usr/lib/systemd/system/pilvorne@.service
 ./usr/lib/$multiarch/kestrava/kestrava-gtk.so
@@ -31,8 +32,9 @@ lab_check "DESTDIR install: the expected files" equals "$(cd "$dest" && find . !
 ./usr/share/man/man1/kestrava.1.gz
 ./usr/share/man/man1/pilvorne.1.gz"
 lab_check "DESTDIR install: the units name the program under the prefix, not under DESTDIR" equals \
-  "$(grep -h '^ExecStart=' "$dest"/usr/lib/systemd/system/*.service)" \
+  "$(grep -h '^ExecStart=' "$dest"/usr/lib/systemd/system/*.service | LC_ALL=C sort)" \
   "ExecStart=/usr/bin/pilvorne
+ExecStart=/usr/bin/pilvorne -Enable -Interface=%i
 ExecStart=/usr/bin/pilvorne -PortNo=%i"
 
 # mandoc's lint, every level down to style. Its check of cross-references looks only in the
@@ -52,7 +54,7 @@ lab_check "desktop-file-validate kestrava.desktop: no messages" equals \
 # prefix, with that tree's man pages on MANPATH.
 prefix=$work/prefix
 install_tree "$build" "" "$prefix"
-for unit in pilvorne.service pilvorne@.service; do
+for unit in pilvorne.service pilvorne@.service pilvorne-wake@.service; do
   verdict=$(MANPATH="$prefix/share/man:" systemd-analyze verify "$prefix/lib/systemd/system/$unit" 2>&1; echo "status $?")
   lab_check "systemd-analyze verify $unit: no messages" equals "$verdict" "status 0"
 done

@@ -18,6 +18,10 @@ if(WIN32)
   add_test(NAME windows_pilvorne_inspect
            COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/windows_inspect.sh $<TARGET_FILE:pilvorne>)
   set_tests_properties(windows_pilvorne_inspect PROPERTIES LABELS "windows" SKIP_RETURN_CODE 77 TIMEOUT 300)
+  # -Check and -Enable of pilvorne.exe over registry keys written into the test prefix.
+  add_test(NAME windows_pilvorne_readiness
+           COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/windows_readiness.sh $<TARGET_FILE:pilvorne>)
+  set_tests_properties(windows_pilvorne_readiness PROPERTIES LABELS "windows" SKIP_RETURN_CODE 77 TIMEOUT 300)
 else()
   # The Windows programs come from the cross build in TIDEWAKE_WINDOWS_BUILD_DIR (make test
   # builds it first and names it); without one these tests say so (and fail under CI=true).

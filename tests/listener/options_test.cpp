@@ -144,4 +144,41 @@ TEST(InspectOptions, WordsValuesAndErrors) {
   EXPECT_EQ(std::memcmp(o.mac, mac, 6), 0);
 }
 
+// -Check and -Enable: whole words that end without listening, so no listener option goes with
+// them; -Interface names the card, and -Enable needs it.
+TEST(ReadinessOptions, WordsAndWhatGoesWithThem) {
+  const struct {
+    std::vector<std::string> args;
+    int code;
+    bool check, enable;
+    std::string err;
+  } cases[] = {
+      {{"-Check"}, 0, true, false, ""},
+      {{"/check", "-Interface=eth0", "-Json"}, 0, true, false, ""},
+      {{"-Enable", "-Interface=eth0"}, 0, false, true, ""},
+      {{"-Interface=eth0", "-Enable", "-Check"}, 0, true, true, ""},
+      {{"-Enable"}, 1, false, true, Syntax("-Enable")},
+      {{"-Check", "-Any"}, 1, true, false, Syntax("-Check")},
+      {{"-Count=1", "-Enable", "-Interface=eth0"}, 1, false, true, Syntax("-Enable")},
+      {{"-Checks"}, 1, false, false, Syntax("-Checks")},
+      {{"-Check=1"}, 1, false, false, Syntax("-Check=1")},
+      {{"-Check", "-?"}, 1, true, false, kUsage},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.args;
+    std::vector<char*> argv{const_cast<char*>("pilvorne")};
+    for (std::string& a : args) argv.push_back(&a[0]);
+    FILE* out = std::tmpfile();
+    FILE* err = std::tmpfile();
+    ASSERT_TRUE(out != nullptr && err != nullptr);
+    const listener::ListenerCommandLine line =
+        listener::ParseListenerCommandLine(static_cast<int>(argv.size()), argv.data(), "Version ??", out, err);
+    EXPECT_EQ(line.exit_code, c.code) << c.args[0];
+    EXPECT_EQ(line.check, c.check) << c.args[0];
+    EXPECT_EQ(line.enable, c.enable) << c.args[0];
+    EXPECT_EQ(Contents(out), "") << c.args[0];
+    EXPECT_EQ(Contents(err), c.err) << c.args[0];
+  }
+}
+
 }  // namespace
