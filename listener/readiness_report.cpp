@@ -1,6 +1,7 @@
 // What -Check prints of a card: the verdict line and the facts under it, or one JSON object.
 #include <cstring>
 
+#include "common/address_text.h"
 #include "listener/inspect.h"
 #include "listener/readiness.h"
 #include "listener/readiness_texts.h"
@@ -14,8 +15,8 @@ constexpr char kKeepingJson[5][12] = {"keeps", "turns_off", "leaves", "not_appli
 
 std::string MacText(const platform::NetworkCard& card) {
   if (!card.mac_known) return kNotKnown;
-  char text[kMacTextSize];
-  FormatMac(card.mac, text);
+  char text[wake::kMacTextRoom];
+  wake::FormatMacText(card.mac, text);
   return text;
 }
 
