@@ -8,7 +8,7 @@ endif
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps build build-tests build-sanitize test test-unit test-sanitize demo install package clean \
+.PHONY: all deps build build-tests build-sanitize test test-unit test-sanitize demo install uninstall package clean \
 	windows test-windows fuzz bench
 
 all: build
@@ -65,6 +65,11 @@ demo:
 # Programs, man pages, desktop entry, icons and systemd units under PREFIX (and DESTDIR).
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install build/default --prefix "$(PREFIX)"
+
+# Every file the last `make install` put there (its list is build/default/install_manifest.txt),
+# under the same DESTDIR.
+uninstall:
+	@DESTDIR="$(DESTDIR)" scripts/uninstall.sh build/default
 
 # build/packages/: the Debian package of the Linux build, the zip of the Windows build.
 package: build windows
