@@ -58,13 +58,25 @@ lab_check "pilvorne listens on port 1778" \
 # Debug=1: the status line shows each destination (seen in the screenshot).
 ip netns exec "$(lab_ns sender)" "$KESTRAVA" /Debug=1 Lab >/dev/null 2>>"$ERR" &
 KESTRAVA_PID=$!
-WINDOW=
-find_window() { WINDOW=$(xdotool search --onlyvisible --name '^Tidewake Lab$' 2>/dev/null | head -n1); [ -n "$WINDOW" ]; }
-for ((i = 0; i < 100; i++)); do find_window && break; sleep 0.1; done
+# wait_for_window CAPTION: waits up to 10 s for a visible window with that whole caption; its
+# id in $WINDOW (empty when none came). focus_window gives it the keyboard focus.
+wait_for_window() {
+  WINDOW=
+  for ((i = 0; i < 100; i++)); do
+    WINDOW=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1)
+    [ -n "$WINDOW" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+focus_window() {
+  xdotool windowfocus --sync "$WINDOW" 2>/dev/null || xdotool windowfocus "$WINDOW"
+  sleep 0.3
+}
+wait_for_window "Tidewake Lab"
 lab_check "the dialog opens with the caption \"Tidewake Lab\"" test -n "$WINDOW"
 [ -n "$WINDOW" ] || { cat "$ERR" >&2; lab_finish; exit 1; }
-xdotool windowfocus --sync "$WINDOW" 2>/dev/null || xdotool windowfocus "$WINDOW"
-sleep 0.3
+focus_window
 
 shot() { command -v import >/dev/null && import -window "$WINDOW" "$ARTIFACTS/$1" 2>/dev/null; }
 key() { xdotool key --clearmodifiers --delay 50 "$@"; sleep 0.3; }
@@ -137,18 +149,12 @@ lab_check "Esc closes the dialog and kestrava exits with 0 (status ${status:-run
 # and the dialog still answers Esc.
 ip netns exec "$(lab_ns sender)" sh -c 'exec "$0" Closed 0<&- 1>&- 2>&-' "$KESTRAVA" &
 KESTRAVA_PID=$!
-WINDOW=
-for ((i = 0; i < 100; i++)); do
-  WINDOW=$(xdotool search --onlyvisible --name '^Tidewake Closed$' 2>/dev/null | head -n1)
-  [ -n "$WINDOW" ] && break
-  sleep 0.1
-done
+wait_for_window "Tidewake Closed"
 lab_check "without standard streams the dialog opens" test -n "$WINDOW"
 streams=$(for fd in 0 1 2; do readlink "/proc/$KESTRAVA_PID/fd/$fd"; done | tr '\n' ' ')
 lab_check "its standard streams are /dev/null ($streams)" test "$streams" = "/dev/null /dev/null /dev/null "
 if [ -n "$WINDOW" ]; then
-  xdotool windowfocus --sync "$WINDOW" 2>/dev/null || xdotool windowfocus "$WINDOW"
-  sleep 0.3
+  focus_window
   key Escape
 fi
 wait_for_end
@@ -161,18 +167,10 @@ entries=$(wc -l <"$OUT")
 ip netns exec "$(lab_ns sender)" env GTK_MODULES="$LABELS_MODULE" DIALOG_LABELS="$LABELS" \
   "$KESTRAVA" "/IP=$TARGET_IP" "/MAC=$TARGET_MAC" /Verbos >/dev/null 2>>"$ERR" &
 KESTRAVA_PID=$!
-WINDOW=
-for ((i = 0; i < 100; i++)); do
-  WINDOW=$(xdotool search --onlyvisible --name '^Tidewake $' 2>/dev/null | head -n1)
-  [ -n "$WINDOW" ] && break
-  sleep 0.1
-done
+wait_for_window "Tidewake "
 lab_check "a mistyped option: the dialog opens" test -n "$WINDOW"
 # Focused, the Target Name field takes the focus, which clears other status texts.
-if [ -n "$WINDOW" ]; then
-  xdotool windowfocus --sync "$WINDOW" 2>/dev/null || xdotool windowfocus "$WINDOW"
-  sleep 0.5
-fi
+[ -n "$WINDOW" ] && focus_window
 lab_check "a mistyped option: the status line names it" \
   lab_wait_for 5 grep -qxF "/Verbos: not an option; nothing was sent" "$LABELS"
 lab_check "a mistyped option: nothing reaches pilvorne" test "$(wc -l <"$OUT")" = "$entries"
