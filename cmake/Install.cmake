@@ -1,14 +1,15 @@
 # Install rules and packages: the Linux tree (programs, the dialog's module, man pages, desktop
-# entry, icons, systemd units) as a .deb, the Windows build as a zip of the two programs and the
-# README.
+# entry, icons, systemd units) as a .deb, the Windows build as a zip of the two programs, their
+# README and the licence.
 include(GNUInstallDirs)
 
 set(TIDEWAKE_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 
 if(WIN32)
-  # The zip is flat: the two self-contained programs and the README, nothing to install.
+  # The zip is flat: the two self-contained programs, a README of its own that starts with
+  # their use on Windows (the tree's README starts with building), and the licence.
   install(TARGETS kestrava pilvorne RUNTIME DESTINATION .)
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
+  install(FILES ${TIDEWAKE_PACKAGING_DIR}/windows/README.txt ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
 else()
   install(TARGETS kestrava pilvorne RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   # kestrava's GTK dialog module, in a library folder of its own where kestrava looks for it

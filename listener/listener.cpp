@@ -54,7 +54,7 @@ int RunListener(int argc, char* const* argv) {
   }
 
   const ListenerCommandLine line = ParseListenerCommandLine(argc, argv, g_listener.version_field, stdout, stderr);
-  if (line.exit_code != 0) return line.exit_code;
+  if (line.exit_code != 0 || line.finished) return line.exit_code;
   g_listener.port = line.port;
   g_listener.options = line.options;
   if (line.check || line.enable) return RunReadiness(line);

@@ -30,6 +30,7 @@ constexpr int kReceiveQueueBytes = 8 * 1024 * 1024;
 
 // Exit codes.
 constexpr int kExitWakeSeen = 0;       // -Count, -Timeout or -Read ended it, a wake was kept
+constexpr int kExitInformation = 0;    // --help or --version
 constexpr int kExitUsage = 1;          // syntax error, usage text, the receive loop ended, or
                                        // the output could not be written
 constexpr int kExitCannotCapture = 2;  // -Any or -Read cannot capture or read
@@ -121,6 +122,7 @@ void ResetListenerState();
 // What pilvorne's command line asks for.
 struct ListenerCommandLine {
   int exit_code = 0;                 // non-zero: end at once with it (syntax error, usage text)
+  bool finished = false;             // --help or --version: its text is printed; end with exit_code
   int port = wake::kDefaultPort;     // -PortNo's whole value
   InspectOptions options;
   bool check = false;                // -Check: this machine's wake settings, then end
@@ -129,7 +131,8 @@ struct ListenerCommandLine {
 
 // Parses the arguments after the program name; the caller keeps the record. Version lines
 // (with `version_field`, "Version " and the version text) go to `out` (to `err` when -Json is
-// among the arguments), the syntax error and the usage text to `err`.
+// among the arguments), the syntax error and the usage text to `err`. --help and --version
+// end the parse at once with their text on the real `out`.
 ListenerCommandLine ParseListenerCommandLine(int argc, char* const* argv, const char* version_field,
                                              FILE* out, FILE* err);
 

@@ -1,4 +1,4 @@
-// pilvorne's command line: -PortNo[=n], -Help, -?, -Version, and the newer options' whole words; "/" for "-".
+// pilvorne's command line: -PortNo[=n], -Help, -?, -Version, --help, --version and the newer options' whole words; "/" for "-".
 #include <cstring>
 
 #include "common/ascii.h"
@@ -16,6 +16,11 @@ namespace {
 bool starts_with_word(const char* text, const char* word, std::size_t length) {
   return wake::EqualNoCase(text, word, length);
 }
+
+// The words of --help and --version after the lead character ("/-help" too, any case): whole
+// words, since "-help" after the lead is no other option's beginning.
+constexpr char kHelpWord[] = "-help";
+constexpr char kVersionWord[] = "-version";
 
 // The port value starts after the lead character, "PortNo" and one separator.
 constexpr std::size_t kPortValueOffset = 8;
@@ -114,6 +119,7 @@ ListenerCommandLine ParseListenerCommandLine(int argc, char* const* argv, const 
                                              FILE* out, FILE* err) {
   ListenerCommandLine line;
   bool usage_requested = false;
+  FILE* const information = out;  // --help and --version print no JSON: standard output
   if (JsonRequested(argc, argv)) out = err;
   const char* interface_arg = nullptr;
   const char* readiness_arg = nullptr;  // the first -Check or -Enable
@@ -123,6 +129,18 @@ ListenerCommandLine ParseListenerCommandLine(int argc, char* const* argv, const 
     if (arg[0] == '-' || arg[0] == '/') {
       const char* word = arg + 1;
       known = true;
+      const bool help = wake::EqualsNoCase(word, kHelpWord);
+      if (help || wake::EqualsNoCase(word, kVersionWord)) {
+        if (help) {
+          std::fputs(kHelpText, information);
+        } else {
+          std::fprintf(information, kVersionLineFormat, kProgramName, version_field, kBuildDate);
+        }
+        std::fflush(information);
+        line.finished = true;
+        line.exit_code = kExitInformation;
+        return line;
+      }
       if (starts_with_word(word, "portno", 6)) {
         // "-PortNo" alone carries no value: the port stays as it is rather than being
         // read from beyond the end of the argument.

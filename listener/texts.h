@@ -9,6 +9,49 @@ constexpr char kVersionLineFormat[] = "%s %s %s\n";
 constexpr char kSyntaxErrorFormat[] = "Syntax error near %s\n";
 constexpr char kUsageLine1[] = "pilvorne  [-PortNo[=1778]]\n";
 constexpr char kUsageLine2[] = "          [-Help] [-?] [-Version]\n";
+// --help: every option on standard output, no line wider than 79 columns. A new option adds
+// its line here.
+constexpr char kHelpText[] =
+    "Usage: pilvorne [-PortNo[=1778]] [-Help] [-?] [-Version]\n"
+    "       pilvorne [-PortNo=n] [-Explain | -Json] [-IPv6] [-Count=N] [-Timeout=S]\n"
+    "                [-Mac=MAC] [-Summary]\n"
+    "       pilvorne -Any [-Interface=NAME] [-Explain | -Json] [-Count=N]\n"
+    "                [-Timeout=S] [-Mac=MAC] [-Summary]\n"
+    "       pilvorne -Read=FILE [-Explain | -Json] [-Count=N] [-Mac=MAC] [-Summary]\n"
+    "       pilvorne -Check [-Interface=NAME] [-Json]\n"
+    "       pilvorne -Enable -Interface=NAME [-Json]\n"
+    "       pilvorne --help | --version\n"
+    "\n"
+    "pilvorne listens on UDP port 1778 on all local addresses and prints two lines\n"
+    "for every datagram: the time, the kind of wake packet, the MAC it carries, the\n"
+    "sender and the length.\n"
+    "\n"
+    "  -PortNo=n          listen on UDP port n instead of 1778\n"
+    "  -Help, -?          the two usage lines, on standard error (exit status 1)\n"
+    "  -Version           print the version line, then listen\n"
+    "  -Explain           a third line: what the payload is and how it arrived\n"
+    "  -Json              one JSON object per datagram instead of the two lines\n"
+    "  -IPv6              a dual-stack socket: wakes sent over IPv6 arrive too\n"
+    "  -Count=N           end after N datagrams kept\n"
+    "  -Timeout=S         end after S seconds\n"
+    "  -Mac=MAC           keep only datagrams whose wake is for MAC\n"
+    "  -Summary           counts on standard error at the end\n"
+    "  -Any               Linux: capture wakes on every interface, any UDP port and\n"
+    "                     EtherType 0x0842 (needs CAP_NET_RAW)\n"
+    "  -Interface=NAME    with -Any: capture on NAME only, in promiscuous mode; with\n"
+    "                     -Check or -Enable: that card only\n"
+    "  -Read=FILE         Linux: the same over a pcap or pcapng file\n"
+    "  -Check             whether this machine can be woken by magic packet: each\n"
+    "                     card's wake settings and what keeps them (exit status 0\n"
+    "                     can wake, 5 cannot, 2 cannot tell)\n"
+    "  -Enable            Linux: turn magic-packet wake on for the card, then check\n"
+    "                     again (needs CAP_NET_ADMIN)\n"
+    "  --help             this text\n"
+    "  --version          the version line, without listening\n"
+    "\n"
+    "Options start with '-' or '/' and ignore case. With -Count, -Timeout or -Read\n"
+    "the exit status is 0 when a wake was kept and 4 when none was; 2 when -Any or\n"
+    "-Read cannot capture or read.\n";
 constexpr char kBindFailedFormat[] = "Binding socket failed! Error: %d";
 constexpr char kListeningFormat[] = "Listening for magic packets on port no %d\n";
 constexpr char kDatagramFormat[] =

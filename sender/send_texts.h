@@ -33,6 +33,13 @@ constexpr char kFileNotText[] = "holds a NUL byte: not a text file";
 constexpr char kFileNamesNoHost[] = "names no host to wake";
 constexpr char kRefusedFormat[] = "%s: %s";
 
+// Why the command line ended early, after "<the token as given>: ": nothing after that token
+// was read, and nothing is sent. The dialog's status line names it; when the dialog cannot
+// open, one line on standard error does.
+constexpr char kEndedNotAnOption[] = "not an option";
+constexpr char kEndedSecondWord[] = "a second title word";
+constexpr char kEndedLineFormat[] = "%s: %s: %s\n";  // the program's name, the token, why
+
 // A hosts-file line that cannot be read, after "kestrava: <file>:<line>: ".
 constexpr char kLineBadMac[] = "not a MAC address";
 constexpr char kLineTooManyFields[] = "a field after the name";

@@ -31,11 +31,23 @@ lab_check "DESTDIR install: the expected files" equals "$(cd "$dest" && find . !
 ./usr/share/icons/hicolor/32x32/apps/kestrava.png
 ./usr/share/man/man1/kestrava.1.gz
 ./usr/share/man/man1/pilvorne.1.gz"
+listed=$(sort "$build/install_manifest.txt")
 lab_check "DESTDIR install: the units name the program under the prefix, not under DESTDIR" equals \
   "$(grep -h '^ExecStart=' "$dest"/usr/lib/systemd/system/*.service | LC_ALL=C sort)" \
   "ExecStart=/usr/bin/pilvorne
 ExecStart=/usr/bin/pilvorne -Enable -Interface=%i
 ExecStart=/usr/bin/pilvorne -PortNo=%i"
+
+# The uninstall reads the install's list: every file goes, and the folders that are the tree's
+# own (lib/<multiarch>/kestrava, share/doc/tidewake) with them.
+lab_check "the install's list names every installed file" equals "$listed" \
+  "$(cd "$dest" && find . ! -type d | sed 's/^\.//' | sort)"
+uninstall_copy=$work/uninstalled
+cp -a "$dest" "$uninstall_copy"
+DESTDIR=$uninstall_copy "$here/../../scripts/uninstall.sh" "$build" >/dev/null
+lab_check "uninstall: no installed file is left" equals "$(cd "$uninstall_copy" && find . ! -type d)" ""
+lab_check "uninstall: the tree's own folders are gone, shared ones stay" equals \
+  "$(cd "$uninstall_copy" && find . -name kestrava -o -name tidewake -o -path ./usr/bin)" "./usr/bin"
 
 # mandoc's lint, every level down to style. Its check of cross-references looks only in the
 # machine's own man folder, where this tree's pages are not installed: that message alone is

@@ -9,11 +9,13 @@
 #include <vector>
 
 #include "listener/listener.h"
+#include "listener/texts.h"
 
 namespace {
 
 const std::string kUsage = "pilvorne  [-PortNo[=1778]]\n          [-Help] [-?] [-Version]\n";
 const std::string kVersion = "pilvorne Version ?? (May 12 2005)\n";
+const std::string kHelp = listener::kHelpText;
 std::string Syntax(const char* arg) { return "Syntax error near " + std::string(arg) + "\n" + kUsage; }
 
 std::string Contents(FILE* f) {
@@ -76,7 +78,14 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{{"x"}, 1, 1778, "", Syntax("x")},
         OptionCase{{"-PortNo=5", "x", "-Version"}, 1, 5, "", Syntax("x")},
         OptionCase{{"-Version", "x"}, 1, 1778, kVersion, Syntax("x")},
-        OptionCase{{"-?", "x"}, 1, 1778, "", Syntax("x")}),
+        OptionCase{{"-?", "x"}, 1, 1778, "", Syntax("x")},
+        // --help and --version end the command line at once, on standard output, exit 0.
+        OptionCase{{"--help", "x"}, 0, 1778, kHelp, ""},
+        OptionCase{{"-Version", "/-HELP"}, 0, 1778, kVersion + kHelp, ""},
+        OptionCase{{"-Json", "--version", "-PortNo=5"}, 0, 1778, kVersion, ""},
+        OptionCase{{"x", "--help"}, 1, 1778, "", Syntax("x")},
+        OptionCase{{"--helpme"}, 1, 1778, "", Syntax("--helpme")},
+        OptionCase{{"--versions"}, 1, 1778, "", Syntax("--versions")}),
     [](const ::testing::TestParamInfo<OptionCase>& info) {
       // The case number and the letters and digits of the arguments.
       std::string name = std::to_string(info.index);
@@ -86,6 +95,19 @@ INSTANTIATE_TEST_SUITE_P(
       }
       return name;
     });
+
+// --help names every option pilvorne takes, in lines that fit an 80-column terminal.
+TEST(Help, NamesEveryOptionWithin80Columns) {
+  const char* const options[] = {"-PortNo", "-Help", "-?", "-Version", "-Explain", "-Json", "-IPv6",
+                                 "-Count=", "-Timeout=", "-Mac=", "-Summary", "-Any", "-Interface=",
+                                 "-Read=", "-Check", "-Enable", "--help", "--version"};
+  for (const char* option : options) EXPECT_NE(kHelp.find(option), std::string::npos) << option;
+  std::size_t start = 0;
+  for (std::size_t end; (end = kHelp.find('\n', start)) != std::string::npos; start = end + 1) {
+    EXPECT_LT(end - start, 80u) << kHelp.substr(start, end - start);
+  }
+  EXPECT_EQ(start, kHelp.size());  // the last line ends too
+}
 
 // The inspector's words: whole words with "=" values; anything else is a syntax error, and
 // with -Json the version line goes to standard error.

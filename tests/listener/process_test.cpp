@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "listener/texts.h"
 #include "platform/sockets.h"
 
 namespace {
@@ -168,6 +169,9 @@ TEST(ListenerProcess, ExitStatusesAndTexts) {
       {{"-PortNo=5", "x", "-Version"}, 1, "", std::string("Syntax error near x\n") + kUsage},
       {{"-Version", "/?"}, 1, "pilvorne Version 1.0.1.2 (May 12 2005)\n", kUsage},
       {{busy}, 253, "", "Binding socket failed! Error: 10048"},
+      // On a port that is held, a listener would end with 253: these never listen.
+      {{busy, "--version"}, 0, "pilvorne Version 1.0.1.2 (May 12 2005)\n", ""},
+      {{busy, "--help"}, 0, listener::kHelpText, ""},
   };
   for (const auto& c : cases) {
     Child child;
