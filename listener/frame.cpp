@@ -80,10 +80,11 @@ constexpr std::uint8_t kProtocolUdp = 17;
 constexpr std::size_t kUdpLength = 8;
 constexpr std::size_t kUdpLengthField = 4;
 
-// Loopback captures: the address family in 4 bytes. IPv6 has a number of its own on each system.
+// Loopback captures: the address family in 4 bytes. IPv6 has a number of its own on each BSD
+// (Linux writes no such captures); these are the ones libpcap's filter knows.
 constexpr std::size_t kLoopbackLength = 4;
 constexpr std::uint32_t kFamilyIpv4 = 2;
-constexpr std::uint32_t kFamiliesIpv6[] = {10, 24, 28, 30};  // Linux, NetBSD/OpenBSD, FreeBSD, macOS
+constexpr std::uint32_t kFamiliesIpv6[] = {24, 28, 30};  // NetBSD and OpenBSD, FreeBSD, macOS
 
 // Bytes at hand and bytes the frame had on the wire (more when the capture cut it).
 struct Bytes {

@@ -65,16 +65,25 @@ Bytes Ipv6() {
 const Bytes kBroadcastMac = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
 const Bytes kHostMac = {0x02, 0x54, 0x57, 0x00, 0x00, 0x14};
 
-Bytes Ethernet(const Bytes& to, std::vector<unsigned> tags, unsigned type, const Bytes& rest) {
+// An Ethernet frame with VLAN tags of any tag protocol (each TPID, TCI).
+Bytes Tagged(const Bytes& to, const std::vector<std::pair<unsigned, unsigned>>& tags, unsigned type,
+             const Bytes& rest) {
   Bytes f = to;
   f.insert(f.end(), {0x02, 0x54, 0x57, 0x00, 0x00, 0x0a});
-  for (unsigned tag : tags) {
-    Put16(&f, 0x8100);
-    Put16(&f, tag);
+  for (const auto& tag : tags) {
+    Put16(&f, tag.first);
+    Put16(&f, tag.second);
   }
   Put16(&f, type);
   f.insert(f.end(), rest.begin(), rest.end());
   return f;
+}
+
+// The same with 802.1Q tags, given by their TCI.
+Bytes Ethernet(const Bytes& to, std::vector<unsigned> tags, unsigned type, const Bytes& rest) {
+  std::vector<std::pair<unsigned, unsigned>> tagged;
+  for (unsigned tag : tags) tagged.emplace_back(0x8100, tag);
+  return Tagged(to, tagged, type, rest);
 }
 
 // A cooked header of version 2 on interface 7.
@@ -220,17 +229,9 @@ Extension FragmentHeader(unsigned offset, bool more) {
   return Extension{44, h};
 }
 
-// An Ethernet frame to ff:ff:ff:ff:ff:ff with VLAN tags of any tag protocol (each TPID, TCI).
+// An Ethernet frame to ff:ff:ff:ff:ff:ff with VLAN tags of any tag protocol.
 Bytes Tagged(const std::vector<std::pair<unsigned, unsigned>>& tags, unsigned type, const Bytes& rest) {
-  Bytes f = kBroadcastMac;
-  f.insert(f.end(), {0x02, 0x54, 0x57, 0x00, 0x00, 0x0a});
-  for (const auto& tag : tags) {
-    Put16(&f, tag.first);
-    Put16(&f, tag.second);
-  }
-  Put16(&f, type);
-  f.insert(f.end(), rest.begin(), rest.end());
-  return f;
+  return Tagged(kBroadcastMac, tags, type, rest);
 }
 
 // Cooked headers of both versions (broadcast), with a VLAN tag 10 between them and the packet.
