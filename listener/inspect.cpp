@@ -163,8 +163,10 @@ int Drive(std::uint64_t start, Next next, Drops drops, bool capture) {
       if (options.count != 0 && g_listener.kept >= static_cast<std::uint64_t>(options.count)) break;
       continue;
     }
-    // A failure: what was shown is written, the summary still tells what was seen.
+    // A failure: what was shown is written, the summary still tells what was seen. A call that
+    // a stop request or the time interrupted is no failure.
     if (platform::stop_requested()) return EndStopped(drops, capture);
+    if (limit != 0 && platform::time_is_up()) break;
     FlushOutput(stdout);
     bool known = false;
     std::uint32_t dropped = 0;
