@@ -78,7 +78,9 @@ void AppendEntryLines(TextLine* line, const char* time_stamp, const Observation&
          o.length);
   if (!show_via || line->length == 0) return;
   line->length -= 1;  // the line end, put back after the way it came
-  if (o.via == Via::kUdp) {
+  if (o.via == Via::kUdp && o.port < 0) {
+    Append(line, kViaUdpFragment);
+  } else if (o.via == Via::kUdp) {
     Append(line, kViaUdpFormat, o.port);
   } else {
     Append(line, kViaEtherType);

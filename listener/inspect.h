@@ -37,6 +37,12 @@ struct Observation {
   DestinationKind to_kind;
   char interface_name[platform::kInterfaceNameRoom];  // empty when not known
   int vlan;                        // the VLAN the frame was tagged with; -1: none
+  // One fragment of a larger IP datagram: its bytes are judged alone, as a network card judges
+  // every frame. fragment_offset: where they start in the datagram (after the IP header).
+  bool fragment;
+  int fragment_offset;
+  int udp_length_field;            // 0, or a UDP length field that claimed more than the packet held
+  bool time_unknown;               // the capture's time lies outside the years 0001-9999
   const std::uint8_t* payload;
   int stored;                      // bytes of the payload at hand
   int length;                      // the payload's real length
@@ -99,15 +105,29 @@ struct DecodedFrame {
   bool link_multicast;
   int vlan;                        // -1: untagged
   unsigned interface_index;        // from a cooked header of version 2; 0 otherwise
-  int from_port, to_port;          // UDP; -1 for 0x0842
+  int from_port, to_port;          // UDP; -1 for 0x0842 and for a fragment after the first
+  bool fragment;                   // one fragment of a larger IP datagram (IPv4 or IPv6)
+  int fragment_offset;             // where its bytes start in the datagram's payload
+  int udp_length_field;            // 0, or the UDP length field when it claimed more than the
+                                   // packet held (the length is then what the packet held)
   const std::uint8_t* payload;
   int stored;
   int length;
 };
 
-// Decodes a frame of link type `link_type` (platform/capture.h). False when it carries
-// neither UDP over IPv4 or IPv6 (VLAN-tagged or not) nor EtherType 0x0842.
-bool DecodeFrame(int link_type, const std::uint8_t* data, std::size_t captured, DecodedFrame* out);
+// Decodes a frame of link type `link_type` (platform/capture.h), `captured` bytes of the
+// `length` it had on the wire. False when it carries neither UDP over IPv4 or IPv6 (VLAN-tagged
+// or not; a fragment of a UDP datagram included) nor EtherType 0x0842.
+bool DecodeFrame(int link_type, const std::uint8_t* data, std::size_t captured, std::size_t length,
+                 DecodedFrame* out);
+
+// Whether DecodeFrame reads frames of this link type: Ethernet, Linux cooked (both versions),
+// raw IP (IPv4, IPv6 or either), BSD and OpenBSD loopback.
+bool ReadsLinkType(int link_type);
+
+// The capture filter for frames of a link type that DecodeFrame reads (pcap-filter syntax):
+// it lets through every frame the decoder can judge, and little else.
+const char* CaptureFilter(int link_type);
 
 // The destination kind of a decoded frame: from its addresses, and for an IPv4 unicast-looking
 // destination sent to every host of the link, a subnet-directed broadcast.
@@ -121,6 +141,8 @@ void AppendExplainLine(TextLine* line, const Observation& observation, const Wak
 void AppendJsonLine(TextLine* line, const Observation& observation, const WakeAnalysis& analysis);
 // A JSON string: quotes, escapes, and invalid UTF-8 replaced by U+FFFD.
 void AppendJsonString(TextLine* line, const char* text);
+// The same text escaped, without the quotes.
+void AppendEscapedText(TextLine* line, const char* text);
 
 // --- The summary of -Summary (summary.cpp) ---
 

@@ -9,6 +9,7 @@
 #include "listener/texts.h"
 #include "platform/datagram.h"
 #include "platform/system.h"
+#include "platform/waiting.h"
 
 namespace listener {
 
@@ -20,7 +21,10 @@ constexpr std::size_t kEntrySize = 256;
 bool FlushOutput(FILE* out) {
   // An error stays set on the stream, so one from an earlier write is seen here too.
   if (std::fflush(out) == 0 && !std::ferror(out)) return true;
-  std::fprintf(stderr, kWriteFailedFormat, std::strerror(errno));
+  // A stop request interrupted the write: the run ends as the signal does, with nothing to add.
+  if (platform::stop_requested()) return false;
+  // EINTR: the time of the run interrupted a write that nobody took in.
+  std::fprintf(stderr, kWriteFailedFormat, errno == EINTR ? kOutputStayedBlocked : std::strerror(errno));
   std::fflush(stderr);
   return false;
 }

@@ -123,6 +123,7 @@ ListenerCommandLine ParseListenerCommandLine(int argc, char* const* argv, const 
   if (JsonRequested(argc, argv)) out = err;
   const char* interface_arg = nullptr;
   const char* readiness_arg = nullptr;  // the first -Check or -Enable
+  const char* socket_arg = nullptr;     // the first -PortNo or -IPv6: options of the socket alone
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     bool known = false;
@@ -145,6 +146,7 @@ ListenerCommandLine ParseListenerCommandLine(int argc, char* const* argv, const 
         // "-PortNo" alone carries no value: the port stays as it is rather than being
         // read from beyond the end of the argument.
         if (std::strlen(arg) >= kPortValueOffset) line.port = wake::ParseDecimal(arg + kPortValueOffset);
+        if (socket_arg == nullptr) socket_arg = arg;
       } else if (starts_with_word(word, "help", 4) || starts_with_word(word, "?", 1)) {
         usage_requested = true;
       } else if (starts_with_word(word, "version", 7)) {
@@ -155,6 +157,7 @@ ListenerCommandLine ParseListenerCommandLine(int argc, char* const* argv, const 
         known = ApplyWord(word, &line);
         if (line.options.interface_name != nullptr && interface_arg == nullptr) interface_arg = arg;
         if ((line.check || line.enable) && !readiness) readiness_arg = arg;
+        if (line.options.ipv6 && socket_arg == nullptr) socket_arg = arg;
       }
     }
     if (!known) {
@@ -171,6 +174,9 @@ ListenerCommandLine ParseListenerCommandLine(int argc, char* const* argv, const 
     line.exit_code = syntax_error(err, readiness_arg);
   } else if (interface_arg != nullptr && !o.any && readiness_arg == nullptr) {
     line.exit_code = syntax_error(err, interface_arg);
+  } else if (socket_arg != nullptr && (line.options.any || line.options.read_path != nullptr)) {
+    // A capture sees every port of both families: a port or IPv6 would change nothing there.
+    line.exit_code = syntax_error(err, socket_arg);
   } else if (usage_requested) {
     print_usage(err);
     line.exit_code = kExitUsage;

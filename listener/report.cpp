@@ -12,6 +12,8 @@ namespace listener {
 
 namespace {
 
+constexpr std::size_t kUdpHeaderLength = 8;
+
 // The destination as -Explain and -Json show it; false when it is not known.
 bool FormatDestination(const Observation& o, char* text, std::size_t size) {
   if (o.via == Via::kEtherType) {
@@ -158,6 +160,10 @@ void AppendExplainLine(TextLine* line, const Observation& o, const WakeAnalysis&
            a.header_length_ok ? kExplainLengthMatches : kExplainLengthDiffers);
     if (a.sequence != 0) Append(line, kExplainSequenceFormat, static_cast<unsigned long>(a.sequence));
   }
+  if (o.fragment) Append(line, kExplainFragmentFormat, o.from.family == 6 ? 6 : 4, o.fragment_offset);
+  if (o.udp_length_field != 0) {
+    Append(line, kExplainUdpLengthFormat, o.udp_length_field, o.length + static_cast<int>(kUdpHeaderLength));
+  }
   char to[wake::kIpTextRoom];
   const char* kind = DestinationKindName(o.to_kind);
   const bool to_known = FormatDestination(o, to, sizeof to);
@@ -169,13 +175,16 @@ void AppendExplainLine(TextLine* line, const Observation& o, const WakeAnalysis&
   } else {
     Append(line, kExplainToUnknown);
   }
-  if (o.interface_name[0] != '\0') Append(line, kExplainInterfaceFormat, o.interface_name);
+  if (o.interface_name[0] != '\0') {
+    // A name may hold any byte, terminal escape sequences included: shown escaped as in JSON.
+    Append(line, kExplainInterfacePrefix);
+    AppendEscapedText(line, o.interface_name);
+  }
   if (o.vlan >= 0) Append(line, kExplainVlanFormat, o.vlan);
   Append(line, "\n");
 }
 
-void AppendJsonString(TextLine* line, const char* text) {
-  Append(line, "\"");
+void AppendEscapedText(TextLine* line, const char* text) {
   const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
   while (*p != '\0') {
     const unsigned char c = *p;
@@ -197,6 +206,11 @@ void AppendJsonString(TextLine* line, const char* text) {
     }
     ++p;
   }
+}
+
+void AppendJsonString(TextLine* line, const char* text) {
+  Append(line, "\"");
+  AppendEscapedText(line, text);
   Append(line, "\"");
 }
 
@@ -214,7 +228,10 @@ void AppendJsonLine(TextLine* line, const Observation& o, const WakeAnalysis& a)
   std::snprintf(label, sizeof label, "%s", o.kind.label);
   for (std::size_t n = std::strlen(label); n > 0 && label[n - 1] == ' '; --n) label[n - 1] = '\0';
 
-  Append(line, "{\"time\":\"%s\",\"from\":", time);
+  // A time that ISO 8601 cannot write is not known.
+  Append(line, "{\"time\":");
+  AppendJsonStringOrNull(line, o.time_unknown ? nullptr : time);
+  Append(line, ",\"from\":");
   AppendJsonString(line, from);
   Append(line, ",\"from_port\":");
   AppendJsonNumber(line, o.from_port);

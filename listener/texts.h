@@ -58,6 +58,8 @@ constexpr char kDatagramFormat[] =
     "%s \n   %-28.28s - %02X:%02X:%02X:%02X:%02X:%02X from %s (len=%d)\n";
 constexpr char kTimeStampFormat[] = "%s %02d:%02d:%02d";
 constexpr char kWriteFailedFormat[] = "pilvorne: cannot write its output: %s\n";
+// Why, when the output was still blocked as the run's time ended.
+constexpr char kOutputStayedBlocked[] = "nothing took it in time";
 
 // Kind labels, chosen by the datagram's exact length.
 constexpr char kLabelShortUnsuspend[] = "short unsuspend   ";
@@ -73,6 +75,9 @@ constexpr char kLabelUnknown[] = "Not a QE magic pkt";
 // The inspector's texts. The entry's second line of a capture ends with the way the wake came.
 constexpr char kViaUdpFormat[] = " udp port %d";
 constexpr char kViaEtherType[] = " ethertype 0x0842";
+constexpr char kViaUdpFragment[] = " udp fragment";   // a fragment after the first has no ports
+// The first line of a frame whose capture time no calendar date of years 0001-9999 can show.
+constexpr char kTimeStampUnknown[] = "(capture time out of range)";
 
 // -Explain: the third line, what the payload is and how it arrived.
 constexpr char kExplainValidFormat[] = "   magic packet for %s, sync at byte %zu, all 16 copies equal";
@@ -88,10 +93,12 @@ constexpr char kExplainHeaderFormat[] = "; header %s, length field %lu %s";
 constexpr char kExplainLengthMatches[] = "matches";
 constexpr char kExplainLengthDiffers[] = "does not match";
 constexpr char kExplainSequenceFormat[] = ", sequence number %lu";
+constexpr char kExplainFragmentFormat[] = "; IPv%d fragment at byte %d of its datagram";
+constexpr char kExplainUdpLengthFormat[] = "; the UDP length field says %d bytes, the packet holds %d";
 constexpr char kExplainToFormat[] = "; to %s (%s)";
 constexpr char kExplainToKindFormat[] = "; to an address not shown (%s)";
 constexpr char kExplainToUnknown[] = "; destination not known";
-constexpr char kExplainInterfaceFormat[] = " on %s";
+constexpr char kExplainInterfacePrefix[] = " on ";
 constexpr char kExplainVlanFormat[] = " vlan %d";
 
 // Destination kinds, as -Explain and -Json name them.
@@ -115,6 +122,8 @@ constexpr char kNeedsLinuxBuild[] = "pilvorne: -Any and -Read need the Linux bui
 constexpr char kNeedsLibpcapFormat[] = "pilvorne: -Any and -Read need libpcap (Debian: libpcap0.8): %s\n";
 constexpr char kCaptureFailedFormat[] = "pilvorne: cannot capture: %s\n";
 constexpr char kReadFailedFormat[] = "pilvorne: cannot read %s: %s\n";
+constexpr char kLinkTypeRefusedFormat[] =
+    "link type %d%s%s%s is not one pilvorne reads (it reads Ethernet, Linux cooked, raw IP and loopback frames)";
 
 // -Summary, on standard error at the end.
 constexpr char kSummaryFormat[] = "Summary: %llu datagrams seen, %llu shown, %llu valid wakes\n";

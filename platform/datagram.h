@@ -36,6 +36,11 @@ bool request_arrival_details(SOCKET s, int family, bool* drops_counted);
 // on failure, with the last socket error set.
 bool receive_datagram(SOCKET s, void* buffer, int size, bool details, ReceivedDatagram* info);
 
+// The datagrams dropped on `s` for a full receive queue since the socket was made, read from
+// the socket itself, so that drops after the last datagram delivered count too (SO_RXQ_OVFL
+// comes only with a datagram). False where the platform cannot tell.
+bool read_receive_drops(SOCKET s, std::uint32_t* drops);
+
 // Makes the receive queue of `s` hold up to `bytes` (as far as the system allows), so that a
 // burst waits there instead of being dropped. Returns the size now in force, 0 when unknown.
 int enlarge_receive_buffer(SOCKET s, int bytes);

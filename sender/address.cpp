@@ -259,7 +259,19 @@ int InterfaceOfSubnet(const platform::InterfaceRecord* records, int count, std::
 
 unsigned ScopeIndex(const platform::InterfaceRecord* records, int count, const char* scope) {
   if (scope == nullptr || *scope == '\0') return 0;
-  if (scope[std::strspn(scope, "0123456789")] == '\0') return static_cast<unsigned>(std::strtoul(scope, nullptr, 10));
+  if (scope[std::strspn(scope, "0123456789")] == '\0') {
+    // A number is an interface's index: one that exists, and that a scope's 32 bits hold (a
+    // larger one would wrap onto another interface).
+    std::uint64_t index = 0;
+    for (const char* digit = scope; *digit != '\0'; ++digit) {
+      index = index * 10 + static_cast<unsigned>(*digit - '0');
+      if (index > 0xFFFFFFFFu) return 0;
+    }
+    for (int i = 0; i < count; ++i) {
+      if (index != 0 && records[i].index == index) return records[i].index;
+    }
+    return 0;
+  }
   // A name exactly, then ignoring case; of the records of that name, an IPv6 address's index
   // first, since that is what the scope is for (Windows may number an adapter apart for IPv6).
   for (const bool exact : {true, false}) {

@@ -110,8 +110,9 @@ int FindInterface(const platform::InterfaceRecord* records, int count, const cha
 // The first up IPv4 record whose subnet holds `address` (network byte order); -1 when none.
 int InterfaceOfSubnet(const platform::InterfaceRecord* records, int count, std::uint32_t address);
 
-// The index of the interface an IPv6 scope names: a number as it stands; else the name of an
-// interface with or without addresses, exactly, else ignoring ASCII case. 0 when none has it.
+// The index of the interface an IPv6 scope names: a number that is the index of one of them
+// (within 32 bits); else the name of an interface with or without addresses, exactly, else
+// ignoring ASCII case. 0 when none has it.
 unsigned ScopeIndex(const platform::InterfaceRecord* records, int count, const char* scope);
 
 // The platform's interface list, at most `room` records in its order. Returns the number of

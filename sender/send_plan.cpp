@@ -20,9 +20,8 @@ void ReportBadHostLine(void* context, int line_number, const char* reason, const
   ReportLine(send_texts::kBadLineFormat, plan->file_path, line_number, reason, field);
 }
 
-// The interface an IPv6 address goes out on: the one its scope names (a number as it stands,
-// else an interface name), else /Interface's when the address needs one. False when the scope
-// names no interface.
+// The interface an IPv6 address goes out on: the one its scope names (an interface's index or
+// name), else /Interface's when the address needs one. False when the scope names no interface.
 bool ScopeOf(const WakeAddress& address, const SendPlan& plan, unsigned* index) {
   *index = 0;
   if (address.scope != nullptr) {

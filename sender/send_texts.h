@@ -30,6 +30,7 @@ constexpr char kEtherHasNoAddress[] =
 constexpr char kEtherHasNoPort[] = "cannot be used with /Ether: an Ethernet frame has no port";
 constexpr char kFileTooLarge[] = "larger than the 1 MiB a hosts file may have";
 constexpr char kFileNotText[] = "holds a NUL byte: not a text file";
+constexpr char kFileNotRegular[] = "not a regular file (a FIFO, a device or a directory is not read)";
 constexpr char kFileNamesNoHost[] = "names no host to wake";
 constexpr char kRefusedFormat[] = "%s: %s";
 

@@ -1,6 +1,7 @@
-// POSIX datagram receive: recvmsg with MSG_TRUNC for the real length, IP_PKTINFO / IPV6_PKTINFO and the SO_RXQ_OVFL drop counter.
+// POSIX datagram receive: recvmsg with MSG_TRUNC for the real length, IP_PKTINFO / IPV6_PKTINFO, the SO_RXQ_OVFL drop counter and SO_MEMINFO's total.
 #include "platform/datagram.h"
 
+#include <linux/sock_diag.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 
@@ -82,6 +83,18 @@ bool receive_datagram(SOCKET s, void* buffer, int size, bool details, ReceivedDa
     if (details) read_control(&message, info);
     return true;
   }
+}
+
+bool read_receive_drops(SOCKET s, std::uint32_t* drops) {
+  // The socket's memory counters; the drop count is the one /proc/net/udp shows.
+  std::uint32_t counters[SK_MEMINFO_VARS] = {};
+  socklen_t length = sizeof counters;
+  if (getsockopt(s, SOL_SOCKET, SO_MEMINFO, counters, &length) != 0 ||
+      length < (SK_MEMINFO_DROPS + 1) * sizeof counters[0]) {
+    return false;
+  }
+  *drops = counters[SK_MEMINFO_DROPS];
+  return true;
 }
 
 int enlarge_receive_buffer(SOCKET s, int bytes) {

@@ -125,6 +125,9 @@ bool receive_datagram(SOCKET s, void* buffer, int size, bool details, ReceivedDa
   return true;
 }
 
+// Winsock keeps no count of the datagrams it dropped.
+bool read_receive_drops(SOCKET, std::uint32_t*) { return false; }
+
 int enlarge_receive_buffer(SOCKET s, int bytes) {
   setsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes), sizeof bytes);
   int size = 0;

@@ -134,6 +134,10 @@ TEST(InspectOptions, WordsValuesAndErrors) {
       {{"-Read=x", "-Any"}, 1, "", Syntax("-Any")},
       {{"-Read="}, 1, "", Syntax("-Read=")},
       {{"-Interface=eth0", "-Explain"}, 1, "", Syntax("-Interface=eth0")},
+      // A capture sees every port of both families: the socket's options have no place there.
+      {{"-Read=x", "-PortNo=9"}, 1, "", Syntax("-PortNo=9")},
+      {{"-IPv6", "-Any", "-PortNo=9"}, 1, "", Syntax("-IPv6")},
+      {{"-Read=x", "-Timeout=5"}, 0, "", ""},
   };
   for (const auto& c : cases) {
       std::vector<std::string> args = c.args;

@@ -258,11 +258,13 @@ TEST(FindInterface, ByNameThenFoldedNameThenAddress) {
   } subnets[] = {{0xC0000214, 1}, {0xC63364FF, 2}, {0x7F000009, 0}, {0xCB007114, -1}, {0x08080808, -1}};
   for (const auto& c : subnets) EXPECT_EQ(InterfaceOfSubnet(records, 6, htonl(c.address)), c.expected);
 
-  // A scope names any interface, an IPv6 address's record first; a number stands as it is.
+  // A scope names any interface, an IPv6 address's record first, by name or index; a number
+  // that no interface has, or that a scope's 32 bits cannot hold, names none.
   const struct {
     const char* scope;
     unsigned expected;
-  } scopes[] = {{"lan", 5}, {"LAN", 5}, {"Ethernet 2", 4}, {"wg0", 7}, {"WG0", 7}, {"12", 12}, {"nosuch", 0}, {"", 0}};
+  } scopes[] = {{"lan", 5}, {"LAN", 5}, {"Ethernet 2", 4}, {"wg0", 7}, {"WG0", 7}, {"7", 7}, {"2", 2},
+                {"12", 0}, {"0", 0}, {"4294967298", 0}, {"4294967303", 0}, {"nosuch", 0}, {"", 0}};
   for (const auto& c : scopes) EXPECT_EQ(ScopeIndex(records, 6, c.scope), c.expected) << c.scope;
 }
 
