@@ -38,8 +38,9 @@ struct PcapFunctions {
   decltype(&pcap_set_datalink) set_datalink;
   decltype(&pcap_setdirection) setdirection;
   decltype(&pcap_setnonblock) setnonblock;
-  decltype(&pcap_open_offline_with_tstamp_precision) open_offline;
+  decltype(&pcap_fopen_offline_with_tstamp_precision) fopen_offline;
   decltype(&pcap_datalink) datalink;
+  decltype(&pcap_datalink_val_to_name) datalink_name;
   decltype(&pcap_compile) compile;
   decltype(&pcap_setfilter) setfilter;
   decltype(&pcap_freecode) freecode;
@@ -78,8 +79,9 @@ bool load_pcap(char* error, std::size_t error_size) {
        resolve(opened, "pcap_set_datalink", &g_pcap.set_datalink) &&
        resolve(opened, "pcap_setdirection", &g_pcap.setdirection) &&
        resolve(opened, "pcap_setnonblock", &g_pcap.setnonblock) &&
-       resolve(opened, "pcap_open_offline_with_tstamp_precision", &g_pcap.open_offline) &&
+       resolve(opened, "pcap_fopen_offline_with_tstamp_precision", &g_pcap.fopen_offline) &&
        resolve(opened, "pcap_datalink", &g_pcap.datalink) &&
+       resolve(opened, "pcap_datalink_val_to_name", &g_pcap.datalink_name) &&
        resolve(opened, "pcap_compile", &g_pcap.compile) &&
        resolve(opened, "pcap_setfilter", &g_pcap.setfilter) &&
        resolve(opened, "pcap_freecode", &g_pcap.freecode) &&
@@ -97,10 +99,20 @@ bool load_pcap(char* error, std::size_t error_size) {
   return true;
 }
 
-// Large enough for any frame, jumbo ones and offloaded aggregates included.
-constexpr int kSnapLength = 262144;
-// The kernel's ring for a live capture: a burst waits there instead of being lost.
-constexpr int kCaptureBufferBytes = 8 * 1024 * 1024;
+// The largest frame kept whole: a jumbo frame of 9216 bytes (what switches carry at most)
+// with room for the link's headers (a cooked header, two VLAN tags). A wake needs a few hundred
+// bytes; what a larger frame holds beyond this is not looked at.
+constexpr int kLargestPacket = 9216;
+constexpr int kLinkHeaderRoom = 64;
+constexpr int kSnapLength = kLargestPacket + kLinkHeaderRoom;
+// The kernel's ring for a live capture: a burst waits there instead of being lost. libpcap
+// cuts it into slots of one frame of the snap length and its header each (about 9.4 KB), and
+// the kernel keeps each slot in a block of whole pages (16 KiB): these bytes make some 2200
+// slots, about 35 MiB of the kernel's memory while the capture runs.
+constexpr int kCaptureBufferBytes = 20 * 1024 * 1024;
+constexpr long long kNanosecondsPerSecond = 1000000000LL;
+// The stdio buffer a capture file is read through.
+constexpr std::size_t kFileBufferBytes = 1024 * 1024;
 
 void copy_text(const char* text, char* error, std::size_t error_size) {
   if (error != nullptr && error_size > 0) std::snprintf(error, error_size, "%s", text);
@@ -175,8 +187,17 @@ CaptureOpened open_capture_file(const char* path, Capture** capture, int* link_t
                                 std::size_t error_size) {
   if (!load_pcap(error, error_size)) return CaptureOpened::kNoLibrary;
   char text[PCAP_ERRBUF_SIZE] = "";
-  pcap_t* handle = g_pcap.open_offline(path, PCAP_TSTAMP_PRECISION_NANO, text);
+  // libpcap reads a file through stdio; with the C library's few kilobytes of buffer a large
+  // capture costs a read call every few frames, so the stream gets a buffer of its own.
+  FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) {
+    copy_text(std::strerror(errno), error, error_size);
+    return CaptureOpened::kFailed;
+  }
+  std::setvbuf(file, nullptr, _IOFBF, kFileBufferBytes);
+  pcap_t* handle = g_pcap.fopen_offline(file, PCAP_TSTAMP_PRECISION_NANO, text);
   if (handle == nullptr) {
+    std::fclose(file);
     copy_text(text, error, error_size);
     return CaptureOpened::kFailed;
   }
@@ -196,6 +217,8 @@ bool set_capture_filter(Capture* capture, const char* expression, char* error, s
 }
 
 int next_frame(Capture* capture, int timeout_ms, CapturedFrame* frame) {
+  // A file is read without waiting, so a stop request is looked for before each frame.
+  if (!capture->live && stop_requested()) return kFrameStopped;
   for (int attempt = 0; attempt < 2; ++attempt) {
     pcap_pkthdr* header = nullptr;
     const u_char* data = nullptr;
@@ -204,12 +227,24 @@ int next_frame(Capture* capture, int timeout_ms, CapturedFrame* frame) {
       frame->data = data;
       frame->captured = header->caplen;
       frame->length = header->len;
-      frame->seconds = static_cast<std::int64_t>(header->ts.tv_sec);
-      // With nanosecond precision the microseconds field holds nanoseconds.
-      frame->nanoseconds = static_cast<std::uint32_t>(header->ts.tv_usec);
+      // With nanosecond precision the microseconds field holds nanoseconds. A file may hold a
+      // fraction of a second or more there (libpcap multiplies a microsecond file's field by
+      // 1000): the whole seconds in it are carried over.
+      long long fraction = static_cast<long long>(header->ts.tv_usec);
+      std::int64_t seconds = static_cast<std::int64_t>(header->ts.tv_sec) + fraction / kNanosecondsPerSecond;
+      fraction %= kNanosecondsPerSecond;
+      if (fraction < 0) {
+        fraction += kNanosecondsPerSecond;
+        --seconds;
+      }
+      frame->seconds = seconds;
+      frame->nanoseconds = static_cast<std::uint32_t>(fraction);
       return kFrameReady;
     }
     if (status == PCAP_ERROR_BREAK) return kFrameEnd;
+    // A read of a FIFO that a stop request or the time interrupted.
+    if (stop_requested()) return kFrameStopped;
+    if (time_is_up()) return kFrameTimedOut;
     if (status != 0) {
       std::snprintf(capture->error, sizeof capture->error, "%s", g_pcap.geterr(capture->handle));
       return kFrameFailed;
@@ -228,6 +263,11 @@ int next_frame(Capture* capture, int timeout_ms, CapturedFrame* frame) {
 }
 
 const char* capture_error(Capture* capture) { return capture->error; }
+
+const char* link_type_name(int link_type) {
+  if (link_type == kLinkRawIp) link_type = DLT_RAW;
+  return g_pcap.datalink_name != nullptr ? g_pcap.datalink_name(link_type) : nullptr;
+}
 
 bool capture_drops(Capture* capture, std::uint32_t* drops) {
   pcap_stat statistics{};

@@ -7,6 +7,8 @@ tidewake_add_unit_test(listener_test
           ${CMAKE_CURRENT_LIST_DIR}/frame_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/report_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/summary_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/readiness_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/readiness_files_test.cpp
   LIBS pilvorne_core)
 # The JSON lines are parsed back with nlohmann-json.
 tidewake_use_json(listener_test)
@@ -18,6 +20,13 @@ else()
 endif()
 
 if(NOT WIN32)
+  # -Check and -Enable over a sysfs tree of the test's own, with a fake ethtool (link seam).
+  tidewake_add_unit_test(readiness_run_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/readiness_run_test.cpp ${PROJECT_SOURCE_DIR}/tests/fakes/fake_wake_settings.cpp
+            ${pilvorne_VERSION_SOURCE}
+    LIBS pilvorne_core)
+  target_include_directories(readiness_run_test SYSTEM PRIVATE ${TIDEWAKE_JSON_INCLUDE})
+
   tidewake_add_unit_test(listener_process_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/process_test.cpp
             ${CMAKE_CURRENT_LIST_DIR}/receive_test.cpp
