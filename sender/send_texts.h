@@ -28,6 +28,11 @@ constexpr char kEtherSendsMagic[] = "cannot be used with /Ether, which sends the
 constexpr char kEtherHasNoAddress[] =
     "cannot be used with /Ether, whose frame goes to ff:ff:ff:ff:ff:ff on the interface";
 constexpr char kEtherHasNoPort[] = "cannot be used with /Ether: an Ethernet frame has no port";
+constexpr char kBadWait[] = "the wait is a number of seconds from 1 to 3600";
+constexpr char kBadProbe[] = "the ports are 1 to 16 numbers from 1 to 65535, separated by commas";
+constexpr char kBadResend[] = "the time between wakes is a number of seconds from 1 to 3600";
+constexpr char kNeedsWait[] = "cannot be used without /Wait";
+constexpr char kResendBeyondWait[] = "is not shorter than the wait: no wake would be sent again";
 constexpr char kFileTooLarge[] = "larger than the 1 MiB a hosts file may have";
 constexpr char kFileNotText[] = "holds a NUL byte: not a text file";
 constexpr char kFileNotRegular[] = "not a regular file (a FIFO, a device or a directory is not read)";
