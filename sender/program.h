@@ -132,6 +132,7 @@ SendOutcome SilentSend(const CommandLine& line);
 void ReportRefusedOption(const CommandLine& line);
 
 // The texts of --help and --version, shown on standard output (a message box on Windows).
+const char* HelpText();
 void ShowHelp();
 void ShowVersion();
 
