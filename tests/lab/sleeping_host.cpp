@@ -10,9 +10,12 @@
 // --delay MS (default 0) it wakes: the address, its netmask and the default route come back,
 // pings are answered (with --firewall they stay dropped: net.ipv4.icmp_echo_ignore_all=1),
 // and with --port a TCP port listens, accepting and closing each connection. --awake starts
-// it awake. It ends after --limit seconds (default 120, at most 3600).
+// it awake. It ends after --limit seconds (default 120, at most 3600), or at SIGTERM or SIGINT,
+// and leaves the interface as it found it (address, route, pings answered), so that the next
+// run of it in the same host starts from the lab's own set-up.
 // Prints, each line with the milliseconds since its start: "asleep" (or "awake") once set up,
-// "magic packet N ignored", "magic packet N: waking in MS ms", "awake".
+// "magic packet N ignored", "magic packet N: waking in MS ms", "awake", "magic packet N: already
+// awake".
 #include <arpa/inet.h>
 #include <linux/if_packet.h>
 #include <net/ethernet.h>
@@ -20,6 +23,7 @@
 #include <net/route.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <signal.h>
 #include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <time.h>
@@ -68,6 +72,27 @@ struct Address {
 };
 
 long long g_start_ms = 0;
+volatile sig_atomic_t g_stop = 0;
+
+void OnStop(int) { g_stop = 1; }
+
+// The stop signals are held back except while the loop waits in ppoll, so that one that comes
+// between the loop's check and the wait still ends that wait at once. Returns the mask to wait with.
+sigset_t CatchStopSignals() {
+  sigset_t stops, others;
+  sigemptyset(&stops);
+  sigaddset(&stops, SIGTERM);
+  sigaddset(&stops, SIGINT);
+  sigprocmask(SIG_BLOCK, &stops, &others);
+  struct sigaction action{};
+  action.sa_handler = OnStop;
+  sigemptyset(&action.sa_mask);
+  sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGINT, &action, nullptr);
+  sigdelset(&others, SIGTERM);
+  sigdelset(&others, SIGINT);
+  return others;
+}
 
 long long NowMs() {
   timespec now{};
@@ -242,6 +267,7 @@ int main(int argc, char** argv) {
     return 2;
   }
   g_start_ms = NowMs();
+  const sigset_t wait_mask = CatchStopSignals();
   const int control = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   ifreq request{};
   if (control < 0 || !InterfaceRequest(control, SIOCGIFHWADDR, options.interface, &request)) {
@@ -295,11 +321,13 @@ int main(int argc, char** argv) {
   long long wake_at_ms = -1;
   long magic_packets = 0;
   std::uint8_t frame[2048];
-  for (long long now = NowMs(); now < end_ms; now = NowMs()) {
+  for (long long now = NowMs(); now < end_ms && g_stop == 0; now = NowMs()) {
     long long until = end_ms;
     if (wake_at_ms >= 0 && wake_at_ms < until) until = wake_at_ms;
     pollfd waiting[2] = {{frames, POLLIN, 0}, {listener, POLLIN, 0}};
-    poll(waiting, listener >= 0 ? 2 : 1, static_cast<int>(until > now ? until - now : 0));
+    const long long wait_ms = until > now ? until - now : 0;
+    const timespec timeout{static_cast<time_t>(wait_ms / 1000), static_cast<long>(wait_ms % 1000) * 1000000L};
+    if (ppoll(waiting, listener >= 0 ? 2 : 1, &timeout, &wait_mask) < 0) continue;
 
     if (waiting[0].revents & POLLIN) {
       sockaddr_ll from{};
@@ -308,7 +336,9 @@ int main(int argc, char** argv) {
       // The packet socket sees this host's own frames too; only what arrives can wake it.
       if (n > 0 && from.sll_pkttype != PACKET_OUTGOING && IsWake(frame, static_cast<std::size_t>(n), mac)) {
         ++magic_packets;
-        if (!awake && wake_at_ms < 0) {
+        if (awake) {
+          Say("magic packet %ld: already awake", magic_packets);
+        } else if (wake_at_ms < 0) {
           if (magic_packets <= options.ignore) {
             Say("magic packet %ld ignored", magic_packets);
           } else {
@@ -335,5 +365,10 @@ int main(int argc, char** argv) {
       Say("awake");
     }
   }
+  if (!awake && !Wake(control, options.interface, address)) {
+    std::perror("sleeping_host: restoring the address at the end");
+    return 1;
+  }
+  SetEchoIgnored(false);
   return 0;
 }
