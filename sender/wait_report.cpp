@@ -163,6 +163,14 @@ void append_json_string(char* out, std::size_t room, std::size_t* length, const 
 
 }  // namespace
 
+int FormatWaitSubject(const WaitRun& run, int index, char* out, std::size_t room) {
+  if (room == 0) return 0;
+  out[0] = '\0';
+  if (index < 0 || index >= run.target_count) return 0;
+  format_subject(run.targets[index].target, out, room);
+  return static_cast<int>(std::strlen(out));
+}
+
 int FormatWaitLine(const WaitRun& run, int index, char* out, std::size_t room) {
   if (room == 0) return 0;
   out[0] = '\0';

@@ -9,6 +9,9 @@
 // a hosts-file line, shorter than a line of the file).
 constexpr std::size_t kWaitReportRoom = 1024;
 
+// How the lines name target `index`: "192.0.2.20 (nas)", or the address alone. Returns its length.
+int FormatWaitSubject(const WaitRun& run, int index, char* out, std::size_t room);
+
 // The line of settled target `index`, without a line end, for example
 // "192.0.2.20 (nas) is awake after 14.2 s: ping reply from 02:54:57:00:0a:14 (2 wakes sent)".
 // Returns its length; the text is cut to fit `room`.

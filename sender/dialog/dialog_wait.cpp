@@ -13,8 +13,7 @@ namespace dialog {
 
 namespace {
 
-// The dialog's wait texts: the subject is the address, with the Target Name in brackets.
-constexpr char kSubjectNamedFormat[] = "%s (%s)";
+// The dialog's wait texts; the subject is named as the outcome line names it.
 constexpr char kWaitingFormat[] = "Waiting for %s: %llu s";
 constexpr char kStoppedFormat[] = "Stopped waiting for %s after %llu s";
 constexpr char kCannotWatchFormat[] = "Cannot watch %s: %s";
@@ -69,18 +68,11 @@ void StartDialogWait(platform::Window dialog, int send_flags) {
   std::memcpy(wait->mac, g_dialog.target_mac, sizeof wait->mac);
   wait->name[0] = '\0';
   g_dialog.host->get_item_text(dialog, kIdTargetName, wait->name, static_cast<int>(sizeof wait->name));
-  char address[kAddressTextRoom];
-  FormatIpAddress(address, wait->address);
-  if (wait->name[0] != '\0') {
-    std::snprintf(wait->subject, sizeof wait->subject, kSubjectNamedFormat, address, wait->name);
-  } else {
-    std::snprintf(wait->subject, sizeof wait->subject, "%s", address);
-  }
-
   WaitBegin(&wait->run, SettingsOf(g_program.wait), Resend, wait);
   WaitTarget target{wait->address, {}, OnLocalSubnet(wait), wait->name[0] != '\0' ? wait->name : nullptr};
   std::memcpy(target.mac, wait->mac, sizeof target.mac);
   WaitAddTarget(&wait->run, target);
+  FormatWaitSubject(wait->run, 0, wait->subject, sizeof wait->subject);
   // The wake went out with the click: the watch starts now (a target already up shows as
   // awake after its first answer).
   WaitCountWake(&wait->run, 0);
