@@ -234,6 +234,7 @@ lab_check "/Wait: a second send is watched" \
 [ -n "$WINDOW" ] && key Escape
 lab_check "/Wait: Esc stops the wait" \
   lab_wait_for 5 grep -qE "^Stopped waiting for $SLEEPER_IP \(nas\) after [0-9]+ s$" "$LABELS"
+grep -E "^Stopped waiting for" "$LABELS"
 lab_check "/Wait: the dialog stays open" kill -0 "$KESTRAVA_PID"
 [ -n "$WINDOW" ] && key Escape
 wait_for_end
