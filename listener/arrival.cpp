@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/interface_names.h"
 #include "listener/inspect.h"
 #include "listener/listener.h"
 #include "listener/texts.h"
@@ -82,15 +83,7 @@ void RefreshInterfaces(std::uint64_t now_ms) {
 
 const char* InterfaceName(unsigned index) {
   const InterfaceCache& cache = g_listener.interfaces;
-  // The record of the interface itself has its own name, where an address's may be a label.
-  const char* name = nullptr;
-  for (int i = 0; index != 0 && i < cache.count; ++i) {
-    const platform::InterfaceRecord& r = cache.records[i];
-    if (r.index != index || r.name[0] == '\0') continue;
-    if (r.address.family == 0) return r.name;
-    if (name == nullptr) name = r.name;
-  }
-  return name;
+  return wake::InterfaceNameOf(cache.records, cache.count, index);
 }
 
 int UtcOffsetMinutes(const platform::SystemTime& local, std::int64_t seconds) {

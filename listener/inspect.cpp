@@ -365,9 +365,14 @@ int InspectCapture() {
       o->time_unknown = true;
     }
     FillFromFrame(decoded, o);
-    if (live && options.interface_name != nullptr) {
+    if (!live) {
+      // A pcapng file names the interface each frame came in on; a pcap file does not.
+      if (frame.interface_name != nullptr) {
+        std::snprintf(o->interface_name, sizeof o->interface_name, "%s", frame.interface_name);
+      }
+    } else if (options.interface_name != nullptr) {
       std::snprintf(o->interface_name, sizeof o->interface_name, "%s", options.interface_name);
-    } else if (live) {
+    } else {
       RefreshInterfaces(NowMs());
       const char* name = InterfaceName(decoded.interface_index);
       std::snprintf(o->interface_name, sizeof o->interface_name, "%s", name != nullptr ? name : "");

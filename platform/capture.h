@@ -36,6 +36,9 @@ struct CapturedFrame {
   std::size_t length;              // the frame's length on the wire
   std::int64_t seconds;            // capture time, since 1970-01-01 00:00:00 UTC
   std::uint32_t nanoseconds;
+  // A file's: the name of the interface the frame came in on, as a pcapng file records it;
+  // nullptr when the file does not say (a pcap file) and for a live capture.
+  const char* interface_name;
 };
 
 // Opens a live capture of inbound frames on `interface_name`, or on every interface when it

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "common/address_text.h"
+#include "common/interface_names.h"
 #include "sender/send_plan.h"
 #include "sender/send_texts.h"
 #include "sender/wake_packet.h"
@@ -22,13 +23,9 @@ const char* KindName(int kind) {
 // The name of the IPv4 record with this address, or of the interface with this index; "?" when
 // none has a name.
 const char* InterfaceName(const SendPlan& plan, std::uint32_t address, unsigned index) {
-  for (int i = 0; i < plan.interface_count; ++i) {
-    const platform::InterfaceRecord& r = plan.interfaces[i];
-    const bool match = index != 0 ? r.index == index && r.address.family == 0
-                                  : r.address.family == 4 && platform::ipv4_of(r) == address;
-    if (match && r.name[0] != '\0') return r.name;
-  }
-  return send_texts::kVerboseUnknown;
+  const char* name = index != 0 ? wake::InterfaceNameOf(plan.interfaces, plan.interface_count, index)
+                                : wake::Ipv4InterfaceName(plan.interfaces, plan.interface_count, address);
+  return name != nullptr ? name : send_texts::kVerboseUnknown;
 }
 
 // "a.b.c.d", or an IPv6 text with "%scope" as given (or /Interface's name for a scope it gave).

@@ -5,19 +5,33 @@
 #include "platform/waiting.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <pcap/pcap.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
 
+#include "platform/posix/pcapng_follower.h"
+
 namespace platform {
+
+// A capture file as libpcap reads it: its descriptor behind a stdio stream of our own, whose
+// bytes the pcapng follower sees on their way to libpcap.
+struct CaptureFile {
+  int fd;
+  PcapngFollower follower;
+};
 
 struct Capture {
   pcap_t* handle;
   bool live;
   char error[PCAP_ERRBUF_SIZE];
+  CaptureFile* file;        // a file's stream (closed with the handle), nullptr live
+  bpf_program program;      // a file's filter, applied here so that no packet goes by unseen
+  bool filtered;
 };
 
 namespace {
@@ -43,6 +57,7 @@ struct PcapFunctions {
   decltype(&pcap_datalink_val_to_name) datalink_name;
   decltype(&pcap_compile) compile;
   decltype(&pcap_setfilter) setfilter;
+  decltype(&pcap_offline_filter) offline_filter;
   decltype(&pcap_freecode) freecode;
   decltype(&pcap_next_ex) next_ex;
   decltype(&pcap_get_selectable_fd) get_selectable_fd;
@@ -84,6 +99,7 @@ bool load_pcap(char* error, std::size_t error_size) {
        resolve(opened, "pcap_datalink_val_to_name", &g_pcap.datalink_name) &&
        resolve(opened, "pcap_compile", &g_pcap.compile) &&
        resolve(opened, "pcap_setfilter", &g_pcap.setfilter) &&
+       resolve(opened, "pcap_offline_filter", &g_pcap.offline_filter) &&
        resolve(opened, "pcap_freecode", &g_pcap.freecode) &&
        resolve(opened, "pcap_next_ex", &g_pcap.next_ex) &&
        resolve(opened, "pcap_get_selectable_fd", &g_pcap.get_selectable_fd) &&
@@ -125,11 +141,12 @@ int link_type_of(pcap_t* handle) {
 }
 
 // The capture record around an opened handle, which it then owns.
-CaptureOpened adopt(pcap_t* handle, bool live, Capture** capture, int* link_type, char* error,
+CaptureOpened adopt(pcap_t* handle, bool live, CaptureFile* file, Capture** capture, int* link_type, char* error,
                     std::size_t error_size) {
-  Capture* opened = new (std::nothrow) Capture{handle, live, ""};
+  Capture* opened = new (std::nothrow) Capture{handle, live, "", file, {}, false};
   if (opened == nullptr) {
     g_pcap.close(handle);
+    delete file;
     copy_text("out of memory", error, error_size);
     return CaptureOpened::kFailed;
   }
@@ -180,28 +197,62 @@ CaptureOpened open_live_capture(const char* interface_name, Capture** capture, i
     g_pcap.close(handle);
     return CaptureOpened::kFailed;
   }
-  return adopt(handle, true, capture, link_type, error, error_size);
+  return adopt(handle, true, nullptr, capture, link_type, error, error_size);
 }
+
+namespace {
+
+// The stream's reads: the descriptor's bytes, shown to the follower on their way. A read that
+// a signal interrupts is tried again unless it was a stop request or the run's time running
+// out, which the caller looks for.
+ssize_t ReadCaptureFile(void* cookie, char* buffer, std::size_t size) {
+  CaptureFile* file = static_cast<CaptureFile*>(cookie);
+  for (;;) {
+    const ssize_t n = read(file->fd, buffer, size);
+    if (n < 0 && errno == EINTR && !stop_requested() && !time_is_up()) continue;
+    if (n > 0) pcapng_feed(&file->follower, reinterpret_cast<const std::uint8_t*>(buffer), static_cast<std::size_t>(n));
+    return n;
+  }
+}
+
+int CloseCaptureFile(void* cookie) { return close(static_cast<CaptureFile*>(cookie)->fd); }
+
+}  // namespace
 
 CaptureOpened open_capture_file(const char* path, Capture** capture, int* link_type, char* error,
                                 std::size_t error_size) {
   if (!load_pcap(error, error_size)) return CaptureOpened::kNoLibrary;
   char text[PCAP_ERRBUF_SIZE] = "";
-  // libpcap reads a file through stdio; with the C library's few kilobytes of buffer a large
-  // capture costs a read call every few frames, so the stream gets a buffer of its own.
-  FILE* file = std::fopen(path, "rb");
+  CaptureFile* file = new (std::nothrow) CaptureFile{};
   if (file == nullptr) {
-    copy_text(std::strerror(errno), error, error_size);
+    copy_text("out of memory", error, error_size);
     return CaptureOpened::kFailed;
   }
-  std::setvbuf(file, nullptr, _IOFBF, kFileBufferBytes);
-  pcap_t* handle = g_pcap.fopen_offline(file, PCAP_TSTAMP_PRECISION_NANO, text);
+  file->fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (file->fd < 0) {
+    copy_text(std::strerror(errno), error, error_size);
+    delete file;
+    return CaptureOpened::kFailed;
+  }
+  const cookie_io_functions_t functions = {ReadCaptureFile, nullptr, nullptr, CloseCaptureFile};
+  FILE* stream = fopencookie(file, "r", functions);
+  if (stream == nullptr) {
+    copy_text(std::strerror(errno), error, error_size);
+    close(file->fd);
+    delete file;
+    return CaptureOpened::kFailed;
+  }
+  // With the C library's few kilobytes of buffer a large capture costs a read call every few
+  // frames: the stream gets a buffer of its own.
+  std::setvbuf(stream, nullptr, _IOFBF, kFileBufferBytes);
+  pcap_t* handle = g_pcap.fopen_offline(stream, PCAP_TSTAMP_PRECISION_NANO, text);
   if (handle == nullptr) {
-    std::fclose(file);
+    std::fclose(stream);
+    delete file;
     copy_text(text, error, error_size);
     return CaptureOpened::kFailed;
   }
-  return adopt(handle, false, capture, link_type, error, error_size);
+  return adopt(handle, false, file, capture, link_type, error, error_size);
 }
 
 bool set_capture_filter(Capture* capture, const char* expression, char* error, std::size_t error_size) {
@@ -209,6 +260,14 @@ bool set_capture_filter(Capture* capture, const char* expression, char* error, s
   if (g_pcap.compile(capture->handle, &program, expression, 1, PCAP_NETMASK_UNKNOWN) != 0) {
     copy_text(g_pcap.geterr(capture->handle), error, error_size);
     return false;
+  }
+  // A file's filter runs here, frame by frame, as libpcap would run it: every packet block
+  // then comes by, so that each frame gets the interface the follower named for it.
+  if (capture->file != nullptr) {
+    if (capture->filtered) g_pcap.freecode(&capture->program);
+    capture->program = program;
+    capture->filtered = true;
+    return true;
   }
   bool set = g_pcap.setfilter(capture->handle, &program) == 0;
   if (!set) copy_text(g_pcap.geterr(capture->handle), error, error_size);
@@ -223,6 +282,15 @@ int next_frame(Capture* capture, int timeout_ms, CapturedFrame* frame) {
     pcap_pkthdr* header = nullptr;
     const u_char* data = nullptr;
     int status = g_pcap.next_ex(capture->handle, &header, &data);
+    frame->interface_name = nullptr;
+    if (status == 1 && capture->file != nullptr) {
+      frame->interface_name = pcapng_next_interface(&capture->file->follower);
+      if (capture->filtered && g_pcap.offline_filter(&capture->program, header, data) == 0) {
+        if (stop_requested()) return kFrameStopped;
+        --attempt;  // not a frame the filter lets through: the next one, without waiting
+        continue;
+      }
+    }
     if (status == 1) {
       frame->data = data;
       frame->captured = header->caplen;
@@ -278,7 +346,9 @@ bool capture_drops(Capture* capture, std::uint32_t* drops) {
 
 void close_capture(Capture* capture) {
   if (capture == nullptr) return;
-  g_pcap.close(capture->handle);
+  g_pcap.close(capture->handle);  // closes a file's stream too
+  if (capture->filtered) g_pcap.freecode(&capture->program);
+  delete capture->file;
   delete capture;
 }
 

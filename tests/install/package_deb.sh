@@ -43,6 +43,7 @@ drwxr-xr-x root/root ./usr/share/doc/
 drwxr-xr-x root/root ./usr/share/doc/tidewake/
 -rw-r--r-- root/root ./usr/share/doc/tidewake/changelog.gz
 -rw-r--r-- root/root ./usr/share/doc/tidewake/copyright
+-rw-r--r-- root/root ./usr/share/doc/tidewake/kestrava.html
 drwxr-xr-x root/root ./usr/share/icons/
 drwxr-xr-x root/root ./usr/share/icons/hicolor/
 drwxr-xr-x root/root ./usr/share/icons/hicolor/16x16/
@@ -61,6 +62,9 @@ drwxr-xr-x root/root ./usr/share/man/man1/
 depends=$(dpkg-deb -f "$deb" Depends)
 lab_check "Depends computed from the binaries: $depends" \
   grep -qE '(^|, )libc6 \(.*(, )libgtk-3-0 \(' <<<"$depends"
+# What only some uses need: libpcap for pilvorne -Any and -Read, xdg-open for the dialog's help.
+lab_check "Recommends: libpcap and xdg-utils" equals "$(dpkg-deb -f "$deb" Recommends)" \
+  "libpcap0.8, xdg-utils"
 lab_check "control archive: no maintainer scripts" equals \
   "$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | sort | tr '\n' ' ')" "./control ./md5sums "
 

@@ -2,6 +2,7 @@
 # kestrava's dialog on a virtual display, driven by keyboard and mouse on the lab LAN: name
 # lookup, MAC lookup and the three send buttons, with pilvorne on the target as the witness.
 # A mistyped option after a full target opens the dialog, which names it in its status line.
+# The help button hands the help page to xdg-open (a stand-in here), and says so when it fails.
 # Started with /Wait, the dialog watches a sleeping host after its send and says when it woke.
 # Usage: dialog.sh KESTRAVA PILVORNE SELECTION_TOOL ARTIFACTS_DIR LABELS_MODULE SLEEPING_HOST
 set -u
@@ -33,11 +34,12 @@ OUT=$(mktemp)
 ERR=$(mktemp)
 DISPLAY_FILE=$(mktemp)
 LABELS=$(mktemp)
+OPENER_DIR=$(mktemp -d)
 SIM_OUT=$(mktemp)
 XVFB_PID= LISTENER_PID= KESTRAVA_PID= SIM_PID=
 finish() {
   lab_stop "$KESTRAVA_PID" "$LISTENER_PID" "$SIM_PID" "$XVFB_PID"
-  rm -rf "$NETNS_ETC"
+  rm -rf "$NETNS_ETC" "$OPENER_DIR"
   rmdir /etc/netns 2>/dev/null
   rm -f "$OUT" "$ERR" "$DISPLAY_FILE" "$LABELS" "$LABELS.partial" "$SIM_OUT"
   lab_cleanup
@@ -87,14 +89,17 @@ focus_window
 shot() { command -v import >/dev/null && import -window "$WINDOW" "$ARTIFACTS/$1" 2>/dev/null; }
 key() { xdotool key --clearmodifiers --delay 50 "$@"; sleep 0.3; }
 
-# Clicks into a field at its place in the dialog (dialog units of the 344 x 237 template) and
-# reads the field's text through the primary selection.
-read_field() {
+# Clicks at a place in the dialog, in dialog units of the 344 x 237 template.
+click_at() {
   local du_x=$1 du_y=$2 width height
   eval "$(xdotool getwindowgeometry --shell "$WINDOW")"
   width=$WIDTH height=$HEIGHT
   xdotool mousemove --window "$WINDOW" $((du_x * width / 344)) $((du_y * height / 237)) click 1
   sleep 0.2
+}
+# Clicks into a field and reads the field's text through the primary selection.
+read_field() {
+  click_at "$1" "$2"
   xdotool key --clearmodifiers ctrl+a
   sleep 0.2
   timeout 5 "$SELECTION"
@@ -184,6 +189,44 @@ lab_check "a mistyped option: nothing reaches pilvorne" test "$(wc -l <"$OUT")" 
 wait_for_end
 lab_check "a mistyped option: Esc ends it with 0 (status ${status:-running})" test "${status:-x}" = 0
 
+# The help button (the bitmap button at the top left) hands the help page to xdg-open without
+# waiting for it. The xdg-open first on the path here writes down what it was given and ends
+# with the status that the test puts in its file.
+cat >"$OPENER_DIR/xdg-open" <<OPENER
+#!/bin/sh
+printf '%s\n' "\$*" >>"$OPENER_DIR/opened"
+exit "\$(cat "$OPENER_DIR/status")"
+OPENER
+chmod +x "$OPENER_DIR/xdg-open"
+echo 0 >"$OPENER_DIR/status"
+unopened="Unable to open the help page."
+ip netns exec "$(lab_ns sender)" env GTK_MODULES="$LABELS_MODULE" DIALOG_LABELS="$LABELS" \
+  PATH="$OPENER_DIR:$PATH" "$KESTRAVA" Help >/dev/null 2>>"$ERR" &
+KESTRAVA_PID=$!
+wait_for_window "Tidewake Help"
+lab_check "help: the dialog opens" test -n "$WINDOW"
+if [ -n "$WINDOW" ]; then
+  focus_window
+  click_at 12 18
+  lab_wait_for 5 test -s "$OPENER_DIR/opened"
+  page=$(head -n1 "$OPENER_DIR/opened")
+  lab_check "help: xdg-open is given the program's help page ($page)" \
+    test "$page" = "$(dirname "$KESTRAVA")/kestrava.html"
+  lab_check "help: the page is HTML made from kestrava(1)" \
+    grep -q '<title>KESTRAVA(1)</title>' "$page"
+  # Ten rounds of the labels' file after xdg-open has ended.
+  sleep 1
+  lab_check "help: a page that opens leaves the status line alone" \
+    test -z "$(grep -xF "$unopened" "$LABELS")"
+  echo 4 >"$OPENER_DIR/status"
+  click_at 12 18
+  lab_check "help: an xdg-open that fails is said in the status line" \
+    lab_wait_for 5 grep -qxF "$unopened" "$LABELS"
+  key Escape
+fi
+wait_for_end
+lab_check "help: Esc ends it with 0 (status ${status:-running})" test "${status:-x}" = 0
+
 # /Wait: a send from the dialog watches its target. The sleeping host wakes 2 s after its magic
 # packet; the status line counts the seconds, then says how it came up. The MAC is typed, since
 # a sleeping host answers no ARP request.
@@ -196,9 +239,7 @@ start_sleeper() {
 }
 # type_field DU_X DU_Y TEXT: replaces a field's text, clicked at its place in the dialog.
 type_field() {
-  eval "$(xdotool getwindowgeometry --shell "$WINDOW")"
-  xdotool mousemove --window "$WINDOW" $(($1 * WIDTH / 344)) $(($2 * HEIGHT / 237)) click 1
-  sleep 0.2
+  click_at "$1" "$2"
   key ctrl+a
   xdotool type --delay 40 "$3"
   sleep 0.2

@@ -1,6 +1,7 @@
 // Captured frames decoded, and destinations judged: link types, VLAN tags, IPv4/IPv6 headers, address kinds.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -253,9 +254,9 @@ Bytes CookedTagged(int version, unsigned type, const Bytes& rest) {
 // A loopback header: the address family in the writer's byte order (here little-endian), or
 // big-endian for OpenBSD's.
 Bytes Loopback(std::uint32_t family, bool big_endian, const Bytes& rest) {
-  Bytes f;
-  for (int i = 0; i < 4; ++i) f.push_back(static_cast<std::uint8_t>(family >> (big_endian ? 24 - 8 * i : 8 * i)));
-  f.insert(f.end(), rest.begin(), rest.end());
+  Bytes f(4 + rest.size());
+  for (int i = 0; i < 4; ++i) f[i] = static_cast<std::uint8_t>(family >> (big_endian ? 24 - 8 * i : 8 * i));
+  std::copy(rest.begin(), rest.end(), f.begin() + 4);
   return f;
 }
 
