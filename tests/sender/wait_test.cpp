@@ -18,27 +18,15 @@ namespace {
 
 using platform::ProbeOutcome;
 
-std::uint32_t Ip(int a, int b, int c, int d) {
-  const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b),
-                                 static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(d)};
-  std::uint32_t address;
-  std::memcpy(&address, bytes, 4);
-  return address;
-}
+using fake_neighbours::ipv4;
 
-const std::uint32_t kNas = Ip(192, 0, 2, 20);
-const std::uint32_t kFar = Ip(198, 51, 100, 20);
+const std::uint32_t kNas = ipv4(192, 0, 2, 20);
+const std::uint32_t kFar = ipv4(198, 51, 100, 20);
 const std::uint8_t kNasMac[6] = {0x02, 0x54, 0x57, 0x00, 0x0a, 0x14};
 const std::uint8_t kStrangerMac[6] = {0x02, 0x54, 0x57, 0x00, 0x0a, 0x99};
 
 platform::NeighbourRow Row(std::uint32_t address, const std::uint8_t mac[6]) {
-  platform::NeighbourRow row{};
-  row.interface_index = 2;
-  row.physical_length = 6;
-  std::memcpy(row.physical, mac, 6);
-  row.address = address;
-  row.type = platform::kNeighbourDynamic;
-  return row;
+  return fake_neighbours::dynamic_row(address, mac);
 }
 
 // A host asleep until a wake, then up after `delay_ms`, answering pings.
@@ -199,7 +187,7 @@ TEST_F(Wait, TenHostsSettleInOneWaitEachProbedOnceASecondStaggered) {
   std::vector<platform::NeighbourRow> rows;
   Begin(Settings(30));
   for (int i = 0; i < 10; ++i) {
-    const std::uint32_t address = Ip(192, 0, 2, 21 + i);
+    const std::uint32_t address = ipv4(192, 0, 2, 21 + i);
     fake_probes::add_host(Sleeper(address, 1000ULL * (10 - i)));
     rows.push_back(Row(address, kNasMac));
     Add(address, true, nullptr);
@@ -223,7 +211,7 @@ TEST_F(Wait, TenHostsSettleInOneWaitEachProbedOnceASecondStaggered) {
   for (const fake_probes::Started& probe : fake_probes::started()) {
     if (probe.at_ms < wake_ms) continue;
     for (int i = 0; i < 10; ++i) {
-      if (probe.address == Ip(192, 0, 2, 21 + i)) times[static_cast<std::size_t>(i)].push_back(probe.at_ms - wake_ms);
+      if (probe.address == ipv4(192, 0, 2, 21 + i)) times[static_cast<std::size_t>(i)].push_back(probe.at_ms - wake_ms);
     }
   }
   for (int i = 0; i < 10; ++i) {

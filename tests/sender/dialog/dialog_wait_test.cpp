@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -21,27 +20,13 @@ using namespace dialog;
 using fake_dialog::g_record;
 using fake_dialog::Text;
 
-std::uint32_t Ip(int a, int b, int c, int d) {
-  const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b),
-                                 static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(d)};
-  std::uint32_t address;
-  std::memcpy(&address, bytes, 4);
-  return address;
-}
+using fake_neighbours::ipv4;
 
-const std::uint32_t kNas = Ip(192, 0, 2, 20);
-const std::uint32_t kKiosk = Ip(192, 0, 2, 40);
+const std::uint32_t kNas = ipv4(192, 0, 2, 20);
+const std::uint32_t kKiosk = ipv4(192, 0, 2, 40);
 const std::uint8_t kNasMac[6] = {0x02, 0x54, 0x57, 0x00, 0x0a, 0x14};
 
-platform::NeighbourRow Row(std::uint32_t address) {
-  platform::NeighbourRow row{};
-  row.interface_index = 2;
-  row.physical_length = 6;
-  std::memcpy(row.physical, kNasMac, 6);
-  row.address = address;
-  row.type = platform::kNeighbourDynamic;
-  return row;
-}
+platform::NeighbourRow Row(std::uint32_t address) { return fake_neighbours::dynamic_row(address, kNasMac); }
 
 void HostHearsWake(std::uint32_t address) { fake_probes::wake_sent(address); }
 
