@@ -232,10 +232,10 @@ lab_check "help: Esc ends it with 0 (status ${status:-running})" test "${status:
 # a sleeping host answers no ARP request.
 start_sleeper() {
   lab_stop "$SIM_PID"
-  : >"$SIM_OUT"
-  ip netns exec "$(lab_ns sleeper)" "$SIMULATOR" eth0 --limit 60 "$@" >"$SIM_OUT" 2>&1 &
-  SIM_PID=$!
-  lab_wait_for 5 grep -qE ' asleep$' "$SIM_OUT"
+  lab_sleeper "$SIMULATOR" sleeper "$SIM_OUT" "$@"
+  local started=$?
+  SIM_PID=$LAB_SLEEPER_PID
+  return $started
 }
 # type_field DU_X DU_Y TEXT: replaces a field's text, clicked at its place in the dialog.
 type_field() {

@@ -24,11 +24,8 @@ trap 'stop_simulator; rm -f "$OUT"; lab_cleanup' EXIT
 # start_simulator OPTIONS...: runs it in the target and waits until it says it is set up.
 start_simulator() {
   stop_simulator
-  : >"$OUT"
-  # ip netns exec runs the simulator in its own process, so that $! is the simulator.
-  ip netns exec "$(lab_ns target)" "$SIMULATOR" eth0 --limit 60 "$@" >"$OUT" 2>&1 &
-  SIM_PID=$!
-  lab_wait_for 5 grep -qE ' (asleep|awake)$' "$OUT"
+  lab_sleeper "$SIMULATOR" target "$OUT" "$@"
+  SIM_PID=$LAB_SLEEPER_PID
   lab_exec sender ip neigh flush all
 }
 

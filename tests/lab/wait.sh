@@ -35,11 +35,10 @@ trap 'stop_simulators; rm -rf "$WORK"; lab_cleanup' EXIT
 
 # start_simulator HOST OUT OPTIONS...: the simulator on HOST's eth0, once it says it is set up.
 start_simulator() {
-  local host=$1 out=$2; shift 2
-  : >"$out"
-  ip netns exec "$(lab_ns "$host")" "$SIMULATOR" eth0 --limit 60 "$@" >"$out" 2>&1 &
-  SIM_PIDS+=($!)
-  lab_wait_for 5 grep -qE ' (asleep|awake)$' "$out"
+  lab_sleeper "$SIMULATOR" "$@"
+  local started=$?
+  SIM_PIDS+=("$LAB_SLEEPER_PID")
+  return $started
 }
 
 # What varies from run to run: the seconds a target took.

@@ -40,10 +40,10 @@ lab_exec win wine cmd /c exit >/dev/null 2>&1 </dev/null || lab_fail_or_skip "wi
 
 start_simulator() {
   lab_stop "$SIM_PID"
-  : >"$work/sim.out"
-  ip netns exec "$(lab_ns target)" "$SIMULATOR" eth0 --limit 60 "$@" >"$work/sim.out" 2>&1 &
-  SIM_PID=$!
-  lab_wait_for 5 grep -qE ' asleep$' "$work/sim.out"
+  lab_sleeper "$SIMULATOR" target "$work/sim.out" "$@"
+  local started=$?
+  SIM_PID=$LAB_SLEEPER_PID
+  return $started
 }
 steady() { tr -d '\r' | sed -E 's/after [0-9]+\.[0-9] s/after <t> s/; s/"seconds":[0-9]+\.[0-9]/"seconds":<t>/'; }
 
