@@ -25,4 +25,8 @@ void show_information(const char* caption, const char* text);
 // standard error redirected or inherited from a console, else a message box has to say it.
 bool standard_error_present();
 
+// Whether standard error is a terminal (a console on Windows), where a status line can be
+// rewritten in place; false when it goes to a file or a pipe.
+bool standard_error_is_terminal();
+
 }  // namespace platform

@@ -125,6 +125,7 @@ void ApplyCommandLine(const CommandLine& command_line) {
   g_program.debug_flags = command_line.debug_flags;
   if (command_line.no_header) g_program.sender.header_length = 0;
   if (command_line.send.port_token != nullptr) g_program.sender.port = command_line.send.port;
+  g_program.wait = command_line.send.wait;
   g_program.ended_at = command_line.ended_at;
   g_program.end_reason = command_line.end_reason;
 }

@@ -48,6 +48,15 @@ constexpr char kHelpText[] =
     "  /File=<path>       wake every host of the file: one a line,\n"
     "                     MAC [address] [name], '#' starts a comment\n"
     "  /Verbose           one line per packet sent, on standard output\n"
+    "  /Wait[=<s>]        then watch every target with an address until it answers\n"
+    "                     or s seconds pass, 1 to 3600 (default 120): one line per\n"
+    "                     target; exit status 0 when all came up, 3 when one did\n"
+    "                     not\n"
+    "  /Probe=<port,...>  while waiting, TCP connects to these ports besides ping\n"
+    "                     (an accept or a reset counts), e.g. /Probe=22,3389,445\n"
+    "  /Resend=<s>        while waiting, each target's wake again every s seconds\n"
+    "  /SkipAwake         no wakes when every target answers before them\n"
+    "  /Json              one JSON object per target instead of its line\n"
     "\n"
     "Options start with '/' or '-' and ignore case; the last of a repeated option\n"
     "wins. An option that is not known ends the command line there: nothing is\n"
@@ -56,6 +65,8 @@ constexpr char kVersionFormat[] = "kestrava Version %u.%u.%u.%u\n";
 constexpr char kUnknownVersion[] = "kestrava Version ??\n";
 
 }  // namespace
+
+const char* HelpText() { return kHelpText; }
 
 void ShowHelp() { platform::show_information(kInformationCaption, kHelpText); }
 

@@ -31,6 +31,8 @@ int Run(char* command_line, void* instance, int show_command, int* argc, char***
         case SendOutcome::kAllSent: return kSilentSendExitCode;
         case SendOutcome::kSomeFailed: return kSilentSendFailedExitCode;
         case SendOutcome::kRefused: return kBadOptionExitCode;
+        case SendOutcome::kAllAwake: return kWaitAllAwakeExitCode;
+        case SendOutcome::kNotAllAwake: return kWaitNotAwakeExitCode;
       }
       return kSilentSendFailedExitCode;
     case ProgramAction::kDialog:

@@ -28,6 +28,8 @@ struct ProgramState {
   char* command_line_text = nullptr;      // the joined arguments the parse refers into (owned)
   const char* ended_at = nullptr;         // the token that ended the command line early, or nullptr
   const char* end_reason = nullptr;       // why it ended there (send_texts::kEnded...)
+  // /Wait and its options: the dialog watches the target of each of its sends when given.
+  WaitOptions wait = {};
   // The settings of every send (port, header length).
   SenderSettings sender = {kDefaultSenderPort, kDefaultHeaderLength};
   // Interactive start-up.
@@ -103,8 +105,8 @@ char* JoinArguments(int argc, const char* const* argv);
 CommandLine ParseCommandLine(char* command_line);
 
 // Makes the parse's settings the process's: the title word, the debug flags, the header
-// length (0 with nohdr), the port (/Port=), which the dialog's sends use too, and the token
-// that ended the command line early.
+// length (0 with nohdr), the port (/Port=), which the dialog's sends use too, /Wait and its
+// options, which the dialog's wait uses, and the token that ended the command line early.
 void ApplyCommandLine(const CommandLine& command_line);
 
 // How a silent send ended.
@@ -112,6 +114,8 @@ enum class SendOutcome {
   kAllSent,     // every datagram or frame went out
   kSomeFailed,  // at least one did not, or a hosts-file line could not be read
   kRefused,     // an option names nothing usable (no such interface or file); nothing was sent
+  kAllAwake,    // /Wait: every wake went out, and every watched target came up (or was up)
+  kNotAllAwake, // /Wait: every wake went out, and at least one watched target did not come up
 };
 
 // The silent send, after ApplyCommandLine: everything is settled (hosts file, interfaces,
@@ -120,13 +124,15 @@ enum class SendOutcome {
 // of 10 ms. Without send options: one broadcast magic packet to the subnet-directed broadcast
 // address of IP= under the local netmask. Socket failures show as the sender's message boxes,
 // owned by no window; a failed interface-list query sends nothing. Each refusal and each bad
-// hosts-file line is one line on standard error (Windows without one: a message box).
+// hosts-file line is one line on standard error (Windows without one: a message box). With
+// /Wait the targets are probed before and watched after the wakes (SendAndWait, send_plan.h).
 SendOutcome SilentSend(const CommandLine& line);
 
 // The line that refuses a kBadOption command line: "kestrava: <option>: <why>".
 void ReportRefusedOption(const CommandLine& line);
 
 // The texts of --help and --version, shown on standard output (a message box on Windows).
+const char* HelpText();
 void ShowHelp();
 void ShowVersion();
 
@@ -137,3 +143,6 @@ constexpr int kSilentSendExitCode = -1;
 constexpr int kSilentSendFailedExitCode = 1;
 constexpr int kBadOptionExitCode = 2;
 constexpr int kInformationExitCode = 0;
+// With /Wait: every watched target came up; at least one did not.
+constexpr int kWaitAllAwakeExitCode = 0;
+constexpr int kWaitNotAwakeExitCode = 3;

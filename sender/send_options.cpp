@@ -2,6 +2,7 @@
 #include "sender/send_options.h"
 
 #include <cstring>
+#include <initializer_list>
 
 #include "common/ascii.h"
 #include "common/number.h"
@@ -19,6 +20,11 @@ constexpr char kPasswordOption[] = "Password=";
 constexpr char kFileOption[] = "File=";
 constexpr char kEtherOption[] = "Ether";
 constexpr char kVerboseOption[] = "Verbose";
+constexpr char kWaitOption[] = "Wait";
+constexpr char kProbeOption[] = "Probe=";
+constexpr char kResendOption[] = "Resend=";
+constexpr char kSkipAwakeOption[] = "SkipAwake";
+constexpr char kJsonOption[] = "Json";
 constexpr int kMaxPort = 65535;
 
 // Four or six pairs of hexadecimal digits separated by '-' or ':'.
@@ -40,6 +46,76 @@ bool ReadPassword(const char* text, std::uint8_t out[wake::kLongPasswordLength],
 // The value after a name that ends in '=', or nullptr when `option` does not start with it.
 const char* ValueOf(const char* option, const char* name) {
   return wake::StartsWithNoCase(option, name) ? option + std::strlen(name) : nullptr;
+}
+
+// One to kMaxProbePorts ports separated by commas; a port named twice is probed once.
+bool ReadPorts(const char* text, WaitOptions* wait) {
+  wait->port_count = 0;
+  for (;;) {
+    const char* comma = std::strchr(text, ',');
+    const std::size_t length = comma != nullptr ? static_cast<std::size_t>(comma - text) : std::strlen(text);
+    char digits[16];
+    if (length == 0 || length >= sizeof digits) return false;
+    std::memcpy(digits, text, length);
+    digits[length] = '\0';
+    int port = 0;
+    if (!wake::ReadNumber(digits, 1, 65535, &port)) return false;
+    bool known = false;
+    for (int i = 0; i < wait->port_count; ++i) known = known || wait->ports[i] == port;
+    if (!known) {
+      if (wait->port_count == kMaxProbePorts) return false;
+      wait->ports[wait->port_count++] = static_cast<std::uint16_t>(port);
+    }
+    if (comma == nullptr) return true;
+    text = comma + 1;
+  }
+}
+
+// /Wait (or /Wait=S), /Probe=, /Resend=, /SkipAwake and /Json: false when `option` is none of
+// them; *bad is set when its value cannot be read.
+bool ReadWaitOption(const char* token, const char* option, WaitOptions* wait, const char** bad) {
+  const char* value;
+  if (wake::EqualsNoCase(option, kWaitOption)) {
+    wait->seconds = kDefaultWaitSeconds;
+    wait->wait_token = token;
+  } else if (wake::StartsWithNoCase(option, kWaitOption) && option[std::strlen(kWaitOption)] == '=') {
+    if (!wake::ReadNumber(option + std::strlen(kWaitOption) + 1, kMinWaitSeconds, kMaxWaitSeconds, &wait->seconds)) {
+      *bad = send_texts::kBadWait;
+    }
+    wait->wait_token = token;
+  } else if ((value = ValueOf(option, kProbeOption)) != nullptr) {
+    if (!ReadPorts(value, wait)) *bad = send_texts::kBadProbe;
+    wait->probe_token = token;
+  } else if ((value = ValueOf(option, kResendOption)) != nullptr) {
+    if (!wake::ReadNumber(value, kMinWaitSeconds, kMaxWaitSeconds, &wait->resend_seconds)) *bad = send_texts::kBadResend;
+    wait->resend_token = token;
+  } else if (wake::EqualsNoCase(option, kSkipAwakeOption)) {
+    wait->skip_awake_token = token;
+  } else if (wake::EqualsNoCase(option, kJsonOption)) {
+    wait->json_token = token;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// The options that only make sense while waiting, given without /Wait; a /Resend that the
+// wait would end before.
+const char* CheckWaitOptions(const WaitOptions& wait, const char** token) {
+  if (wait.wait_token == nullptr) {
+    for (const char* alone : {wait.probe_token, wait.resend_token, wait.skip_awake_token, wait.json_token}) {
+      if (alone != nullptr) {
+        *token = alone;
+        return send_texts::kNeedsWait;
+      }
+    }
+    return nullptr;
+  }
+  if (wait.resend_token != nullptr && wait.resend_seconds >= wait.seconds) {
+    *token = wait.resend_token;
+    return send_texts::kResendBeyondWait;
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -81,7 +157,7 @@ OptionRead ReadSendOption(const char* token, const char* option, SendOptions* op
     options->ether = true;
   } else if (wake::EqualsNoCase(option, kVerboseOption)) {
     options->verbose = true;
-  } else {
+  } else if (!ReadWaitOption(token, option, &options->wait, &bad)) {
     return OptionRead::kNotASendOption;
   }
   if (bad != nullptr) {
@@ -96,6 +172,7 @@ const char* CheckSendOptions(const SendOptions& options, const char** token) {
     *token = options.password_token;
     return send_texts::kPasswordNeedsMagic;
   }
+  if (const char* why = CheckWaitOptions(options.wait, token)) return why;
   if (!options.ether) return nullptr;
   if (options.kind != wake::kSendBroadcastMagic) {
     *token = options.kind_token;

@@ -6,12 +6,28 @@
 
 #include "common/wake_packet.h"
 #include "sender/address.h"
+#include "sender/wait.h"
 #include "sender/wake_packet.h"
 
 constexpr int kDefaultCount = 1;
 constexpr int kMaxCount = 10000;
 constexpr int kDefaultIntervalMs = 100;
 constexpr int kMaxIntervalMs = 60000;
+
+// /Wait and the options that only go with it: whether to watch the targets after the wakes,
+// for how long, what to probe, how often to wake them again, and how to say what came of it.
+// The flags keep their tokens too, so that a refusal names them as given.
+struct WaitOptions {
+  const char* wait_token = nullptr;
+  int seconds = kDefaultWaitSeconds;
+  const char* probe_token = nullptr;
+  std::uint16_t ports[kMaxProbePorts] = {};   // each port once, in the order given
+  int port_count = 0;
+  const char* resend_token = nullptr;
+  int resend_seconds = 0;                     // 0: no wake again
+  const char* skip_awake_token = nullptr;     // no wakes when every target is already awake
+  const char* json_token = nullptr;           // one JSON object per target instead of a line
+};
 
 // The send options of one command line. Each keeps the token it was read from as given
 // (nullptr: not given; of a repeated option the last one), so that a refusal can name it, and
@@ -36,6 +52,7 @@ struct SendOptions {
   const char* file_path = nullptr;
   bool ether = false;
   bool verbose = false;
+  WaitOptions wait;
 };
 
 enum class OptionRead {

@@ -52,6 +52,15 @@ int FrameInterface(const SendPlan& plan, const WakeTarget& target);
 bool SendTargetDatagram(const SendOptions& options, SendPlan* plan, const WakeTarget& target, std::uint32_t sequence);
 bool SendTargetFrame(const SendOptions& options, const SendPlan& plan, const WakeTarget& target);
 
+// /Count rounds, /Interval apart, each sending to every target once (silent_send.cpp); with
+// `wakes` (one per target) each target's wakes that went out are counted there.
+void SendRounds(const SendOptions& options, SendPlan* plan, int* wakes);
+
+// The silent send with /Wait (silent_wait.cpp), after PrepareSend: the targets with an address
+// probed, the wakes (none with /SkipAwake when every target is up), the watch and its lines.
+// kAllAwake or kNotAllAwake; kSomeFailed when a send failed; kRefused when nothing can be watched.
+SendOutcome SendAndWait(const SendOptions& options, SendPlan* plan);
+
 // The /Verbose lines on standard output (verbose.cpp).
 void PrintVerboseDatagram(const SendPlan& plan, const wake::WakeDatagram& datagram, const wake::SendResult& result,
                           const WakeAddress* given, const WakeTarget& target);

@@ -28,6 +28,13 @@ constexpr char kEtherSendsMagic[] = "cannot be used with /Ether, which sends the
 constexpr char kEtherHasNoAddress[] =
     "cannot be used with /Ether, whose frame goes to ff:ff:ff:ff:ff:ff on the interface";
 constexpr char kEtherHasNoPort[] = "cannot be used with /Ether: an Ethernet frame has no port";
+constexpr char kBadWait[] = "the wait is a number of seconds from 1 to 3600";
+constexpr char kBadProbe[] = "the ports are 1 to 16 numbers from 1 to 65535, separated by commas";
+constexpr char kBadResend[] = "the time between wakes is a number of seconds from 1 to 3600";
+constexpr char kNeedsWait[] = "cannot be used without /Wait";
+constexpr char kResendBeyondWait[] = "is not shorter than the wait: no wake would be sent again";
+constexpr char kNothingToWatch[] =
+    "no target to watch: none has an IPv4 address of one machine (IP=, /To= or in the hosts file)";
 constexpr char kFileTooLarge[] = "larger than the 1 MiB a hosts file may have";
 constexpr char kFileNotText[] = "holds a NUL byte: not a text file";
 constexpr char kFileNotRegular[] = "not a regular file (a FIFO, a device or a directory is not read)";
@@ -47,6 +54,9 @@ constexpr char kLineTooManyFields[] = "a field after the name";
 constexpr char kLineTooManyHosts[] = "beyond the 1000 hosts a file may name";
 constexpr char kLineNeedsAddress[] = "no address to send a /Kind=2 or /Kind=4 datagram to";
 constexpr char kBadLineFormat[] = "%s:%d: %s: %s";
+
+// /Wait without its probes: the wakes still go out.
+constexpr char kCannotWatchFormat[] = "cannot watch the targets: %s";
 
 // Raw Ethernet frames that cannot be sent.
 constexpr char kEtherNeedsCapNetRaw[] =

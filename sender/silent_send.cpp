@@ -19,9 +19,10 @@ constexpr int kSocketsMinor = 0;
 constexpr unsigned long kAfterSendPauseMs = 10;
 constexpr std::size_t kLineRoom = 512;
 
-// /Count rounds, /Interval apart; each round sends to every target once. With more than one
-// round every datagram carries its round as the header's sequence number.
-void SendRounds(const SendOptions& options, SendPlan* plan) {
+}  // namespace
+
+// With more than one round every datagram carries its round as the header's sequence number.
+void SendRounds(const SendOptions& options, SendPlan* plan, int* wakes) {
   for (int round = 1; round <= options.count; ++round) {
     if (round > 1) platform::sleep_ms(static_cast<unsigned long>(options.interval_ms));
     const std::uint32_t sequence = options.count > 1 ? static_cast<std::uint32_t>(round) : 0;
@@ -30,11 +31,10 @@ void SendRounds(const SendOptions& options, SendPlan* plan) {
       const bool sent = options.ether ? SendTargetFrame(options, *plan, target)
                                       : SendTargetDatagram(options, plan, target, sequence);
       if (!sent) ++plan->failures;
+      if (sent && wakes != nullptr) ++wakes[i];
     }
   }
 }
-
-}  // namespace
 
 void ReportLine(const char* format, ...) {
   char text[kLineRoom];
@@ -67,8 +67,10 @@ SendOutcome SilentSend(const CommandLine& line) {
   if (plan != nullptr) {
     plan->ether_socket = INVALID_SOCKET;
     outcome = PrepareSend(line, plan);
-    if (outcome == SendOutcome::kAllSent) {
-      SendRounds(line.send, plan);
+    if (outcome == SendOutcome::kAllSent && line.send.wait.wait_token != nullptr) {
+      outcome = SendAndWait(line.send, plan);
+    } else if (outcome == SendOutcome::kAllSent) {
+      SendRounds(line.send, plan, nullptr);
       outcome = plan->failures == 0 ? SendOutcome::kAllSent : SendOutcome::kSomeFailed;
     }
     wake::CloseChannels(&plan->channels);

@@ -18,3 +18,17 @@ endfunction()
 
 # The cross build whose programs the Windows lab tests run under Wine (native build only).
 set(TIDEWAKE_WINDOWS_BUILD_DIR "" CACHE PATH "Build folder of the Windows cross build, for the Windows lab tests")
+
+# tidewake_use_json(TARGET): nlohmann-json (header only) for a test that parses JSON back. The
+# cross build gets that header through a folder that holds it alone, not the host's whole
+# include directory.
+function(tidewake_use_json target)
+  find_path(TIDEWAKE_JSON_INCLUDE nlohmann/json.hpp PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH REQUIRED)
+  if(CMAKE_CROSSCOMPILING)
+    file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/json_include)
+    file(CREATE_LINK ${TIDEWAKE_JSON_INCLUDE}/nlohmann ${CMAKE_BINARY_DIR}/json_include/nlohmann SYMBOLIC)
+    target_include_directories(${target} SYSTEM PRIVATE ${CMAKE_BINARY_DIR}/json_include)
+  else()
+    target_include_directories(${target} SYSTEM PRIVATE ${TIDEWAKE_JSON_INCLUDE})
+  endif()
+endfunction()

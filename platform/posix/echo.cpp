@@ -10,23 +10,14 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <ctime>
-
-// After <ctime>: it needs struct timespec.
-#include <linux/errqueue.h>
 
 #include "platform/posix/icmp_packet.h"
+#include "platform/posix/icmp_socket.h"
 #include "platform/system.h"
 
 namespace platform {
 
 namespace {
-
-// The raw socket option that drops ICMP types before they are queued (linux/icmp.h).
-constexpr int kRawIcmpFilter = 1;
-struct RawIcmpFilter {
-  std::uint32_t blocked_types;
-};
 
 // Room for everything around the payload in anything received: the outer IP header, an
 // ICMP header, and, in an ICMP error, the quoted IP header and echo header.
@@ -60,37 +51,7 @@ struct Answer {
   std::size_t data_size;
 };
 
-std::uint64_t now_ns() {
-  timespec now{};
-  clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<std::uint64_t>(now.tv_sec) * 1000000000ULL +
-         static_cast<std::uint64_t>(now.tv_nsec);
-}
-
-int open_icmp_socket(bool* raw, int* error) {
-  // A datagram socket needs no privilege where net.ipv4.ping_group_range admits our group.
-  int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
-  if (s >= 0) {
-    int on = 1;
-    // ICMP errors that answer our requests arrive on the error queue.
-    setsockopt(s, IPPROTO_IP, IP_RECVERR, &on, sizeof on);
-    *raw = false;
-    return s;
-  }
-  int first_error = errno;
-  s = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
-  if (s >= 0) {
-    // A raw socket sees every ICMP packet of the host: keep only the types we read.
-    RawIcmpFilter filter{~((1U << kIcmpEchoReply) | (1U << kIcmpUnreachable) |
-                           (1U << kIcmpTimeExceeded) | (1U << kIcmpParameterProblem))};
-    setsockopt(s, SOL_RAW, kRawIcmpFilter, &filter, sizeof filter);
-    *raw = true;
-    return s;
-  }
-  // Report why the unprivileged socket failed when the raw one is refused for lack of rights.
-  *error = (errno == EPERM || errno == EACCES) ? first_error : errno;
-  return -1;
-}
+std::uint64_t now_ns() { return icmp_clock_ns(); }
 
 // Why a request is not sent at all: true with *error set to what echo_send reports.
 bool refuse_request(const EchoService* service, std::uint32_t address, const void* payload,
@@ -151,25 +112,11 @@ struct QueueEntry {
 QueueEntry read_error_queue(const Exchange& exchange) {
   QueueEntry entry{false, IcmpOutcome{IcmpAnswer::kOther, 0, 0, 0}};
   std::uint8_t quoted[64];
-  char control[512];
-  iovec io{quoted, sizeof quoted};
-  msghdr message{};
-  message.msg_iov = &io;
-  message.msg_iovlen = 1;
-  message.msg_control = control;
-  message.msg_controllen = sizeof control;
-  ssize_t n = recvmsg(exchange.socket, &message, MSG_ERRQUEUE | MSG_DONTWAIT);
-  if (n < 0) return entry;
+  QueuedError queued{};
+  const int read = read_queued_error(exchange.socket, quoted, sizeof quoted, &queued);
+  if (read == kQueueEmpty) return entry;
   entry.present = true;
-  for (cmsghdr* c = CMSG_FIRSTHDR(&message); c != nullptr; c = CMSG_NXTHDR(&message, c)) {
-    if (c->cmsg_level != IPPROTO_IP || c->cmsg_type != IP_RECVERR) continue;
-    sock_extended_err error;
-    std::memcpy(&error, CMSG_DATA(c), sizeof error);
-    QueuedError queued{error.ee_origin == SO_EE_ORIGIN_ICMP, error.ee_type, error.ee_code,
-                       error.ee_errno, quoted, static_cast<std::size_t>(n)};
-    entry.outcome = classify_queued_error(exchange.request, queued);
-    break;
-  }
+  if (read == kQueueEntry) entry.outcome = classify_queued_error(exchange.request, queued);
   return entry;
 }
 
@@ -273,11 +220,8 @@ EchoHandle echo_open() {
   }
   service->raw = false;
   service->open_error = 0;
-  service->socket = open_icmp_socket(&service->raw, &service->open_error);
-  // Raw sockets of several processes see each other's replies: the identifier tells them
-  // apart, and the clock at the opening tells two services of one process apart, so that a
-  // late reply to an earlier service is not taken for an answer to this one.
-  service->identifier = static_cast<std::uint16_t>((static_cast<std::uint64_t>(getpid()) ^ (now_ns() >> 12)) & 0xFFFF);
+  service->socket = open_icmp_socket(0, &service->raw, &service->open_error);
+  service->identifier = icmp_identifier();
   service->sequence = 0;
   return service;
 }

@@ -31,20 +31,16 @@ std::size_t ipv4_header_length(const std::uint8_t* ip, std::size_t length) {
   return header >= kIpv4MinHeaderSize && header <= length ? header : 0;
 }
 
-// Does an echo header (quoted in an ICMP error, or a reply) belong to the request?
-bool ours(const EchoRequest& request, const std::uint8_t* icmp) {
-  if (read16(icmp + kIcmpSequenceOffset) != request.sequence) return false;
-  return !request.raw || read16(icmp + kIcmpIdentifierOffset) == request.identifier;
-}
-
-// An ICMP error message at `icmp` (`length` bytes to the packet's end): does it quote the request?
-bool quotes_request(const EchoRequest& request, const std::uint8_t* icmp, std::size_t length) {
+// The echo request an ICMP error message at `icmp` (`length` bytes to the packet's end)
+// quotes, or nullptr when it quotes none.
+const std::uint8_t* quoted_request(const std::uint8_t* icmp, std::size_t length) {
+  if (length < kIcmpQuoteOffset) return nullptr;
   const std::uint8_t* quoted_ip = icmp + kIcmpQuoteOffset;
   const std::size_t quoted_length = length - kIcmpQuoteOffset;
   const std::size_t quoted_header = ipv4_header_length(quoted_ip, quoted_length);
-  if (quoted_header == 0 || quoted_length < quoted_header + kIcmpHeaderSize) return false;
+  if (quoted_header == 0 || quoted_length < quoted_header + kIcmpHeaderSize) return nullptr;
   const std::uint8_t* quoted_icmp = quoted_ip + quoted_header;
-  return quoted_icmp[kIcmpTypeOffset] == kIcmpEchoRequest && ours(request, quoted_icmp);
+  return quoted_icmp[kIcmpTypeOffset] == kIcmpEchoRequest ? quoted_icmp : nullptr;
 }
 
 }  // namespace
@@ -85,43 +81,67 @@ unsigned long icmp_error_status(std::uint8_t type, std::uint8_t code) {
   }
 }
 
-IcmpOutcome classify_packet(const EchoRequest& request, const std::uint8_t* packet,
-                            std::size_t length) {
-  IcmpOutcome outcome{IcmpAnswer::kOther, 0, 0, 0};
+IcmpMatch match_packet(bool raw, std::uint16_t identifier, const std::uint8_t* packet,
+                       std::size_t length) {
+  IcmpMatch match{IcmpOutcome{IcmpAnswer::kOther, 0, 0, 0}, false, 0};
   std::size_t offset = 0;
-  if (request.raw) {
+  if (raw) {
     offset = ipv4_header_length(packet, length);
-    if (offset == 0) return outcome;
+    if (offset == 0) return match;
   }
-  if (length < offset + kIcmpHeaderSize) return outcome;
+  if (length < offset + kIcmpHeaderSize) return match;
   const std::uint8_t* icmp = packet + offset;
   const std::uint8_t type = icmp[kIcmpTypeOffset];
   if (type == kIcmpEchoReply) {
-    if (!ours(request, icmp)) return outcome;
-    outcome.answer = IcmpAnswer::kReply;
-    outcome.data_offset = offset + kIcmpHeaderSize;
-    outcome.data_size = length - outcome.data_offset;
-    return outcome;
+    if (raw && read16(icmp + kIcmpIdentifierOffset) != identifier) return match;
+    match.outcome.answer = IcmpAnswer::kReply;
+    match.outcome.data_offset = offset + kIcmpHeaderSize;
+    match.outcome.data_size = length - match.outcome.data_offset;
+    match.sequence_known = true;
+    match.sequence = read16(icmp + kIcmpSequenceOffset);
+    return match;
   }
   // A datagram socket's kernel queues the errors answering its requests on the error queue.
-  if (request.raw && is_icmp_error(type) && quotes_request(request, icmp, length - offset)) {
-    outcome.answer = IcmpAnswer::kError;
-    outcome.status = icmp_error_status(type, icmp[kIcmpCodeOffset]);
+  if (!raw || !is_icmp_error(type)) return match;
+  const std::uint8_t* quoted_icmp = quoted_request(icmp, length - offset);
+  if (quoted_icmp == nullptr || read16(quoted_icmp + kIcmpIdentifierOffset) != identifier) {
+    return match;
   }
-  return outcome;
+  match.outcome.answer = IcmpAnswer::kError;
+  match.outcome.status = icmp_error_status(type, icmp[kIcmpCodeOffset]);
+  match.sequence_known = true;
+  match.sequence = read16(quoted_icmp + kIcmpSequenceOffset);
+  return match;
+}
+
+IcmpOutcome classify_packet(const EchoRequest& request, const std::uint8_t* packet,
+                            std::size_t length) {
+  const IcmpMatch match = match_packet(request.raw, request.identifier, packet, length);
+  if (match.outcome.answer != IcmpAnswer::kOther && match.sequence != request.sequence) {
+    return IcmpOutcome{IcmpAnswer::kOther, 0, 0, 0};
+  }
+  return match.outcome;
+}
+
+IcmpMatch match_queued_error(const QueuedError& entry) {
+  IcmpMatch match{IcmpOutcome{IcmpAnswer::kError, 0, 0, 0}, false, 0};
+  match.outcome.status =
+      entry.from_icmp ? icmp_error_status(entry.type, entry.code) : entry.error_number;
+  if (entry.quoted_length >= kIcmpHeaderSize && entry.quoted[kIcmpTypeOffset] == kIcmpEchoRequest) {
+    match.sequence_known = true;
+    match.sequence = read16(entry.quoted + kIcmpSequenceOffset);
+  }
+  return match;
 }
 
 IcmpOutcome classify_queued_error(const EchoRequest& request, const QueuedError& entry) {
-  IcmpOutcome outcome{IcmpAnswer::kOther, 0, 0, 0};
   // The kernel queues only errors answering this socket's requests; one that quotes another
   // sequence answers an earlier request too late.
-  if (entry.quoted_length >= kIcmpHeaderSize && entry.quoted[kIcmpTypeOffset] == kIcmpEchoRequest &&
-      read16(entry.quoted + kIcmpSequenceOffset) != request.sequence) {
-    return outcome;
+  const IcmpMatch match = match_queued_error(entry);
+  if (match.sequence_known && match.sequence != request.sequence) {
+    return IcmpOutcome{IcmpAnswer::kOther, 0, 0, 0};
   }
-  outcome.answer = IcmpAnswer::kError;
-  outcome.status = entry.from_icmp ? icmp_error_status(entry.type, entry.code) : entry.error_number;
-  return outcome;
+  return match.outcome;
 }
 
 }  // namespace platform

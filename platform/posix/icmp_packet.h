@@ -67,6 +67,19 @@ struct IcmpOutcome {
 IcmpOutcome classify_packet(const EchoRequest& request, const std::uint8_t* packet,
                             std::size_t length);
 
+// What a packet answers on a socket with many requests in flight: the outcome and the
+// sequence number of the request it answers (the reply's own, or the one an error quotes).
+struct IcmpMatch {
+  IcmpOutcome outcome;       // kOther: nothing of ours
+  bool sequence_known;       // false for an error queue entry that quotes no echo request
+  std::uint16_t sequence;
+};
+
+// As classify_packet, for whichever of the socket's requests the packet answers; on a raw
+// socket the identifier must be `identifier`.
+IcmpMatch match_packet(bool raw, std::uint16_t identifier, const std::uint8_t* packet,
+                       std::size_t length);
+
 // An entry of a datagram socket's error queue, as the kernel describes it.
 struct QueuedError {
   bool from_icmp;                // an ICMP message answered (type, code); else a local failure
@@ -80,5 +93,9 @@ struct QueuedError {
 // Classifies an error-queue entry: kError with its status, or kOther when it quotes another
 // request of the socket (a late answer).
 IcmpOutcome classify_queued_error(const EchoRequest& request, const QueuedError& entry);
+
+// An error-queue entry as an error (kError) with the sequence number of the request it quotes,
+// when it quotes one.
+IcmpMatch match_queued_error(const QueuedError& entry);
 
 }  // namespace platform

@@ -1,5 +1,7 @@
-// POSIX message box without a dialog: one line "caption: text" on standard error; information on standard output.
+// POSIX message box without a dialog: one line "caption: text" on standard error; information on standard output; the terminal test.
 #include "platform/ui.h"
+
+#include <unistd.h>
 
 #include <cstdio>
 
@@ -17,5 +19,7 @@ void show_information(const char*, const char* text) {
 }
 
 bool standard_error_present() { return true; }
+
+bool standard_error_is_terminal() { return isatty(STDERR_FILENO) == 1; }
 
 }  // namespace platform

@@ -19,4 +19,11 @@ bool standard_error_present() {
   return handle != nullptr && handle != INVALID_HANDLE_VALUE;
 }
 
+bool standard_error_is_terminal() {
+  // Only a console has a console mode; a file or a pipe does not.
+  DWORD mode = 0;
+  HANDLE handle = GetStdHandle(STD_ERROR_HANDLE);
+  return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != FALSE;
+}
+
 }  // namespace platform

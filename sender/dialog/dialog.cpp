@@ -9,6 +9,7 @@
 #include "platform/sockets.h"
 #include "platform/version.h"
 #include "sender/address.h"
+#include "sender/dialog/dialog_wait.h"
 #include "sender/dialog/layout.h"
 #include "sender/message_box.h"
 #include "sender/program.h"
@@ -18,7 +19,10 @@ namespace dialog {
 
 DialogState g_dialog;
 
-void ResetDialogState() { g_dialog = DialogState{}; }
+void ResetDialogState() {
+  EndDialogWait(nullptr);
+  g_dialog = DialogState{};
+}
 
 namespace {
 
@@ -128,6 +132,7 @@ void Send(platform::Window dialog, int send_flags) {
   g_program.sender.port = wake::ParseDecimal(ReadField(dialog, kIdPortNumber));
 
   g_dialog.services.send_wake_packets(send_flags, g_dialog.target_address, g_dialog.target_mask, g_dialog.target_mac);
+  StartDialogWait(dialog, send_flags);
 }
 
 void ClearResolved() {
@@ -179,7 +184,8 @@ void ResolveMac(platform::Window dialog) {
 void Command(platform::Window dialog, int id, unsigned code) {
   switch (id) {
     case kIdCancel:
-      g_dialog.host->post_message(dialog, kWmSysCommand, kScClose, 0);
+      // While a send's target is watched, Esc stops the wait; the next one closes the dialog.
+      if (!StopDialogWait(dialog)) g_dialog.host->post_message(dialog, kWmSysCommand, kScClose, 0);
       break;
     case kIdTargetName:
       if (code == kEnChange) {
@@ -238,7 +244,11 @@ int MainDialogProc(platform::Window dialog, unsigned message, WParam wparam, LPa
       // The low four bits of a system command are the system's own.
       if ((wparam & 0xFFF0u) == kScClose) g_dialog.host->destroy_window(dialog);
       break;
+    case kWmTimer:
+      if (wparam == static_cast<WParam>(kWaitTimerId)) StepDialogWait(dialog);
+      break;
     case kWmDestroy:
+      EndDialogWait(dialog);
       g_dialog.host->post_quit_message(0);
       break;
     default:

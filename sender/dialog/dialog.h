@@ -34,6 +34,7 @@ constexpr std::size_t kFieldTextSize = 256;
 constexpr std::size_t kAboutTextSize = 512;
 
 struct GtkModuleExports;  // sender/dialog/gtk_module.h
+struct DialogWait;        // sender/dialog/dialog_wait.h
 
 // Everything the dialog keeps between messages, for the life of the process.
 // ResetDialogState() puts it back to these initial values.
@@ -50,9 +51,11 @@ struct DialogState {
   const DialogHost* host = nullptr;        // the window services (SetDialogHost)
   DialogServices services = kRealDialogServices;  // what the operator's actions run
   const GtkModuleExports* gtk_module = nullptr;   // the GTK host, once its module is open (Linux)
+  DialogWait* wait = nullptr;              // with /Wait: the last send's wait (owned)
 };
 extern DialogState g_dialog;
 
+// Ends a wait still running and frees what the record owns.
 void ResetDialogState();
 
 // The dialog's texts.

@@ -19,6 +19,7 @@ constexpr unsigned kWmActivateApp = 0x001C;
 constexpr unsigned kWmInitDialog = 0x0110;
 constexpr unsigned kWmCommand = 0x0111;
 constexpr unsigned kWmSysCommand = 0x0112;
+constexpr unsigned kWmTimer = 0x0113;
 constexpr WParam kScClose = 0xF060;
 constexpr unsigned kWaInactive = 0;
 constexpr unsigned kBnClicked = 0x0000;
@@ -67,6 +68,12 @@ struct DialogHost {
   void (*post_quit_message)(int exit_code);
   // ShellExecuteA(dialog, nullptr, file, nullptr, nullptr, SW_SHOW); the result is ignored.
   void (*open_file)(platform::Window dialog, const char* file);
+  // SetTimer(dialog, id, interval_ms, nullptr): WM_TIMER with `id` as its first parameter,
+  // delivered from the message loop every interval until KillTimer; the same id again
+  // restarts that timer with the new interval.
+  void (*set_timer)(platform::Window dialog, int id, unsigned interval_ms);
+  // KillTimer(dialog, id): no more WM_TIMER for it; an id without a timer is no error.
+  void (*kill_timer)(platform::Window dialog, int id);
 };
 
 // Installs the host that the dialog procedure calls (the platform's, or a test's fake).

@@ -25,6 +25,9 @@ struct Control {
   GtkWidget* parts[4];    // the four entries of an IP field
 };
 
+// Timer ids the host keeps a source for: the dialog uses one.
+constexpr int kGtkTimerRoom = 4;
+
 struct HostState {
   const GtkModuleImports* program;  // what the program handed over (kept across dialogs)
   GtkWidget* window;
@@ -38,6 +41,7 @@ struct HostState {
   bool wait_cursor;
   bool quit_posted;
   int exit_code;
+  guint timers[kGtkTimerRoom];  // the GLib source of each timer id (1 to kGtkTimerRoom), 0: none
 };
 // The program's side of the dialog, as kestrava_gtk_module received it, and the window.
 extern HostState g_gtk;

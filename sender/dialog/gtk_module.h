@@ -20,7 +20,7 @@ namespace dialog {
 
 // Raised whenever either record changes shape, so that a module of another build is refused
 // instead of being called through the wrong layout.
-constexpr unsigned kGtkModuleInterface = 2;
+constexpr unsigned kGtkModuleInterface = 3;
 
 // The module's one exported function (extern "C", so that dlsym finds it by this name).
 constexpr char kGtkModuleEntryName[] = "kestrava_gtk_module";

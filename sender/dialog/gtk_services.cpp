@@ -73,6 +73,25 @@ void HostSetWaitCursor(platform::Window) {
   g_gtk.wait_cursor = true;
 }
 
+// A timer is a GLib timeout of the main loop that the message loop runs; each expiry is a
+// WM_TIMER, as Windows delivers it, until the id's timer is killed.
+gboolean DeliverTimer(gpointer data) {
+  Dispatch(kWmTimer, static_cast<WParam>(GPOINTER_TO_INT(data)), 0);
+  return G_SOURCE_CONTINUE;
+}
+
+void HostKillTimer(platform::Window, int id) {
+  if (id < 1 || id > kGtkTimerRoom || g_gtk.timers[id - 1] == 0) return;
+  g_source_remove(g_gtk.timers[id - 1]);
+  g_gtk.timers[id - 1] = 0;
+}
+
+void HostSetTimer(platform::Window dialog, int id, unsigned interval_ms) {
+  if (id < 1 || id > kGtkTimerRoom) return;
+  HostKillTimer(dialog, id);
+  g_gtk.timers[id - 1] = g_timeout_add(interval_ms, DeliverTimer, GINT_TO_POINTER(id));
+}
+
 }  // namespace
 
 // ----- the controls
@@ -330,9 +349,10 @@ int GtkMessageBox(platform::Window, const char* text, const char* caption, unsig
 }
 
 const DialogHost kGtkHost = {
-    HostSetItemText,   HostGetItemText,     HostSetCaption,    HostSetBannerFont,
-    HostSetButtonBitmap, HostSetClassIcon,  HostSetWaitCursor, HostPostMessage,
-    HostDestroyWindow, HostPostQuitMessage, HostOpenFile,
+    HostSetItemText,     HostGetItemText,     HostSetCaption,    HostSetBannerFont,
+    HostSetButtonBitmap, HostSetClassIcon,    HostSetWaitCursor, HostPostMessage,
+    HostDestroyWindow,   HostPostQuitMessage, HostOpenFile,      HostSetTimer,
+    HostKillTimer,
 };
 
 }  // namespace dialog

@@ -144,10 +144,18 @@ void HostOpenFile(platform::Window dialog, const char* file) {
   ShellExecuteA(AsWindow(dialog), nullptr, file, nullptr, nullptr, SW_SHOW);
 }
 
+// WM_TIMER goes to the dialog procedure as any other message, with the id as its WPARAM.
+void HostSetTimer(platform::Window dialog, int id, unsigned interval_ms) {
+  SetTimer(AsWindow(dialog), static_cast<UINT_PTR>(id), interval_ms, nullptr);
+}
+
+void HostKillTimer(platform::Window dialog, int id) { KillTimer(AsWindow(dialog), static_cast<UINT_PTR>(id)); }
+
 const DialogHost kWin32Host = {
-    HostSetItemText,     HostGetItemText,  HostSetCaption,    HostSetBannerFont,
-    HostSetButtonBitmap, HostSetClassIcon, HostSetWaitCursor, HostPostMessage,
-    HostDestroyWindow,   HostPostQuitMessage, HostOpenFile,
+    HostSetItemText,     HostGetItemText,     HostSetCaption,    HostSetBannerFont,
+    HostSetButtonBitmap, HostSetClassIcon,    HostSetWaitCursor, HostPostMessage,
+    HostDestroyWindow,   HostPostQuitMessage, HostOpenFile,      HostSetTimer,
+    HostKillTimer,
 };
 
 INT_PTR CALLBACK Win32DialogProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include "platform/system.h"
 
@@ -25,6 +26,24 @@ void set_rows(const std::vector<platform::NeighbourRow>& rows) { g_rows = rows; 
 void fail_reads(bool fail) { g_fail = fail; }
 
 int reads() { return g_reads; }
+
+std::uint32_t ipv4(int a, int b, int c, int d) {
+  const std::uint8_t bytes[4] = {static_cast<std::uint8_t>(a), static_cast<std::uint8_t>(b),
+                                 static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(d)};
+  std::uint32_t address;
+  std::memcpy(&address, bytes, 4);
+  return address;
+}
+
+platform::NeighbourRow dynamic_row(std::uint32_t address, const std::uint8_t mac[6]) {
+  platform::NeighbourRow row{};
+  row.interface_index = 2;
+  row.physical_length = 6;
+  std::memcpy(row.physical, mac, 6);
+  row.address = address;
+  row.type = platform::kNeighbourDynamic;
+  return row;
+}
 
 }  // namespace fake_neighbours
 

@@ -1,4 +1,4 @@
-# kestrava's dialog under a virtual display on the lab LAN, with pilvorne as the witness.
+# kestrava's dialog under a virtual display on the lab LAN, with pilvorne as the witness and a sleeping host to wait for.
 if(NOT WIN32)
   add_executable(dialog_selection ${CMAKE_CURRENT_LIST_DIR}/dialog_selection.cpp)
   target_link_libraries(dialog_selection PRIVATE tidewake_options PkgConfig::GTK3)
@@ -8,5 +8,5 @@ if(NOT WIN32)
   file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/artifacts)
   tidewake_add_lab_test(lab_dialog ${CMAKE_CURRENT_LIST_DIR}/dialog.sh
     $<TARGET_FILE:kestrava> $<TARGET_FILE:pilvorne> $<TARGET_FILE:dialog_selection>
-    ${CMAKE_BINARY_DIR}/artifacts $<TARGET_FILE:dialog_labels>)
+    ${CMAKE_BINARY_DIR}/artifacts $<TARGET_FILE:dialog_labels> $<TARGET_FILE:sleeping_host>)
 endif()

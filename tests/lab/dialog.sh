@@ -3,15 +3,17 @@
 # lookup, MAC lookup and the three send buttons, with pilvorne on the target as the witness.
 # A mistyped option after a full target opens the dialog, which names it in its status line.
 # The help button hands the help page to xdg-open (a stand-in here), and says so when it fails.
-# Usage: dialog.sh KESTRAVA PILVORNE SELECTION_TOOL ARTIFACTS_DIR LABELS_MODULE
+# Started with /Wait, the dialog watches a sleeping host after its send and says when it woke.
+# Usage: dialog.sh KESTRAVA PILVORNE SELECTION_TOOL ARTIFACTS_DIR LABELS_MODULE SLEEPING_HOST
 set -u
 KESTRAVA=$(realpath "$1")
 PILVORNE=$(realpath "$2")
 SELECTION=$(realpath "$3")
 ARTIFACTS=$4
 LABELS_MODULE=$(realpath "$5")
+SIMULATOR=$(realpath "$6")
 source "$(dirname "$0")/lib.sh"
-lab_require "$KESTRAVA" "$PILVORNE" "$SELECTION" "$LABELS_MODULE" Xvfb xdotool timeout
+lab_require "$KESTRAVA" "$PILVORNE" "$SELECTION" "$LABELS_MODULE" "$SIMULATOR" Xvfb xdotool timeout
 
 SENDER_IP=192.0.2.1
 TARGET_IP=192.0.2.10
@@ -20,6 +22,9 @@ TARGET_NAME=wakeme
 lab_switch lan || lab_fail_or_skip "cannot create the switch"
 lab_host sender lan "$SENDER_IP/24" 02:00:00:00:00:01 || lab_fail_or_skip "cannot create the sender"
 lab_host target lan "$TARGET_IP/24" "${TARGET_MAC,,}" || lab_fail_or_skip "cannot create the target"
+SLEEPER_IP=192.0.2.20
+SLEEPER_MAC=02:54:57:00:0a:14
+lab_host sleeper lan "$SLEEPER_IP/24" "$SLEEPER_MAC" || lab_fail_or_skip "cannot create the sleeping host"
 lab_wait_for 5 lab_exec sender ping -c1 -W1 "$TARGET_IP" || lab_fail_or_skip "the lab LAN does not come up"
 lab_exec sender ip neigh flush all
 
@@ -30,17 +35,18 @@ ERR=$(mktemp)
 DISPLAY_FILE=$(mktemp)
 LABELS=$(mktemp)
 OPENER_DIR=$(mktemp -d)
-XVFB_PID= LISTENER_PID= KESTRAVA_PID=
+SIM_OUT=$(mktemp)
+XVFB_PID= LISTENER_PID= KESTRAVA_PID= SIM_PID=
 finish() {
-  lab_stop "$KESTRAVA_PID" "$LISTENER_PID" "$XVFB_PID"
+  lab_stop "$KESTRAVA_PID" "$LISTENER_PID" "$SIM_PID" "$XVFB_PID"
   rm -rf "$NETNS_ETC" "$OPENER_DIR"
   rmdir /etc/netns 2>/dev/null
-  rm -f "$OUT" "$ERR" "$DISPLAY_FILE" "$LABELS" "$LABELS.partial"
+  rm -f "$OUT" "$ERR" "$DISPLAY_FILE" "$LABELS" "$LABELS.partial" "$SIM_OUT"
   lab_cleanup
 }
 trap finish EXIT
 mkdir -p "$NETNS_ETC"
-printf '127.0.0.1 localhost\n%s %s\n' "$TARGET_IP" "$TARGET_NAME" >"$NETNS_ETC/hosts"
+printf '127.0.0.1 localhost\n%s %s\n%s nas\n' "$TARGET_IP" "$TARGET_NAME" "$SLEEPER_IP" >"$NETNS_ETC/hosts"
 
 # A display of its own; Xvfb picks a free number. Its unix socket is reachable from the
 # namespaces, which share the file system.
@@ -221,8 +227,63 @@ fi
 wait_for_end
 lab_check "help: Esc ends it with 0 (status ${status:-running})" test "${status:-x}" = 0
 
+# /Wait: a send from the dialog watches its target. The sleeping host wakes 2 s after its magic
+# packet; the status line counts the seconds, then says how it came up. The MAC is typed, since
+# a sleeping host answers no ARP request.
+start_sleeper() {
+  lab_stop "$SIM_PID"
+  lab_sleeper "$SIMULATOR" sleeper "$SIM_OUT" "$@"
+  local started=$?
+  SIM_PID=$LAB_SLEEPER_PID
+  return $started
+}
+# type_field DU_X DU_Y TEXT: replaces a field's text, clicked at its place in the dialog.
+type_field() {
+  click_at "$1" "$2"
+  key ctrl+a
+  xdotool type --delay 40 "$3"
+  sleep 0.2
+}
+lab_check "/Wait: the sleeping host is asleep" start_sleeper --delay 2000
+lab_exec sender ip neigh flush all
+ip netns exec "$(lab_ns sender)" env GTK_MODULES="$LABELS_MODULE" DIALOG_LABELS="$LABELS" \
+  "$KESTRAVA" /Wait=20 Waiting >/dev/null 2>>"$ERR" &
+KESTRAVA_PID=$!
+wait_for_window "Tidewake Waiting"
+lab_check "/Wait: the dialog opens" test -n "$WINDOW"
+if [ -n "$WINDOW" ]; then
+  focus_window
+  xdotool type --delay 40 nas
+  key alt+r
+  type_field 265 67 "${SLEEPER_MAC//:/-}"
+  key alt+m
+fi
+lab_check "/Wait: the status line counts the seconds waited" \
+  lab_wait_for 5 grep -qE "^Waiting for $SLEEPER_IP \(nas\): [0-9]+ s$" "$LABELS"
+lab_check "/Wait: the status line reaches \"is awake after\"" \
+  lab_wait_for 15 grep -qE "^$SLEEPER_IP \(nas\) is awake after [0-9]+\.[0-9] s: ping reply from $SLEEPER_MAC \(1 wake sent\)$" "$LABELS"
+grep -E "^$SLEEPER_IP \(nas\) is awake after" "$LABELS"
+
+# A host that never wakes: Esc stops the wait and leaves the dialog open; the next Esc closes it.
+lab_check "/Wait: the sleeping host sleeps again" start_sleeper --ignore 100
+if [ -n "$WINDOW" ]; then
+  focus_window
+  key alt+m
+fi
+lab_check "/Wait: a second send is watched" \
+  lab_wait_for 5 grep -qE "^Waiting for $SLEEPER_IP \(nas\): [1-9][0-9]* s$" "$LABELS"
+[ -n "$WINDOW" ] && key Escape
+lab_check "/Wait: Esc stops the wait" \
+  lab_wait_for 5 grep -qE "^Stopped waiting for $SLEEPER_IP \(nas\) after [0-9]+ s$" "$LABELS"
+grep -E "^Stopped waiting for" "$LABELS"
+lab_check "/Wait: the dialog stays open" kill -0 "$KESTRAVA_PID"
+[ -n "$WINDOW" ] && key Escape
+wait_for_end
+lab_check "/Wait: the second Esc ends it with 0 (status ${status:-running})" test "${status:-x}" = 0
+
 if [ "$LAB_FAILURES" -ne 0 ]; then
   echo "--- pilvorne" >&2; cat "$OUT" >&2
   echo "--- stderr" >&2; cat "$ERR" >&2
+  echo "--- sleeping host" >&2; cat "$SIM_OUT" >&2
 fi
 lab_finish

@@ -104,6 +104,18 @@ lab_stop() {
   done
 }
 
+# lab_sleeper SIMULATOR HOST OUT OPTIONS...: the sleeping-host simulator (tests/lab/sleeping_host)
+# on HOST's eth0 for at most 60 s, its lines in OUT; true once it says it is set up (asleep or
+# awake). Its PID is in LAB_SLEEPER_PID, for lab_stop: `ip netns exec` runs it in its own
+# process, so that $! is the simulator itself.
+lab_sleeper() {
+  local simulator=$1 host=$2 out=$3; shift 3
+  : >"$out"
+  ip netns exec "$(lab_ns "$host")" "$simulator" eth0 --limit 60 "$@" >"$out" 2>&1 &
+  LAB_SLEEPER_PID=$!
+  lab_wait_for 5 grep -qE ' (asleep|awake)$' "$out"
+}
+
 # lab_wait_for SECONDS COMMAND...: retries a command every 0.1 s until it succeeds.
 lab_wait_for() {
   local limit=$1; shift

@@ -1,6 +1,6 @@
 # Windows tests with more than one process: two kestrava processes sharing one log (cross build,
 # under Wine), and the Windows programs meeting the Linux ones and each other (native build, lab
-# namespaces).
+# namespaces), kestrava.exe's wait among them.
 if(WIN32)
   # Named kestrava.exe, in a folder of its own, so that its log mutex is kestrava_QELOG.
   add_executable(windows_log_writer ${PROJECT_SOURCE_DIR}/tests/sender/log/log_writer_tool.cpp)
@@ -32,4 +32,8 @@ else()
   tidewake_add_lab_test(windows_windows ${CMAKE_CURRENT_LIST_DIR}/windows_windows.sh
                         "${TIDEWAKE_WINDOWS_BUILD_DIR}")
   set_property(TEST windows_windows APPEND PROPERTY LABELS windows)
+  # kestrava.exe /Wait watching the Linux sleeping-host simulator.
+  tidewake_add_lab_test(windows_wait ${CMAKE_CURRENT_LIST_DIR}/windows_wait.sh
+                        "${TIDEWAKE_WINDOWS_BUILD_DIR}" $<TARGET_FILE:sleeping_host>)
+  set_property(TEST windows_wait APPEND PROPERTY LABELS windows)
 endif()

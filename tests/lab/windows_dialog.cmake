@@ -8,6 +8,7 @@ if(WIN32)
 else()
   file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/artifacts)
   tidewake_add_lab_test(windows_dialog ${CMAKE_CURRENT_LIST_DIR}/windows_dialog.sh
-    $<TARGET_FILE:pilvorne> ${CMAKE_BINARY_DIR}/artifacts "${TIDEWAKE_WINDOWS_BUILD_DIR}")
+    $<TARGET_FILE:pilvorne> ${CMAKE_BINARY_DIR}/artifacts $<TARGET_FILE:sleeping_host>
+    "${TIDEWAKE_WINDOWS_BUILD_DIR}")
   set_property(TEST windows_dialog APPEND PROPERTY LABELS windows)
 endif()

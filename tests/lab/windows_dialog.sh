@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # kestrava.exe's dialog under Wine on a virtual display, on the lab LAN: fields typed and
 # buttons clicked with xdotool, the three kinds of wake packet seen by a Linux pilvorne.
-# Usage: windows_dialog.sh PILVORNE ARTIFACTS_DIR [WINDOWS_BUILD_DIR]
+# Started with /Wait, the dialog watches the Linux sleeping-host simulator after its send.
+# Usage: windows_dialog.sh PILVORNE ARTIFACTS_DIR SLEEPING_HOST [WINDOWS_BUILD_DIR]
 set -u
 PILVORNE=$(realpath "$1")
 ARTIFACTS=$2
-WINDOWS_BUILD=${3:-}
+SIMULATOR=$(realpath "$3")
+WINDOWS_BUILD=${4:-}
 source "$(dirname "$0")/lib.sh"
 [ -n "$WINDOWS_BUILD" ] ||
   lab_fail_or_skip "no Windows build named (configure with -DTIDEWAKE_WINDOWS_BUILD_DIR=..., as make test does)"
@@ -15,7 +17,7 @@ PROBE=$WINDOWS_BUILD/tests/lab/windows_dialog_probe.exe
   lab_fail_or_skip "no Windows build at $WINDOWS_BUILD (make test-windows)"
 KESTRAVA=$(realpath "$KESTRAVA")
 PROBE=$(realpath "$PROBE")
-lab_require "$PILVORNE" wine wineserver wineboot Xvfb xdotool timeout
+lab_require "$PILVORNE" "$SIMULATOR" wine wineserver wineboot Xvfb xdotool timeout
 
 SENDER_IP=192.0.2.1
 TARGET_IP=192.0.2.10
@@ -26,18 +28,21 @@ CAPTION="Tidewake Lab"
 lab_switch lan || lab_fail_or_skip "cannot create the switch"
 lab_host sender lan "$SENDER_IP/24" 02:00:00:00:00:01 || lab_fail_or_skip "cannot create the sender"
 lab_host target lan "$TARGET_IP/24" 02:00:00:00:00:02 || lab_fail_or_skip "cannot create the target"
+SLEEPER_IP=192.0.2.20
+SLEEPER_MAC=02:54:57:00:0a:14
+lab_host sleeper lan "$SLEEPER_IP/24" "$SLEEPER_MAC" || lab_fail_or_skip "cannot create the sleeping host"
 lab_wait_for 5 lab_exec sender ping -c1 -W1 "$TARGET_IP" || lab_fail_or_skip "the lab LAN does not come up"
 
 WORK=$(mktemp -d /tmp/tidewake-windialog.XXXXXX)
 OUT=$WORK/pilvorne.out
 ERR=$WORK/pilvorne.err
-XVFB_PID= LISTENER_PID= KESTRAVA_PID=
+XVFB_PID= LISTENER_PID= KESTRAVA_PID= SIM_PID=
 # Wine creates the sockets in its server, so the server runs inside the sender's namespace:
 # a prefix of this test's own guarantees that no server started elsewhere serves it.
 export WINEPREFIX=$WORK/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
 finish() {
   [ -d "$WINEPREFIX" ] && lab_exec sender wineserver -k >/dev/null 2>&1
-  lab_stop "$KESTRAVA_PID" "$LISTENER_PID" "$XVFB_PID"
+  lab_stop "$KESTRAVA_PID" "$LISTENER_PID" "$SIM_PID" "$XVFB_PID"
   rm -rf "$WORK"
   lab_cleanup
 }
@@ -151,17 +156,47 @@ sleep 0.3
 lab_check "Enter sends a broadcast magic packet" \
   expect_entry 4 "broadcast magic packet(hdr)" 118
 
+# wait_for_end: waits up to 10 s for kestrava.exe to end; its exit status in $status.
+wait_for_end() {
+  status=
+  for ((i = 0; i < 100; i++)); do
+    if ! kill -0 "$KESTRAVA_PID" 2>/dev/null; then
+      wait "$KESTRAVA_PID"; status=$?; KESTRAVA_PID=; return
+    fi
+    sleep 0.1
+  done
+}
 # Esc closes the dialog and the program ends with status 0.
 xdotool key --clearmodifiers Escape
-status=
-for ((i = 0; i < 100; i++)); do
-  if ! kill -0 "$KESTRAVA_PID" 2>/dev/null; then
-    wait "$KESTRAVA_PID"; status=$?; KESTRAVA_PID=; break
-  fi
-  sleep 0.1
-done
+wait_for_end
 lab_check "Esc closes the dialog and kestrava.exe exits with 0 (status ${status:-running})" \
   test "${status:-x}" = 0
+
+# /Wait: the send's target is watched from a timer (SetTimer); the sleeping host wakes 2 s after
+# its magic packet, and the status line counts the seconds, then says how it came up.
+lab_check "/Wait: the sleeping host is asleep" lab_sleeper "$SIMULATOR" sleeper "$WORK/sim.out" --delay 2000
+SIM_PID=$LAB_SLEEPER_PID
+CAPTION="Tidewake Waiting"
+lab_exec sender wine "$KESTRAVA" /Wait=20 Waiting </dev/null >/dev/null 2>>"$ERR" &
+KESTRAVA_PID=$!
+WINDOW=
+for ((i = 0; i < 300; i++)); do find_window && break; sleep 0.1; done
+lab_check "/Wait: the dialog opens" test -n "$WINDOW"
+if [ -n "$WINDOW" ]; then
+  sleep 0.5
+  type_into $IP_AT "$SLEEPER_IP"
+  type_into $MAC_AT "${SLEEPER_MAC//:/-}"
+  click $SEND_MAGIC_AT
+fi
+status_matches() { [[ "$(probe 1010)" =~ $1 ]]; }
+lab_check "/Wait: the status line counts the seconds waited" \
+  lab_wait_for 10 status_matches "^Waiting for $SLEEPER_IP: [0-9]+ s$"
+lab_check "/Wait: the status line reaches \"is awake after\"" \
+  lab_wait_for 20 status_matches "^$SLEEPER_IP is awake after [0-9]+\.[0-9] s: ping reply from $SLEEPER_MAC \(1 wake sent\)$"
+probe 1010
+[ -n "$WINDOW" ] && xdotool key --clearmodifiers Escape
+wait_for_end
+lab_check "/Wait: Esc closes the dialog, exit status 0 (status ${status:-running})" test "${status:-x}" = 0
 
 if [ "$LAB_FAILURES" -ne 0 ]; then
   echo "--- pilvorne" >&2; cat "$OUT" >&2

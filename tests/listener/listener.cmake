@@ -10,16 +10,8 @@ tidewake_add_unit_test(listener_test
           ${CMAKE_CURRENT_LIST_DIR}/readiness_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/readiness_files_test.cpp
   LIBS pilvorne_core)
-# The JSON lines are parsed back with nlohmann-json (header only). The cross build gets that
-# header through a folder that holds it alone, not the host's whole include directory.
-find_path(TIDEWAKE_JSON_INCLUDE nlohmann/json.hpp PATHS /usr/include NO_CMAKE_FIND_ROOT_PATH REQUIRED)
-if(CMAKE_CROSSCOMPILING)
-  file(MAKE_DIRECTORY ${CMAKE_BINARY_DIR}/json_include)
-  file(CREATE_LINK ${TIDEWAKE_JSON_INCLUDE}/nlohmann ${CMAKE_BINARY_DIR}/json_include/nlohmann SYMBOLIC)
-  target_include_directories(listener_test SYSTEM PRIVATE ${CMAKE_BINARY_DIR}/json_include)
-else()
-  target_include_directories(listener_test SYSTEM PRIVATE ${TIDEWAKE_JSON_INCLUDE})
-endif()
+# The JSON lines are parsed back with nlohmann-json.
+tidewake_use_json(listener_test)
 # The version read from the test's own file needs pilvorne's version information there too.
 if(WIN32)
   target_sources(listener_test PRIVATE ${pilvorne_VERSION_RC})

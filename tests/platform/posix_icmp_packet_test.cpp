@@ -177,4 +177,36 @@ TEST(ClassifyQueuedError, AnswersUnlessItQuotesAnotherRequest) {
   }
 }
 
+TEST(MatchPacket, NamesTheSequenceOfWhicheverRequestIsAnswered) {
+  const Bytes quoted = Request(0x4321, 41);
+  const Bytes unquoted = Bytes{3, 1, 0, 0};
+  const struct {
+    const char* name;
+    bool raw;
+    Bytes packet;
+    IcmpAnswer answer;
+    bool known;
+    std::uint16_t sequence;
+  } cases[] = {
+      {"datagram reply", false, Reply(0x4321, 40) + kData, IcmpAnswer::kReply, true, 40},
+      {"raw reply", true, Ip() + Reply(kId, 0xFFFF), IcmpAnswer::kReply, true, 0xFFFF},
+      {"raw reply to another service", true, Ip() + Reply(0x4321, 40), IcmpAnswer::kOther, false, 0},
+      {"raw error quoting ours", true, Ip() + Icmp(3, 1, 0, 0) + Ip() + Request(kId, 41), IcmpAnswer::kError, true, 41},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const platform::IcmpMatch match = platform::match_packet(c.raw, kId, c.packet.data(), c.packet.size());
+    EXPECT_EQ(match.outcome.answer, c.answer);
+    EXPECT_EQ(match.sequence_known, c.known);
+    EXPECT_EQ(match.sequence, c.known ? c.sequence : 0);
+  }
+  const platform::IcmpMatch queued = platform::match_queued_error({true, 3, 1, 0, quoted.data(), quoted.size()});
+  EXPECT_EQ(queued.outcome.answer, IcmpAnswer::kError);
+  EXPECT_TRUE(queued.sequence_known);
+  EXPECT_EQ(queued.sequence, 41);
+  const platform::IcmpMatch bare = platform::match_queued_error({false, 0, 0, EMSGSIZE, unquoted.data(), unquoted.size()});
+  EXPECT_EQ(bare.outcome.status, static_cast<unsigned long>(EMSGSIZE));
+  EXPECT_FALSE(bare.sequence_known);
+}
+
 }  // namespace

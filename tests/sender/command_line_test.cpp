@@ -183,6 +183,11 @@ TEST(ParseCommandLine, ActionsAndTheirWords) {
       {"/IP=1 /MAC=2 /Port=", ProgramAction::kBadOption},
       {"/IP=1 /MAC=2 /Porty=9", ProgramAction::kDialog},     // not a word kestrava knows
       {"/IP=1 /MAC=2 /Ethernet", ProgramAction::kDialog},    // "Ether" is the whole word
+      // /Wait without a target opens the dialog, whose sends it watches.
+      {"/Wait=30 /Probe=22", ProgramAction::kDialog},
+      {"/IP=1 /MAC=2 /Wait /Json", ProgramAction::kSilentSend},
+      {"/IP=1 /MAC=2 /Json", ProgramAction::kBadOption},
+      {"/Probe=22", ProgramAction::kBadOption},
   };
   for (const auto& c : cases) EXPECT_EQ(Parse(c.line).action, c.action) << c.line;
 }
@@ -216,10 +221,32 @@ TEST(ApplyCommandLine, MakesTheSettingsTheProcesss) {
   char port[] = "/Port=9";  // the dialog starts with it too
   ApplyCommandLine(ParseCommandLine(port));
   EXPECT_EQ(g_program.sender.port, 9);
+  char wait[] = "/Wait=30 /Probe=22 /Resend=10";  // the dialog's sends are watched with them
+  ApplyCommandLine(ParseCommandLine(wait));
+  EXPECT_EQ(g_program.wait.seconds, 30);
+  EXPECT_EQ(g_program.wait.resend_seconds, 10);
+  ASSERT_EQ(g_program.wait.port_count, 1);
+  EXPECT_EQ(g_program.wait.ports[0], 22);
   ResetProgramState();
+  EXPECT_EQ(g_program.wait.wait_token, nullptr);
   EXPECT_EQ(g_program.sender.header_length, 16);
   EXPECT_EQ(g_program.sender.port, 1778);
   EXPECT_EQ(g_program.title_word, nullptr);
+}
+
+// --help names every option kestrava takes, in lines that fit an 80-column terminal.
+TEST(Help, NamesEveryOptionWithin80Columns) {
+  const std::string help = HelpText();
+  const char* const options[] = {"/IP=",    "/MAC=",    "/nohdr",  "/Debug=", "--help",    "--version",
+                                 "/Port=",  "/Kind=",   "/Interface=", "/To=", "/Count=",  "/Interval=",
+                                 "/Password=", "/Ether", "/File=",  "/Verbose", "/Wait",    "/Probe=",
+                                 "/Resend=", "/SkipAwake", "/Json"};
+  for (const char* option : options) EXPECT_NE(help.find(option), std::string::npos) << option;
+  std::size_t start = 0;
+  for (std::size_t end; (end = help.find('\n', start)) != std::string::npos; start = end + 1) {
+    EXPECT_LE(end - start, 80u) << help.substr(start, end - start);
+  }
+  EXPECT_EQ(start, help.size());
 }
 
 }  // namespace

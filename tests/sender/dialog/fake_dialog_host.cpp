@@ -16,6 +16,7 @@ namespace fake_dialog {
 Record g_record;
 std::string g_lookup_mac_result;
 std::map<std::string, std::uint32_t> g_known_hosts;
+void (*g_on_send)(std::uint32_t address) = nullptr;
 
 namespace {
 int g_dialog_object;
@@ -59,11 +60,14 @@ void FakeDestroyWindow(platform::Window window) {
 }
 void FakePostQuitMessage(int code) { g_record.quit_codes.push_back(code); }
 void FakeOpenFile(platform::Window, const char* file) { g_record.opened_files.push_back(file); }
+void FakeSetTimer(platform::Window, int id, unsigned interval_ms) { g_record.timers[id] = interval_ms; }
+void FakeKillTimer(platform::Window, int id) { g_record.timers.erase(id); }
 
 const dialog::DialogHost kFakeHost = {
-    FakeSetItemText,   FakeGetItemText,     FakeSetCaption,    FakeSetBannerFont,
-    FakeSetButtonBitmap, FakeSetClassIcon,  FakeSetWaitCursor, FakePostMessage,
-    FakeDestroyWindow, FakePostQuitMessage, FakeOpenFile};
+    FakeSetItemText,     FakeGetItemText,     FakeSetCaption,    FakeSetBannerFont,
+    FakeSetButtonBitmap, FakeSetClassIcon,    FakeSetWaitCursor, FakePostMessage,
+    FakeDestroyWindow,   FakePostQuitMessage, FakeOpenFile,      FakeSetTimer,
+    FakeKillTimer};
 
 int RecordMessageBox(platform::Window, const char* text, const char* caption, unsigned type) {
   g_record.boxes.push_back({text, caption, type});
@@ -74,6 +78,7 @@ void FakeSend(int send_flags, std::uint32_t address, std::uint32_t mask, const s
   SendCall call{send_flags, address, mask, {}, g_program.sender.port};
   std::memcpy(call.mac, mac, sizeof call.mac);
   g_record.sends.push_back(call);
+  if (g_on_send != nullptr) g_on_send(address);
 }
 
 int FakeLookupMac(const char* ip_text, char* mac_text) {
@@ -99,6 +104,7 @@ void Reset() {
   g_record = Record();
   g_lookup_mac_result.clear();
   g_known_hosts.clear();
+  g_on_send = nullptr;
   ResetProgramState();
   dialog::ResetDialogState();
   dialog::g_dialog.services = {FakeSend, FakeLookupMac, FakeLookupHost};
@@ -130,6 +136,13 @@ void DeliverPosted() {
     g_record.posted.erase(g_record.posted.begin());
     Send(next.message, next.wparam);
   }
+}
+
+bool FireTimer(int id) {
+  auto found = g_record.timers.find(id);
+  if (found == g_record.timers.end()) return false;
+  Send(dialog::kWmTimer, static_cast<dialog::WParam>(id));
+  return true;
 }
 
 std::string Text(int id) {

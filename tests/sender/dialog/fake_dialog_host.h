@@ -46,12 +46,15 @@ struct Record {
   std::vector<SendCall> sends;
   std::vector<std::string> mac_lookups;   // the IP texts the MAC lookup was given
   std::vector<std::string> host_lookups;  // the names the host-name lookup was given
+  std::map<int, unsigned> timers;         // the timers running: id -> interval in ms
 };
 extern Record g_record;
 
 // What the fake lookups answer.
 extern std::string g_lookup_mac_result;                       // "" means not found
 extern std::map<std::string, std::uint32_t> g_known_hosts;    // name -> address, network order
+// Called with the address of each send the dialog makes (nullptr: nothing more).
+extern void (*g_on_send)(std::uint32_t address);
 
 // The window handle the fake dialog goes by.
 extern platform::Window const kDialog;
@@ -68,6 +71,8 @@ int Send(unsigned message, dialog::WParam wparam = 0, dialog::LParam lparam = 0)
 void Type(int id, const std::string& text);
 // The operator presses a button.
 void Click(int id);
+// The timer `id` expires: WM_TIMER, as the message loop delivers it. False when it is not running.
+bool FireTimer(int id);
 // Delivers the posted messages in order, as the message loop would.
 void DeliverPosted();
 
