@@ -7,6 +7,8 @@ tidewake_add_unit_test(listener_test
           ${CMAKE_CURRENT_LIST_DIR}/frame_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/report_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/summary_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/relay_check_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/relay_plan_test.cpp
   LIBS pilvorne_core)
 # The JSON lines are parsed back with nlohmann-json (header only). The cross build gets that
 # header through a folder that holds it alone, not the host's whole include directory.
