@@ -5,6 +5,7 @@
 
 #include "listener/inspect.h"
 #include "listener/listener.h"
+#include "listener/relay_key_file.h"
 #include "listener/texts.h"
 #include "platform/datagram.h"
 #include "platform/system.h"
@@ -50,6 +51,7 @@ int RunListener(int argc, char* const* argv) {
 
   const ListenerCommandLine line = ParseListenerCommandLine(argc, argv, g_listener.version_field, stdout, stderr);
   if (line.exit_code != 0) return line.exit_code;
+  if (line.new_key_path != nullptr) return WriteNewRelayKey(line.new_key_path, stdout, stderr);
   g_listener.port = line.port;
   g_listener.options = line.options;
 

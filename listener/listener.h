@@ -117,6 +117,7 @@ struct ListenerCommandLine {
   int exit_code = 0;                 // non-zero: end at once with it (syntax error, usage text)
   int port = wake::kDefaultPort;     // -PortNo's whole value
   InspectOptions options;
+  const char* new_key_path = nullptr;  // -NewKey=FILE: write a new relay key there and end
 };
 
 // Parses the arguments after the program name; the caller keeps the record. Version lines

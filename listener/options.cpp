@@ -34,7 +34,7 @@ int syntax_error(FILE* err, const char* arg) {
 
 // The inspector's options are whole words, none of which starts like the four above, so no
 // command line of the plain listener changes meaning. Those with a value take it after "=".
-enum class Word { kExplain, kJson, kIpv6, kSummary, kAny, kCount, kTimeout, kMac, kInterface, kRead };
+enum class Word { kExplain, kJson, kIpv6, kSummary, kAny, kCount, kTimeout, kMac, kInterface, kRead, kNewKey };
 struct WordRow {
   const char* name;
   bool takes_value;
@@ -46,6 +46,7 @@ const WordRow kWords[] = {
     {"any", false, Word::kAny},         {"count", true, Word::kCount},
     {"timeout", true, Word::kTimeout},  {"mac", true, Word::kMac},
     {"interface", true, Word::kInterface}, {"read", true, Word::kRead},
+    {"newkey", true, Word::kNewKey},
 };
 
 // The row `word` (the argument after its lead character) names, with its value; nullptr when
@@ -65,8 +66,8 @@ const WordRow* FindWord(const char* word, const char** value) {
 // A count or a number of seconds: 1 to 999999999, digits only.
 bool ParseLimit(const char* text, int* value) { return wake::ReadNumber(text, 1, 999999999, value); }
 
-// Applies one of the inspector's words; false makes it a syntax error.
-bool ApplyWord(const char* word, InspectOptions* o) {
+// Applies one of the inspector's words (or -NewKey); false makes it a syntax error.
+bool ApplyWord(const char* word, InspectOptions* o, const char** new_key_path) {
   const char* value = nullptr;
   const WordRow* row = FindWord(word, &value);
   if (row == nullptr) return false;
@@ -87,6 +88,9 @@ bool ApplyWord(const char* word, InspectOptions* o) {
       return o->mac_given;
     case Word::kInterface:
       o->interface_name = value;
+      return *value != '\0';
+    case Word::kNewKey:
+      *new_key_path = value;
       return *value != '\0';
   }
   return false;
@@ -128,7 +132,7 @@ ListenerCommandLine ParseListenerCommandLine(int argc, char* const* argv, const 
         std::fprintf(out, kVersionLineFormat, kProgramName, version_field, kBuildDate);
         std::fflush(out);
       } else {
-        known = ApplyWord(word, &line.options);
+        known = ApplyWord(word, &line.options, &line.new_key_path);
         if (line.options.interface_name != nullptr && interface_arg == nullptr) interface_arg = arg;
       }
     }

@@ -9,6 +9,7 @@ tidewake_add_unit_test(listener_test
           ${CMAKE_CURRENT_LIST_DIR}/summary_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/relay_check_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/relay_plan_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/relay_key_file_test.cpp
   LIBS pilvorne_core)
 # The JSON lines are parsed back with nlohmann-json (header only). The cross build gets that
 # header through a folder that holds it alone, not the host's whole include directory.
@@ -28,6 +29,11 @@ else()
 endif()
 
 if(NOT WIN32)
+  # File modes and owners are POSIX's; the Windows access list has its own test (win32_platform_test).
+  tidewake_add_unit_test(listener_key_permissions_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/relay_key_permissions_test.cpp
+    LIBS pilvorne_core)
+
   tidewake_add_unit_test(listener_process_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/process_test.cpp
             ${CMAKE_CURRENT_LIST_DIR}/receive_test.cpp
