@@ -15,6 +15,9 @@ BCRYPT_ALG_HANDLE g_hmac = nullptr;
 
 bool succeeded(NTSTATUS status) { return status >= 0; }
 
+// CNG takes lengths as ULONG (32 bits).
+constexpr std::size_t kMaxLength = 0xFFFFFFFFu;
+
 }  // namespace
 
 CryptoOpened open_crypto(char* error, std::size_t error_size) {
@@ -34,7 +37,7 @@ CryptoOpened open_crypto(char* error, std::size_t error_size) {
 
 bool hmac_sha256(const std::uint8_t* key, std::size_t key_length, const std::uint8_t* data,
                  std::size_t length, std::uint8_t out[kHmacSha256Length]) {
-  if (g_hmac == nullptr || key_length > MAXULONG || length > MAXULONG) return false;
+  if (g_hmac == nullptr || key_length > kMaxLength || length > kMaxLength) return false;
   // The provider keeps the hash object itself (no object buffer passed), as CNG allows since
   // Windows 7.
   BCRYPT_HASH_HANDLE hash = nullptr;
@@ -49,7 +52,7 @@ bool hmac_sha256(const std::uint8_t* key, std::size_t key_length, const std::uin
 }
 
 bool random_bytes(std::uint8_t* out, std::size_t length) {
-  if (g_hmac == nullptr || length > MAXULONG) return false;
+  if (g_hmac == nullptr || length > kMaxLength) return false;
   return succeeded(BCryptGenRandom(nullptr, out, static_cast<ULONG>(length), BCRYPT_USE_SYSTEM_PREFERRED_RNG));
 }
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 
 #include "platform/system.h"
+#include "platform/win32/file_access.h"
 
 namespace platform {
 
@@ -79,6 +80,23 @@ void judge_access_list(PACL dacl, PSID owner, Administrators& a, FileAccess* acc
 
 }  // namespace
 
+bool file_access_from_descriptor(PSECURITY_DESCRIPTOR descriptor, PSID user, FileAccess* access) {
+  Administrators administrators;
+  PSID owner = nullptr;
+  BOOL defaulted = FALSE;
+  BOOL present = FALSE;
+  PACL dacl = nullptr;
+  if (!make_administrators(&administrators) || !GetSecurityDescriptorOwner(descriptor, &owner, &defaulted) ||
+      !GetSecurityDescriptorDacl(descriptor, &present, &dacl, &defaulted)) {
+    return false;
+  }
+  *access = FileAccess{};
+  access->owned_by_user = owner != nullptr && EqualSid(owner, user);
+  access->owned_by_administrator = owner != nullptr && is_administrator(owner, administrators);
+  judge_access_list(present ? dacl : nullptr, owner, administrators, access);
+  return true;
+}
+
 bool write_new_private_file(const char* path, const char* data, std::size_t length) {
   BYTE user_buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
   PSID user = nullptr;
@@ -133,32 +151,24 @@ bool read_private_file(const char* path, char* buffer, std::size_t room, std::si
     error = GetLastError();
   }
   // The owner and the access list of the opened file itself.
-  PSID owner = nullptr;
-  PACL dacl = nullptr;
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (error == ERROR_SUCCESS) {
     error = GetSecurityInfo(file, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                            &owner, nullptr, &dacl, nullptr, &descriptor);
+                            nullptr, nullptr, nullptr, nullptr, &descriptor);
   }
   CloseHandle(file);
   BYTE user_buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
   PSID user = nullptr;
-  Administrators administrators;
   if (error == ERROR_SUCCESS &&
-      (!current_user(user_buffer, sizeof user_buffer, &user) || !make_administrators(&administrators))) {
+      (!current_user(user_buffer, sizeof user_buffer, &user) || !file_access_from_descriptor(descriptor, user, access))) {
     error = GetLastError();
   }
+  if (descriptor != nullptr) LocalFree(descriptor);
   if (error != ERROR_SUCCESS) {
-    if (descriptor != nullptr) LocalFree(descriptor);
     set_last_error(error);
     return false;
   }
   *length = read;
-  *access = FileAccess{};
-  access->owned_by_user = owner != nullptr && EqualSid(owner, user);
-  access->owned_by_administrator = owner != nullptr && is_administrator(owner, administrators);
-  judge_access_list(dacl, owner, administrators, access);
-  LocalFree(descriptor);
   return true;
 }
 

@@ -9,6 +9,7 @@
 
 #include "platform/private_file.h"
 #include "platform/system.h"
+#include "platform/win32/file_access.h"
 
 namespace {
 
@@ -67,28 +68,73 @@ TEST_F(Win32PrivateFile, ANewFileIsTheOwnersAndNeverOverwritten) {
   EXPECT_EQ(platform::kErrorAlreadyExists, platform::last_error());
 }
 
-TEST_F(Win32PrivateFile, OthersAreEveryTrusteeButTheOwnerSystemAndAdministrators) {
+// Through a file: the access lists that Wine keeps (it keeps the owner's, SYSTEM's and
+// Everyone's rights, as file modes hold them).
+TEST_F(Win32PrivateFile, AFileThatEveryoneMayReachIsSeenAsSuch) {
   ASSERT_TRUE(platform::write_new_private_file(path_.c_str(), "key\n", 4));
   const struct {
-    const char* what;
-    const char* sddl;
+    const char* entries;
     bool read;
     bool write;
+  } cases[] = {{"(A;;FR;;;WD)", true, false}, {"(A;;GA;;;WD)", true, true}, {"(A;;FA;;;SY)", false, false}};
+  for (const auto& c : cases) {
+    SetAccessList(c.entries);
+    const platform::FileAccess access = Read();
+    EXPECT_EQ(c.read, access.others_can_read) << c.entries;
+    EXPECT_EQ(c.write, access.others_can_write) << c.entries;
+  }
+}
+
+// The judgement itself, over security descriptors of every kind.
+TEST(Win32FileAccess, OthersAreEveryTrusteeButTheOwnerSystemAndAdministrators) {
+  HANDLE token = nullptr;
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+  BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+  DWORD needed = 0;
+  ASSERT_TRUE(GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &needed));
+  CloseHandle(token);
+  PSID user = reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid;
+  LPSTR user_text = nullptr;
+  ASSERT_TRUE(ConvertSidToStringSidA(user, &user_text));
+  const std::string me = user_text;
+  LocalFree(user_text);
+  const struct {
+    const char* what;
+    std::string sddl;
+    bool mine, admin, read, write;
   } cases[] = {
-      {"SYSTEM and Administrators", "(A;;FA;;;SY)(A;;FA;;;BA)", false, false},
-      {"Everyone may read", "(A;;FR;;;WD)", true, false},
-      {"Users may append", "(A;;0x4;;;BU)", false, true},
-      {"Users may change the access list", "(A;;WD;;;BU)", false, true},
-      {"Everyone may do everything", "(A;;GA;;;WD)", true, true},
-      {"only for what a folder would hold", "(A;OIIO;FA;;;WD)", false, false},
-      {"no access list at all", "D:NO_ACCESS_CONTROL", true, true},
+      {"owner, SYSTEM and Administrators", "O:" + me + "D:P(A;;FA;;;" + me + ")(A;;FA;;;SY)(A;;FA;;;BA)",
+       true, false, false, false},
+      {"the owner rights trustee", "O:" + me + "D:P(A;;FA;;;OW)", true, false, false, false},
+      {"Everyone may read", "O:" + me + "D:P(A;;FA;;;" + me + ")(A;;FR;;;WD)", true, false, true, false},
+      {"Users may append", "O:" + me + "D:(A;;0x4;;;BU)", true, false, false, true},
+      {"Users may change the access list", "O:" + me + "D:(A;;WD;;;BU)", true, false, false, true},
+      {"Users may take the ownership", "O:" + me + "D:(A;;WO;;;BU)", true, false, false, true},
+      {"Everyone may do everything", "O:" + me + "D:(A;;GA;;;WD)", true, false, true, true},
+      {"an entry only for what a folder holds", "O:" + me + "D:(A;OIIO;FA;;;WD)", true, false, false, false},
+      {"owned by Administrators", "O:BAD:(A;;FA;;;BA)", false, true, false, false},
+      {"owned by Everyone", "O:WDD:(A;;FA;;;WD)", false, false, false, false},
   };
   for (const auto& c : cases) {
-    SetAccessList(c.sddl);
-    const platform::FileAccess access = Read();
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(c.sddl.c_str(), SDDL_REVISION_1, &descriptor,
+                                                                     nullptr)) << c.what;
+    platform::FileAccess access{};
+    EXPECT_TRUE(platform::file_access_from_descriptor(descriptor, user, &access)) << c.what;
+    LocalFree(descriptor);
+    EXPECT_EQ(c.mine, access.owned_by_user) << c.what;
+    EXPECT_EQ(c.admin, access.owned_by_administrator) << c.what;
     EXPECT_EQ(c.read, access.others_can_read) << c.what;
     EXPECT_EQ(c.write, access.others_can_write) << c.what;
   }
+  // No access list at all: everyone may do everything.
+  SECURITY_DESCRIPTOR open{};
+  ASSERT_TRUE(InitializeSecurityDescriptor(&open, SECURITY_DESCRIPTOR_REVISION));
+  ASSERT_TRUE(SetSecurityDescriptorOwner(&open, user, FALSE));
+  ASSERT_TRUE(SetSecurityDescriptorDacl(&open, TRUE, nullptr, FALSE));
+  platform::FileAccess access{};
+  EXPECT_TRUE(platform::file_access_from_descriptor(&open, user, &access));
+  EXPECT_TRUE(access.owned_by_user && access.others_can_read && access.others_can_write);
 }
 
 }  // namespace
