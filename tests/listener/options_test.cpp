@@ -112,6 +112,9 @@ TEST(InspectOptions, WordsValuesAndErrors) {
       {{"-Read=x", "-Any"}, 1, "", Syntax("-Any")},
       {{"-Read="}, 1, "", Syntax("-Read=")},
       {{"-Interface=eth0", "-Explain"}, 1, "", Syntax("-Interface=eth0")},
+      {{"-NewKey=relay.key"}, 0, "", ""},
+      {{"-NewKey"}, 1, "", Syntax("-NewKey")},
+      {{"-NewKey="}, 1, "", Syntax("-NewKey=")},
   };
   for (const auto& c : cases) {
       std::vector<std::string> args = c.args;
@@ -142,6 +145,11 @@ TEST(InspectOptions, WordsValuesAndErrors) {
   EXPECT_EQ(o.timeout_seconds, 30);
   const std::uint8_t mac[6] = {0x02, 0x54, 0x57, 0x00, 0x00, 0x1f};
   EXPECT_EQ(std::memcmp(o.mac, mac, 6), 0);
+  EXPECT_EQ(line.new_key_path, nullptr);
+
+  std::string new_key = "/newkey=relay.key";
+  char* key_argv[] = {const_cast<char*>("pilvorne"), &new_key[0]};
+  EXPECT_STREQ(listener::ParseListenerCommandLine(2, key_argv, "Version ??", stdout, stderr).new_key_path, "relay.key");
 }
 
 }  // namespace
