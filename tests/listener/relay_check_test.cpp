@@ -205,9 +205,13 @@ TEST_F(RelayCheck, RateLimitsPerMacAndInTotalRefillWithTime) {
     passed += Check(Request(n++, kNow, mac), kNow, later) == RelayRefusal::kNone;
   }
   EXPECT_EQ(20, passed);
+  // The MACs refused for the total rate kept their own credit: a quarter second gives the
+  // total five, and the last MAC takes all five.
+  mac[5] = 24;
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(RelayRefusal::kNone, Check(Request(n++, kNow, mac), kNow, later + 250)) << i;
   mac[5] = 200;
-  EXPECT_EQ(RelayRefusal::kTotalRate, Check(Request(n++, kNow, mac), kNow, later + 49));
-  EXPECT_EQ(RelayRefusal::kNone, Check(Request(n++, kNow, mac), kNow, later + 50));
+  EXPECT_EQ(RelayRefusal::kTotalRate, Check(Request(n++, kNow, mac), kNow, later + 299));
+  EXPECT_EQ(RelayRefusal::kNone, Check(Request(n++, kNow, mac), kNow, later + 300));
   EXPECT_EQ(6u, memory_->outcomes[static_cast<int>(RelayRefusal::kTotalRate)]);
 }
 
