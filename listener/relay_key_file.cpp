@@ -91,9 +91,13 @@ bool LoadRelayKeys(const char* path, const char* program, wake::RelayKeyRing* ri
     const char* how = !access.others_can_write ? wake::kKeyFileReadable
                       : !access.others_can_read ? wake::kKeyFileWritable
                                                 : wake::kKeyFileReadableWritable;
-    std::fprintf(err, wake::kKeyFileOpenFormat, program, path, how);
-    std::fprintf(err, platform::kOwnerOnlyFormat, path);
-    std::fputc('\n', err);
+    // The line and its fix in one write, so that a log that reads lines keeps them together.
+    char line[3 * platform::kPathRoom];
+    int n = std::snprintf(line, sizeof line, wake::kKeyFileOpenFormat, program, path, how);
+    if (n >= 0 && static_cast<std::size_t>(n) < sizeof line) {
+      std::snprintf(line + n, sizeof line - static_cast<std::size_t>(n), platform::kOwnerOnlyFormat, path);
+    }
+    std::fprintf(err, "%s\n", line);
     ok = false;
   } else {
     int line = 0;
