@@ -11,16 +11,9 @@
 #include "listener/relay_key_file.h"
 #include "platform/files.h"
 #include "platform/private_file.h"
+#include "tests/listener/stream_text.h"
 
 namespace {
-
-std::string Contents(FILE* f) {
-  std::string text;
-  std::rewind(f);
-  for (int c; (c = std::fgetc(f)) != EOF;) text += static_cast<char>(c);
-  std::fclose(f);
-  return text;
-}
 
 std::string FileText(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -54,7 +47,7 @@ class RelayKeyFile : public ::testing::Test {
 TEST_F(RelayKeyFile, ANewKeyReadsBackAndAnExistingFileIsNeverOverwritten) {
   const std::string path = Path("relay.key");
   ASSERT_EQ(0, listener::WriteNewRelayKey(path.c_str(), out_, err_));
-  const std::string said = Contents(out_);
+  const std::string said = StreamText(out_);
   const std::string text = FileText(path);
   EXPECT_EQ(wake::kRelayKeyLineLength, text.size());
   // "New relay key <identifier> written to <path>": the identifier of the file's key.
@@ -65,11 +58,11 @@ TEST_F(RelayKeyFile, ANewKeyReadsBackAndAnExistingFileIsNeverOverwritten) {
   wake::RelayKeyRing ring;
   EXPECT_TRUE(listener::LoadRelayKeys(path.c_str(), "pilvorne", &ring, err_));
   EXPECT_EQ(1, ring.count);
-  EXPECT_EQ("", Contents(err_));
+  EXPECT_EQ("", StreamText(err_));
 
   err_ = std::tmpfile();
   EXPECT_EQ(1, listener::WriteNewRelayKey(path.c_str(), stdout, err_));
-  EXPECT_EQ("pilvorne: " + path + " exists already; a key file is never overwritten\n", Contents(err_));
+  EXPECT_EQ("pilvorne: " + path + " exists already; a key file is never overwritten\n", StreamText(err_));
   EXPECT_EQ(text, FileText(path));
 
   // Each new key is another.
@@ -97,7 +90,7 @@ TEST_F(RelayKeyFile, EachBadFileIsRefusedWithOneLine) {
     wake::RelayKeyRing ring;
     EXPECT_FALSE(listener::LoadRelayKeys(path.c_str(), "pilvorne", &ring, err)) << c.name;
     EXPECT_EQ(0, ring.count) << c.name;
-    const std::string said = Contents(err);
+    const std::string said = StreamText(err);
     if (c.line.empty()) {
       EXPECT_EQ(0u, said.find("pilvorne: cannot read the key file " + path + ": ")) << said;
     } else {
@@ -107,7 +100,7 @@ TEST_F(RelayKeyFile, EachBadFileIsRefusedWithOneLine) {
   FILE* err = std::tmpfile();
   wake::RelayKeyRing ring;
   EXPECT_FALSE(listener::LoadRelayKeys(Path("missing.key").c_str(), "kestrava", &ring, err));
-  EXPECT_EQ(0u, Contents(err).find("kestrava: cannot read the key file " + Path("missing.key") + ": "));
+  EXPECT_EQ(0u, StreamText(err).find("kestrava: cannot read the key file " + Path("missing.key") + ": "));
 }
 
 }  // namespace

@@ -10,16 +10,9 @@
 
 #include "listener/relay_key_file.h"
 #include "platform/private_file.h"
+#include "tests/listener/stream_text.h"
 
 namespace {
-
-std::string Contents(FILE* f) {
-  std::string text;
-  std::rewind(f);
-  for (int c; (c = std::fgetc(f)) != EOF;) text += static_cast<char>(c);
-  std::fclose(f);
-  return text;
-}
 
 class RelayKeyPermissions : public ::testing::Test {
  protected:
@@ -41,7 +34,7 @@ class RelayKeyPermissions : public ::testing::Test {
     FILE* err = std::tmpfile();
     wake::RelayKeyRing ring;
     const bool loaded = listener::LoadRelayKeys(path_.c_str(), "pilvorne", &ring, err);
-    *said = Contents(err);
+    *said = StreamText(err);
     return loaded;
   }
 

@@ -13,6 +13,25 @@
 
 namespace {
 
+// The process's user: its SID in the caller's buffer, and as SDDL text.
+struct User {
+  BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+  PSID sid = nullptr;
+  std::string text;
+};
+void GetUser(User* user) {
+  HANDLE token = nullptr;
+  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
+  DWORD needed = 0;
+  ASSERT_TRUE(GetTokenInformation(token, TokenUser, user->buffer, sizeof user->buffer, &needed));
+  CloseHandle(token);
+  user->sid = reinterpret_cast<TOKEN_USER*>(user->buffer)->User.Sid;
+  LPSTR text = nullptr;
+  ASSERT_TRUE(ConvertSidToStringSidA(user->sid, &text));
+  user->text = text;
+  LocalFree(text);
+}
+
 class Win32PrivateFile : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -28,18 +47,9 @@ class Win32PrivateFile : public ::testing::Test {
   // Replaces the file's access list with one that lets the user in and then what the SDDL
   // text `entries` describes.
   void SetAccessList(const char* entries) const {
-    HANDLE token = nullptr;
-    ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
-    BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-    DWORD needed = 0;
-    ASSERT_TRUE(GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &needed));
-    CloseHandle(token);
-    LPSTR user = nullptr;
-    ASSERT_TRUE(ConvertSidToStringSidA(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &user));
-    const std::string sddl = std::string(entries).find("NO_ACCESS") != std::string::npos
-                                 ? std::string(entries)
-                                 : "D:P(A;;FA;;;" + std::string(user) + ")" + entries;
-    LocalFree(user);
+    User user;
+    GetUser(&user);
+    const std::string sddl = "D:P(A;;FA;;;" + user.text + ")" + entries;
     PSECURITY_DESCRIPTOR descriptor = nullptr;
     ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr));
     EXPECT_TRUE(SetFileSecurityA(path_.c_str(), DACL_SECURITY_INFORMATION, descriptor));
@@ -87,17 +97,10 @@ TEST_F(Win32PrivateFile, AFileThatEveryoneMayReachIsSeenAsSuch) {
 
 // The judgement itself, over security descriptors of every kind.
 TEST(Win32FileAccess, OthersAreEveryTrusteeButTheOwnerSystemAndAdministrators) {
-  HANDLE token = nullptr;
-  ASSERT_TRUE(OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token));
-  BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-  DWORD needed = 0;
-  ASSERT_TRUE(GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &needed));
-  CloseHandle(token);
-  PSID user = reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid;
-  LPSTR user_text = nullptr;
-  ASSERT_TRUE(ConvertSidToStringSidA(user, &user_text));
-  const std::string me = user_text;
-  LocalFree(user_text);
+  User me_user;
+  GetUser(&me_user);
+  PSID user = me_user.sid;
+  const std::string& me = me_user.text;
   const struct {
     const char* what;
     std::string sddl;
