@@ -21,9 +21,9 @@ struct FileAccess {
 extern const char kOwnerOnlyFormat[];
 
 // Creates `path`, which must not exist (a link there counts as existing and is not followed),
-// reachable by its owner alone (POSIX: mode 0600; Windows: an access list of the user,
-// SYSTEM and Administrators, nothing inherited), and writes `length` bytes into it. False
-// with last_error() set on failure; kErrorAlreadyExists (platform/system.h) when something
+// reachable by its owner alone (POSIX: mode 0600; Windows: an access list of the user and
+// SYSTEM, nothing inherited), and writes `length` bytes into it. False with last_error() set
+// on failure; kErrorAlreadyExists (platform/system.h) when something
 // exists there. A file that could not be written whole is removed again.
 bool write_new_private_file(const char* path, const char* data, std::size_t length);
 

@@ -1,4 +1,4 @@
-// Windows private files: created with an access list of the owner, SYSTEM and Administrators; read with the file's own access list judged.
+// Windows private files: created with an access list of the owner and SYSTEM; read with the file's own access list judged.
 #include "platform/private_file.h"
 
 #include <windows.h>
@@ -102,10 +102,10 @@ bool write_new_private_file(const char* path, const char* data, std::size_t leng
   PSID user = nullptr;
   LPSTR user_text = nullptr;
   if (!current_user(user_buffer, sizeof user_buffer, &user) || !ConvertSidToStringSidA(user, &user_text)) return false;
-  // Protected ("P"): nothing is inherited from the folder. Full access for the user, SYSTEM
-  // and Administrators, no one else.
+  // Protected ("P"): nothing is inherited from the folder. Full access for the user and for
+  // SYSTEM (a service may run as it), no one else; Administrators can still take the file.
   char sddl[256];
-  std::snprintf(sddl, sizeof sddl, "D:P(A;;FA;;;%s)(A;;FA;;;SY)(A;;FA;;;BA)", user_text);
+  std::snprintf(sddl, sizeof sddl, "D:P(A;;FA;;;%s)(A;;FA;;;SY)", user_text);
   LocalFree(user_text);
   PSECURITY_DESCRIPTOR descriptor = nullptr;
   if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &descriptor, nullptr)) return false;
