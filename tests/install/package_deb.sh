@@ -59,6 +59,9 @@ drwxr-xr-x root/root ./usr/share/man/man1/
 depends=$(dpkg-deb -f "$deb" Depends)
 lab_check "Depends computed from the binaries: $depends" \
   grep -qE '(^|, )libc6 \(.*(, )libgtk-3-0 \(' <<<"$depends"
+# libpcap and libcrypto are opened only when a capture or a relay key asks for them: recommended.
+lab_check "Recommends the libraries opened on demand" equals \
+  "$(dpkg-deb -f "$deb" Recommends)" "libpcap0.8, libssl3"
 lab_check "control archive: no maintainer scripts" equals \
   "$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | sort | tr '\n' ' ')" "./control ./md5sums "
 
