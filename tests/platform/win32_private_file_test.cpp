@@ -1,4 +1,4 @@
-// Windows private files: a new one's access list holds no one else, and each access list is judged by who else it lets in.
+// Windows private files: a new one lets no one else in, and each access list is judged by who else it lets in.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -44,18 +44,6 @@ class Win32PrivateFile : public ::testing::Test {
   }
   void TearDown() override { DeleteFileA(path_.c_str()); }
 
-  // Replaces the file's access list with one that lets the user in and then what the SDDL
-  // text `entries` describes.
-  void SetAccessList(const char* entries) const {
-    User user;
-    GetUser(&user);
-    const std::string sddl = "D:P(A;;FA;;;" + user.text + ")" + entries;
-    PSECURITY_DESCRIPTOR descriptor = nullptr;
-    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl.c_str(), SDDL_REVISION_1, &descriptor, nullptr));
-    EXPECT_TRUE(SetFileSecurityA(path_.c_str(), DACL_SECURITY_INFORMATION, descriptor));
-    LocalFree(descriptor);
-  }
-
   platform::FileAccess Read() const {
     char buffer[64];
     std::size_t length = 0;
@@ -76,23 +64,6 @@ TEST_F(Win32PrivateFile, ANewFileIsTheOwnersAndNeverOverwritten) {
   EXPECT_FALSE(access.others_can_write);
   EXPECT_FALSE(platform::write_new_private_file(path_.c_str(), "new\n", 4));
   EXPECT_EQ(platform::kErrorAlreadyExists, platform::last_error());
-}
-
-// Through a file: the access lists that Wine keeps (it keeps the owner's, SYSTEM's and
-// Everyone's rights, as file modes hold them).
-TEST_F(Win32PrivateFile, AFileThatEveryoneMayReachIsSeenAsSuch) {
-  ASSERT_TRUE(platform::write_new_private_file(path_.c_str(), "key\n", 4));
-  const struct {
-    const char* entries;
-    bool read;
-    bool write;
-  } cases[] = {{"(A;;FR;;;WD)", true, false}, {"(A;;GA;;;WD)", true, true}, {"(A;;FA;;;SY)", false, false}};
-  for (const auto& c : cases) {
-    SetAccessList(c.entries);
-    const platform::FileAccess access = Read();
-    EXPECT_EQ(c.read, access.others_can_read) << c.entries;
-    EXPECT_EQ(c.write, access.others_can_write) << c.entries;
-  }
 }
 
 // The judgement itself, over security descriptors of every kind.
