@@ -8,7 +8,7 @@ endif
 
 PREFIX ?= /usr/local
 
-.PHONY: all deps build build-tests build-sanitize test test-unit test-sanitize demo install package clean \
+.PHONY: all deps build build-tests build-sanitize test test-unit test-sanitize demo install uninstall package clean \
 	windows test-windows fuzz bench
 
 all: build
@@ -49,18 +49,27 @@ test-windows: deps
 
 # The first command on a fresh machine: root is checked before anything is built, the
 # packages the programs and the lab need are installed, then the demo checks what arrived.
+# It builds in build/demo, never in the folder of `make build`, and gives what it made back to
+# the tree's owner (the user who ran sudo), so a later `make build` as that user still works.
 demo:
 	@if [ "$$(id -u)" -ne 0 ]; then \
-	  echo "demo: the virtual LAN is made of network namespaces, which need root: sudo make demo" >&2; \
+	  echo "demo: the virtual LAN is made of network namespaces, which need root: run it as root (make demo), or with sudo (sudo make demo)" >&2; \
 	  exit 1; \
 	fi
 	@scripts/deps.sh programs
-	@$(MAKE) --no-print-directory build
-	@scripts/demo.sh build/default
+	@mkdir -p build && chown --reference=. build
+	@cmake --preset demo $(CMAKE_FLAGS); status=$$?; chown -R --reference=. build/demo 2>/dev/null; exit $$status
+	@cmake --build build/demo -j$(JOBS); status=$$?; chown -R --reference=. build/demo; exit $$status
+	@scripts/demo.sh build/demo
 
 # Programs, man pages, desktop entry, icons and systemd units under PREFIX (and DESTDIR).
 install: build
 	DESTDIR="$(DESTDIR)" cmake --install build/default --prefix "$(PREFIX)"
+
+# Every file the last `make install` put there (its list is build/default/install_manifest.txt),
+# under the same DESTDIR.
+uninstall:
+	@DESTDIR="$(DESTDIR)" scripts/uninstall.sh build/default
 
 # build/packages/: the Debian package of the Linux build, the zip of the Windows build.
 package: build windows

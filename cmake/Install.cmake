@@ -1,14 +1,15 @@
 # Install rules and packages: the Linux tree (programs, the dialog's module, man pages, desktop
-# entry, icons, systemd units) as a .deb, the Windows build as a zip of the two programs and the
-# README.
+# entry, icons, systemd units) as a .deb, the Windows build as a zip of the two programs, their
+# README and the licence.
 include(GNUInstallDirs)
 
 set(TIDEWAKE_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
 
 if(WIN32)
-  # The zip is flat: the two self-contained programs and the README, nothing to install.
+  # The zip is flat: the two self-contained programs, a README of its own that starts with
+  # their use on Windows (the tree's README starts with building), and the licence.
   install(TARGETS kestrava pilvorne RUNTIME DESTINATION .)
-  install(FILES ${PROJECT_SOURCE_DIR}/README.md DESTINATION .)
+  install(FILES ${TIDEWAKE_PACKAGING_DIR}/windows/README.txt ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION .)
 else()
   install(TARGETS kestrava pilvorne RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   # kestrava's GTK dialog module, in a library folder of its own where kestrava looks for it
@@ -39,14 +40,15 @@ else()
       DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME kestrava.png)
   endforeach()
 
-  # The listener's systemd units name the program by its installed path, which is known only
-  # when installing: `cmake --install --prefix` and the package builder choose the prefix then.
+  # The listener's systemd units (and pilvorne-wake@, which turns a card's wake on at every
+  # start) name the program by its installed path, which is known only when installing:
+  # `cmake --install --prefix` and the package builder choose the prefix then.
   # Units live under lib/, never the multiarch library folder.
   set(TIDEWAKE_SYSTEMD_UNIT_DIR lib/systemd/system CACHE STRING
     "Folder of the systemd units, relative to the install prefix")
   install(CODE "
     set(PILVORNE \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/pilvorne\")
-    foreach(unit pilvorne.service pilvorne@.service)
+    foreach(unit pilvorne.service pilvorne@.service pilvorne-wake@.service)
       configure_file(\"${TIDEWAKE_PACKAGING_DIR}/systemd/\${unit}.in\"
                      \"${CMAKE_CURRENT_BINARY_DIR}/systemd/\${unit}\" @ONLY)
       file(INSTALL \"${CMAKE_CURRENT_BINARY_DIR}/systemd/\${unit}\"

@@ -58,6 +58,12 @@ constexpr std::size_t kDirectMagicLength = kDirectBodyLength;                   
 constexpr std::size_t kBroadcastMagicHdrLength = kHeaderLength + kMagicBodyLength;  // 118
 constexpr std::size_t kDirectMagicHdrLength = kHeaderLength + kDirectBodyLength;    // 120
 
+// The raw Ethernet wake frame: the magic packet (and password, never the packet header) as the
+// payload of a frame of this EtherType (08 42 on the wire, network byte order) to the Ethernet
+// broadcast address.
+constexpr std::uint16_t kWakeEtherType = 0x0842;
+constexpr std::uint8_t kEthernetBroadcast[kMacLength] = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+
 static_assert(kBroadcastMagicHdrLength == 118 && kShortUnsuspendHdrLength == 28 &&
               kDirectMagicHdrLength == 120, "wake packet lengths");
 

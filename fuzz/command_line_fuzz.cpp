@@ -46,13 +46,16 @@ void CheckParse(const std::string& text) {
   const SendOptions& send = line.send;
   for (const char* token : {send.port_token, send.kind_token, send.interface_token, send.to_token,
                             send.count_token, send.interval_token, send.password_token, send.file_token,
-                            send.to.scope, line.bad_token}) {
+                            send.to.scope, line.bad_token, line.ended_at}) {
     fuzz::Check(token == nullptr || Inside(token, buffer));
   }
   // The silent send is asked for only with a target, and a refusal always says what and why.
   if (line.action == ProgramAction::kSilentSend) {
     fuzz::Check(HasCommandLineTarget(line) || send.file_token != nullptr);
   }
+  // An early end names its token and why; such a line opens the dialog.
+  fuzz::Check((line.ended_at == nullptr) == (line.end_reason == nullptr));
+  if (line.ended_at != nullptr) fuzz::Check(line.action == ProgramAction::kDialog);
   if (line.action == ProgramAction::kBadOption) {
     fuzz::Check(line.bad_token != nullptr && line.bad_reason != nullptr);
   } else {

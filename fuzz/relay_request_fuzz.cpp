@@ -5,6 +5,7 @@
 #include <memory>
 #include <vector>
 
+#include "common/address_text.h"
 #include "common/relay_key.h"
 #include "common/relay_request.h"
 #include "fuzz/fuzz_input.h"
@@ -100,7 +101,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const char* names[3] = {"eth0", "eth0", "a-rather-long-interface-name"};
   for (int i = 0; i < 3; ++i) {
     records[i].flags = up;
-    records[i].address = 0x0A0200C0u + (static_cast<std::uint32_t>(i) << 24);  // 192.0.2.10 .. 12 in network order
+    records[i].address = wake::Ipv4Address(0x0A0200C0u + (static_cast<std::uint32_t>(i) << 24));  // 192.0.2.10 .. 12
     records[i].netmask = 0x00FFFFFFu;
     std::strcpy(records[i].name, names[i]);
   }

@@ -9,11 +9,22 @@
 #include "platform/capture.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  // Input layout: what the bytes are (1 byte: a payload, or a frame of one of the link
-  // types), then the bytes.
-  static const int kLinkTypes[] = {0, platform::kLinkEthernet, platform::kLinkLinuxCooked,
-                                   platform::kLinkLinuxCooked2, platform::kLinkRawIp};
-  const int link_type = kLinkTypes[fuzz::Take(data, size, 1) % 5];
+  // Input layout: what the bytes are (1 byte: a payload, or a frame of one of the link types,
+  // and past the types, how many bytes more the frame had on the wire), then the bytes.
+  constexpr int kPayload = -1;
+  static const int kLinkTypes[] = {kPayload,
+                                   platform::kLinkEthernet,
+                                   platform::kLinkLinuxCooked,
+                                   platform::kLinkLinuxCooked2,
+                                   platform::kLinkRawIp,
+                                   platform::kLinkRawIpv4,
+                                   platform::kLinkRawIpv6,
+                                   platform::kLinkBsdLoopback,
+                                   platform::kLinkOpenBsdLoopback};
+  constexpr std::size_t kTypes = sizeof kLinkTypes / sizeof kLinkTypes[0];
+  const std::uint32_t selector = fuzz::Take(data, size, 1);
+  const int link_type = kLinkTypes[selector % kTypes];
+  const std::size_t cut = selector / kTypes * 16;
   // A copy of exactly the input, so that a read beyond it is caught.
   const std::vector<std::uint8_t> bytes(data, data + size);
 
@@ -24,9 +35,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   o.vlan = -1;
   o.payload = bytes.data();
   o.stored = o.length = static_cast<int>(size);
-  if (link_type != 0) {
+  if (link_type != kPayload) {
     listener::DecodedFrame frame;
-    if (!listener::DecodeFrame(link_type, bytes.data(), bytes.size(), &frame)) return 0;
+    if (!listener::DecodeFrame(link_type, bytes.data(), bytes.size(), bytes.size() + cut, &frame)) return 0;
     fuzz::Check(frame.stored >= 0 && frame.stored <= frame.length);
     fuzz::Check(frame.payload >= bytes.data() && frame.payload + frame.stored <= bytes.data() + bytes.size());
     o.via = frame.via;
@@ -34,10 +45,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     o.to = frame.to;
     o.to_kind = listener::JudgeFrameDestination(frame);
     o.vlan = frame.vlan;
+    o.fragment = frame.fragment;
+    o.fragment_offset = frame.fragment_offset;
+    o.udp_length_field = frame.udp_length_field;
     o.payload = frame.payload;
     o.stored = frame.stored;
     o.length = frame.length;
   }
+  listener::ClassifyObservation(&o);
 
   const listener::WakeAnalysis a = listener::AnalyzeWake(o.payload, static_cast<std::size_t>(o.stored),
                                                          static_cast<std::size_t>(o.length));

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/interface_names.h"
 #include "listener/inspect.h"
 #include "listener/listener.h"
 #include "listener/texts.h"
@@ -19,7 +20,7 @@ constexpr std::uint8_t kIpv6MulticastFirstByte = 0xFF;   // ff00::/8
 
 // Whether `to` is the subnet-directed broadcast address of IPv4 record `r`: its host bits all
 // ones. A /31 or /32 has no broadcast address.
-bool IsBroadcastOf(const platform::IpAddress& to, const platform::InterfaceAddress& r) {
+bool IsBroadcastOf(const platform::IpAddress& to, const platform::InterfaceRecord& r) {
   if (r.address.family != 4 || r.prefix_length <= 0 || r.prefix_length > 30) return false;
   for (int bit = 0; bit < 32; ++bit) {
     const int byte = bit / 8;
@@ -43,43 +44,6 @@ std::int64_t DaysFromCivil(int year, int month, int day) {
 
 }  // namespace
 
-void FormatIpAddress(const platform::IpAddress& address, char* text, std::size_t size) {
-  if (size == 0) return;
-  text[0] = '\0';
-  const std::uint8_t* b = address.bytes;
-  if (address.family == 4) {
-    std::snprintf(text, size, kAddressFormat, b[0], b[1], b[2], b[3]);
-    return;
-  }
-  if (address.family != 6) return;
-  // The longest run of two or more zero groups (the first of equal runs) becomes "::".
-  int groups[8];
-  for (int i = 0; i < 8; ++i) groups[i] = b[2 * i] << 8 | b[2 * i + 1];
-  int best_start = -1, best_length = 1;
-  for (int i = 0; i < 8;) {
-    int j = i;
-    while (j < 8 && groups[j] == 0) ++j;
-    if (j - i > best_length) {
-      best_start = i;
-      best_length = j - i;
-    }
-    i = j > i ? j : i + 1;
-  }
-  TextLine line{text, size, 0};
-  for (int i = 0; i < 8; ++i) {
-    if (i == best_start) {
-      Append(&line, "::");
-      i += best_length - 1;
-      continue;
-    }
-    Append(&line, (i == 0 || i == best_start + best_length) ? "%x" : ":%x", groups[i]);
-  }
-}
-
-void FormatMac(const std::uint8_t* mac, char* text) {
-  std::snprintf(text, kMacTextSize, kMacFormat, mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
-}
-
 const char* DestinationKindName(DestinationKind kind) {
   switch (kind) {
     case DestinationKind::kUnicast: return kToUnicast;
@@ -92,7 +56,7 @@ const char* DestinationKindName(DestinationKind kind) {
 }
 
 DestinationKind JudgeDestination(const platform::IpAddress& to, unsigned interface_index,
-                                 const platform::InterfaceAddress* table, int count) {
+                                 const platform::InterfaceRecord* table, int count) {
   if (to.family == 6) {
     return to.bytes[0] == kIpv6MulticastFirstByte ? DestinationKind::kMulticast : DestinationKind::kUnicast;
   }
@@ -110,7 +74,7 @@ DestinationKind JudgeDestination(const platform::IpAddress& to, unsigned interfa
 void RefreshInterfaces(std::uint64_t now_ms) {
   InterfaceCache& cache = g_listener.interfaces;
   if (cache.read && now_ms - cache.read_at_ms < kInterfaceTableAgeMs) return;
-  int count = platform::query_interface_addresses(cache.records, kInterfaceRoom);
+  int count = platform::query_interfaces(cache.records, kInterfaceRoom);
   // A failed read keeps the table of the last good one.
   if (count >= 0) cache.count = count;
   cache.read = true;
@@ -119,10 +83,7 @@ void RefreshInterfaces(std::uint64_t now_ms) {
 
 const char* InterfaceName(unsigned index) {
   const InterfaceCache& cache = g_listener.interfaces;
-  for (int i = 0; index != 0 && i < cache.count; ++i) {
-    if (cache.records[i].index == index) return cache.records[i].name;
-  }
-  return nullptr;
+  return wake::InterfaceNameOf(cache.records, cache.count, index);
 }
 
 int UtcOffsetMinutes(const platform::SystemTime& local, std::int64_t seconds) {

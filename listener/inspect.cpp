@@ -13,12 +13,25 @@ namespace listener {
 
 namespace {
 
-// Kernel filters: UDP over IPv4 or IPv6, and the wake's own EtherType, each VLAN-tagged or
-// not. Cooked frames (all interfaces) come with their VLAN tag taken off by the kernel, and
-// raw IP frames have no link layer at all.
-constexpr char kFilterEthernet[] = "udp or ether proto 0x0842 or (vlan and (udp or ether proto 0x0842))";
-constexpr char kFilterCooked[] = "udp or ether proto 0x0842";
-constexpr char kFilterRawIp[] = "udp";
+// Capture filters: UDP over IPv4 (every fragment: each one carries the protocol) or over IPv6,
+// where an extension header that the decoder steps over may come first (hop-by-hop, routing,
+// fragment, authentication, destination options); on Ethernet and cooked links also the wake's
+// own EtherType. Ethernet frames may carry up to two VLAN tags (0x8100, 0x88a8, 0x9100) before
+// any of these; libpcap has no VLAN test for cooked frames, so every tagged one goes through
+// there and the decoder judges it. A live capture's kernel takes the outer tag off into the
+// frame's metadata, which libpcap's VLAN test reads.
+#define TIDEWAKE_FILTER_IP "udp or ip6 proto 0 or ip6 proto 43 or ip6 proto 44 or ip6 proto 51 or ip6 proto 60"
+#define TIDEWAKE_FILTER_LINK "(" TIDEWAKE_FILTER_IP " or ether proto 0x0842)"
+constexpr char kFilterEthernet[] = TIDEWAKE_FILTER_LINK " or (vlan and (" TIDEWAKE_FILTER_LINK
+                                   " or (vlan and " TIDEWAKE_FILTER_LINK ")))";
+constexpr char kFilterCooked[] = TIDEWAKE_FILTER_LINK " or ether proto 0x8100 or ether proto 0x88a8 or ether proto 0x9100";
+constexpr char kFilterIp[] = TIDEWAKE_FILTER_IP;
+#undef TIDEWAKE_FILTER_LINK
+#undef TIDEWAKE_FILTER_IP
+
+// How long the output and the summary may still take once the run ends or a stop request
+// came: a reader that takes nothing does not keep pilvorne from ending.
+constexpr int kFinalWritesMs = 1000;
 
 // Room for the lines of one observation: the two lines and the explanation, or the JSON
 // object with every text at its longest escaped form.
@@ -44,17 +57,24 @@ bool MatchesMac(const Observation& o, const WakeAnalysis& a) {
   const InspectOptions& options = g_listener.options;
   if (!options.mac_given) return true;
   if (a.copies > 0 && std::memcmp(a.target, options.mac, wake::kMacLength) == 0) return true;
-  if (ClassifyDatagram(o.length).label == kLabelUnknown) return false;
-  std::uint8_t mac[wake::kMacLength];
-  EntryMac(o.payload, o.stored, o.length, mac);
-  return std::memcmp(mac, options.mac, wake::kMacLength) == 0;
+  if (o.kind.label == kLabelUnknown) return false;
+  return std::memcmp(o.entry_mac, options.mac, wake::kMacLength) == 0;
 }
 
-// Analyses, filters, counts and prints one observation. False when the output failed.
-bool Report(const Observation& o, bool capture) {
+// A fragment after the first starts in the middle of its datagram: kestrava's header and its
+// short unsuspend datagram, both judged from a datagram's start, cannot be in it.
+void JudgeAsFragment(const Observation& o, WakeAnalysis* a) {
+  if (!o.fragment || o.fragment_offset == 0) return;
+  a->header_found = false;
+  if (a->verdict == MagicVerdict::kShortUnsuspend) a->verdict = MagicVerdict::kBroken;
+}
+
+// Classifies, analyses, filters, counts and prints one observation. False when the output failed.
+bool Report(Observation& o, bool capture) {
   const InspectOptions& options = g_listener.options;
-  const WakeAnalysis a = AnalyzeWake(o.payload, static_cast<std::size_t>(o.stored),
-                                     static_cast<std::size_t>(o.length));
+  ClassifyObservation(&o);
+  WakeAnalysis a = AnalyzeWake(o.payload, static_cast<std::size_t>(o.stored), static_cast<std::size_t>(o.length));
+  JudgeAsFragment(o, &a);
   // A capture sees all traffic of its kind: only what carries a wake is shown.
   const bool kept = (!capture || CarriesWake(a)) && MatchesMac(o, a);
   if (options.summary) SummaryAdd(o, a, kept);
@@ -66,51 +86,95 @@ bool Report(const Observation& o, bool capture) {
   if (options.json) {
     AppendJsonLine(&line, o, a);
   } else {
-    AppendEntryLines(&line, FormatTimeStamp(o.local), o, capture);
+    AppendEntryLines(&line, o.time_unknown ? kTimeStampUnknown : FormatTimeStamp(o.local), o, capture);
     if (options.explain) AppendExplainLine(&line, o, a);
   }
   return WriteOutput(text, line.length, stdout);
 }
 
+// Before anything can block: with -Summary a stop request is caught, so that the summary is
+// printed whatever the process waits for; with -Timeout the time bounds every call that
+// blocks (the open of a FIFO and an output nobody reads included). Returns the run's start.
+std::uint64_t BeginRun() {
+  const InspectOptions& options = g_listener.options;
+  if (options.summary) platform::catch_stop_requests();
+  if (options.timeout_seconds != 0) {
+    platform::interrupt_blocking_calls_after(static_cast<std::int64_t>(options.timeout_seconds) * 1000);
+  }
+  return NowMs();
+}
+
+// The end by a stop request: what was shown is written if it can be, the summary tells what was
+// seen, each within the time left, and the process ends as the signal would have ended it.
+template <typename Drops>
+int EndStopped(Drops drops, bool capture) {
+  platform::interrupt_blocking_calls_after(kFinalWritesMs);
+  if (!std::ferror(stdout)) std::fflush(stdout);
+  bool known = false;
+  std::uint32_t dropped = 0;
+  drops(&known, &dropped);
+  if (g_listener.options.summary) PrintSummary(stderr, known, dropped);
+  platform::end_as_stopped();
+  return capture ? kExitCannotCapture : kExitUsage;
+}
+
 // The end by count, time or the end of a file: 0 when a wake was kept, else 4.
-int Finish(bool drops_known, std::uint32_t drops) {
-  if (g_listener.options.summary) PrintSummary(stderr, drops_known, drops);
+template <typename Drops>
+int EndFinished(Drops drops, bool capture) {
+  const InspectOptions& options = g_listener.options;
+  if (options.summary || options.timeout_seconds != 0) platform::interrupt_blocking_calls_after(kFinalWritesMs);
+  if (!FlushOutput(stdout)) {
+    if (platform::stop_requested()) return EndStopped(drops, capture);
+    return kExitUsage;
+  }
+  bool known = false;
+  std::uint32_t dropped = 0;
+  drops(&known, &dropped);
+  if (options.summary) PrintSummary(stderr, known, dropped);
+  // A stop request that came while the summary was written ends the process as it would.
+  if (platform::stop_requested()) platform::end_as_stopped();
   return g_listener.wake_kept ? kExitWakeSeen : kExitNoWake;
 }
 
-// Runs a source until the count, the time, the source's end, a stop request or a failure.
-// `next(wait_ms, observation)` gives one step; `drops(known, count)` what was lost.
+// Runs a source from `start` until the count, the time, the source's end, a stop request or a
+// failure. `next(wait_ms, observation)` gives one step; `drops(known, count)` what was lost.
 template <typename Next, typename Drops>
-int Drive(Next next, Drops drops, bool capture) {
+int Drive(std::uint64_t start, Next next, Drops drops, bool capture) {
   const InspectOptions& options = g_listener.options;
-  const std::uint64_t start = NowMs();
   const std::uint64_t limit = static_cast<std::uint64_t>(options.timeout_seconds) * 1000;
-  bool known = false;
-  std::uint32_t dropped = 0;
   for (;;) {
+    if (platform::stop_requested()) return EndStopped(drops, capture);
     int wait_ms = -1;
     if (limit != 0) {
       const std::uint64_t elapsed = NowMs() - start;
-      if (elapsed >= limit) break;
+      if (elapsed >= limit || platform::time_is_up()) break;
       wait_ms = limit - elapsed > INT_MAX ? INT_MAX : static_cast<int>(limit - elapsed);
     }
     Observation o{};
     const Step step = next(wait_ms, &o);
     if (step == Step::kIdle) continue;
     if (step == Step::kEnd) break;
+    if (step == Step::kStopped) return EndStopped(drops, capture);
     if (step == Step::kObservation) {
-      if (!Report(o, capture)) return kExitUsage;
+      if (!Report(o, capture)) {
+        if (platform::stop_requested()) return EndStopped(drops, capture);
+        return kExitUsage;
+      }
       if (options.count != 0 && g_listener.kept >= static_cast<std::uint64_t>(options.count)) break;
       continue;
     }
-    // A stop request or a failure: the summary still tells what was seen.
+    // A failure: what was shown is written, the summary still tells what was seen. A call that
+    // a stop request or the time interrupted is no failure.
+    if (platform::stop_requested()) return EndStopped(drops, capture);
+    if (limit != 0 && platform::time_is_up()) break;
+    FlushOutput(stdout);
+    bool known = false;
+    std::uint32_t dropped = 0;
     drops(&known, &dropped);
     if (options.summary) PrintSummary(stderr, known, dropped);
-    if (step == Step::kStopped) platform::end_as_stopped();
     return capture ? kExitCannotCapture : kExitUsage;
   }
-  drops(&known, &dropped);
-  return Finish(known, dropped);
+  return EndFinished(drops, capture);
 }
 
 // The start-up line goes to standard error when standard output carries JSON.
@@ -134,12 +198,36 @@ void FillFromFrame(const DecodedFrame& d, Observation* o) {
   o->port = d.to_port;
   o->to_kind = JudgeFrameDestination(d);
   o->vlan = d.vlan;
+  o->fragment = d.fragment;
+  o->fragment_offset = d.fragment_offset;
+  o->udp_length_field = d.udp_length_field;
   o->payload = d.payload;
   o->stored = d.stored;
   o->length = d.length;
 }
 
+// Whether a local time can be written as ISO 8601 has it, years 0001 to 9999.
+bool InWrittenYears(const platform::SystemTime& t) { return t.year >= 1 && t.year <= 9999; }
+
+// The line that tells why a capture cannot be read (a file) or made (live).
+void PrintCaptureFailure(const char* reason) {
+  if (g_listener.options.read_path != nullptr) {
+    std::fprintf(stderr, kReadFailedFormat, g_listener.options.read_path, reason);
+  } else {
+    std::fprintf(stderr, kCaptureFailedFormat, reason);
+  }
+}
+
 }  // namespace
+
+const char* CaptureFilter(int link_type) {
+  switch (link_type) {
+    case platform::kLinkEthernet: return kFilterEthernet;
+    case platform::kLinkLinuxCooked:
+    case platform::kLinkLinuxCooked2: return kFilterCooked;
+    default: return ReadsLinkType(link_type) ? kFilterIp : nullptr;
+  }
+}
 
 bool Inspecting() {
   const InspectOptions& o = g_listener.options;
@@ -148,25 +236,31 @@ bool Inspecting() {
 }
 
 int InspectSocket(SOCKET s, bool drops_counted) {
-  char startup[64];
-  std::snprintf(startup, sizeof startup, kListeningFormat, g_listener.port);
-  if (!PrintStartup(startup)) return kExitUsage;
-  if (g_listener.options.summary) platform::catch_stop_requests();
+  const std::uint64_t start = BeginRun();
   // The whole datagram, however large: a sync stream may start past any fixed size.
   unsigned char buffer[kInspectBufferSize];
   std::uint32_t drops = 0;
+  // The socket's own count covers the drops after the last datagram delivered too.
+  auto dropped = [&](bool* known, std::uint32_t* count) {
+    *known = platform::read_receive_drops(s, count) || drops_counted;
+    if (*known && drops > *count) *count = drops;
+  };
+  char startup[64];
+  std::snprintf(startup, sizeof startup, kListeningFormat, g_listener.port);
+  if (!PrintStartup(startup)) {
+    if (platform::stop_requested()) return EndStopped(dropped, false);
+    return kExitUsage;
+  }
   auto next = [&](int wait_ms, Observation* o) {
     const int waited = platform::wait_readable(s, wait_ms);
     if (waited == platform::kWaitStopped) return Step::kStopped;
     if (waited == platform::kWaitTimedOut) return Step::kIdle;
-    platform::ArrivalInfo info{};
-    if (waited == platform::kWaitFailed || !platform::receive_arrival(s, buffer, sizeof buffer, &info)) {
+    platform::ReceivedDatagram info{};
+    if (waited == platform::kWaitFailed || !platform::receive_datagram(s, buffer, sizeof buffer, true, &info)) {
       return Step::kFailed;
     }
     TakeTime(o);
-    o->via = Via::kUdp;
-    o->from = info.sender;
-    o->from_port = info.sender_port;
+    ObserveDatagram(info, buffer, o);
     o->to = info.destination;
     o->port = g_listener.port & 0xFFFF;
     RefreshInterfaces(NowMs());
@@ -174,22 +268,16 @@ int InspectSocket(SOCKET s, bool drops_counted) {
     o->to_kind = JudgeDestination(info.destination, info.interface_index, cache.records, cache.count);
     const char* name = InterfaceName(info.interface_index);
     std::snprintf(o->interface_name, sizeof o->interface_name, "%s", name != nullptr ? name : "");
-    o->vlan = -1;
-    o->payload = buffer;
-    o->stored = info.stored;
-    o->length = info.length;
     drops = info.drops;
     return Step::kObservation;
   };
-  auto dropped = [&](bool* known, std::uint32_t* count) {
-    *known = drops_counted;
-    *count = drops;
-  };
-  return Drive(next, dropped, false);
+  return Drive(start, next, dropped, false);
 }
 
 int InspectCapture() {
   const InspectOptions& options = g_listener.options;
+  const std::uint64_t start = BeginRun();
+  auto no_drops = [](bool* known, std::uint32_t*) { *known = false; };
   platform::Capture* capture = nullptr;
   int link_type = 0;
   char error[512] = "";
@@ -199,27 +287,36 @@ int InspectCapture() {
           : platform::open_live_capture(options.interface_name, &capture, &link_type, error, sizeof error);
   const bool live = options.read_path == nullptr;
   if (opened != platform::CaptureOpened::kOpened) {
+    // The open of a FIFO waits for its writer: a stop request or the time may end it.
+    if (platform::stop_requested()) return EndStopped(no_drops, true);
+    if (platform::time_is_up()) return EndFinished(no_drops, true);
     if (opened == platform::CaptureOpened::kNeedsPrivilege) {
       std::fputs(kNeedsCapNetRaw, stderr);
     } else if (opened == platform::CaptureOpened::kNeedsLinuxBuild) {
       std::fputs(kNeedsLinuxBuild, stderr);
     } else if (opened == platform::CaptureOpened::kNoLibrary) {
       std::fprintf(stderr, kNeedsLibpcapFormat, error);
-    } else if (live) {
-      std::fprintf(stderr, kCaptureFailedFormat, error);
     } else {
-      std::fprintf(stderr, kReadFailedFormat, options.read_path, error);
+      PrintCaptureFailure(error);
     }
     return kExitCannotCapture;
   }
-  const char* filter = link_type == platform::kLinkEthernet ? kFilterEthernet
-                       : (link_type == platform::kLinkRawIp) ? kFilterRawIp
-                                                             : kFilterCooked;
-  if (!platform::set_capture_filter(capture, filter, error, sizeof error)) {
-    std::fprintf(stderr, kCaptureFailedFormat, error);
+  // A link whose frames are not decoded would show nothing and look like one without a wake.
+  const char* filter = CaptureFilter(link_type);
+  if (filter == nullptr) {
+    const char* name = platform::link_type_name(link_type);
+    std::snprintf(error, sizeof error, kLinkTypeRefusedFormat, link_type, name != nullptr ? " (" : "",
+                  name != nullptr ? name : "", name != nullptr ? ")" : "");
+    PrintCaptureFailure(error);
     platform::close_capture(capture);
     return kExitCannotCapture;
   }
+  if (!platform::set_capture_filter(capture, filter, error, sizeof error)) {
+    PrintCaptureFailure(error);
+    platform::close_capture(capture);
+    return kExitCannotCapture;
+  }
+  auto dropped = [&](bool* known, std::uint32_t* count) { *known = platform::capture_drops(capture, count); };
   if (live) {
     char startup[128];
     if (options.interface_name != nullptr) {
@@ -228,12 +325,18 @@ int InspectCapture() {
       std::snprintf(startup, sizeof startup, "%s", kCapturingAll);
     }
     if (!PrintStartup(startup)) {
+      const int code = platform::stop_requested() ? EndStopped(dropped, true) : kExitUsage;
       platform::close_capture(capture);
-      return kExitUsage;
+      return code;
     }
   }
-  if (options.summary) platform::catch_stop_requests();
+  if (!live) g_listener.flush_each_entry = false;
 
+  // The local time of the capture's current second, converted once for all its frames.
+  std::int64_t second = 0;
+  bool second_known = false, second_converts = false;
+  platform::SystemTime second_local{};
+  int second_offset = 0;
   auto next = [&](int wait_ms, Observation* o) {
     platform::CapturedFrame frame{};
     const int got = platform::next_frame(capture, wait_ms, &frame);
@@ -241,33 +344,42 @@ int InspectCapture() {
     if (got == platform::kFrameTimedOut) return Step::kIdle;
     if (got == platform::kFrameEnd) return Step::kEnd;
     if (got != platform::kFrameReady) {
-      if (live) {
-        std::fprintf(stderr, kCaptureFailedFormat, platform::capture_error(capture));
-      } else {
-        std::fprintf(stderr, kReadFailedFormat, options.read_path, platform::capture_error(capture));
-      }
+      PrintCaptureFailure(platform::capture_error(capture));
       return Step::kFailed;
     }
     DecodedFrame decoded;
-    if (!DecodeFrame(link_type, frame.data, frame.captured, &decoded)) return Step::kIdle;
-    // The capture's own clock: for a file, when the frame was captured there.
-    if (platform::local_time_at(frame.seconds, frame.nanoseconds / 1000000, &o->local)) {
-      o->utc_offset_minutes = UtcOffsetMinutes(o->local, frame.seconds);
+    if (!DecodeFrame(link_type, frame.data, frame.captured, frame.length, &decoded)) return Step::kIdle;
+    // The capture's own clock: for a file, when the frame was captured there. A time that ISO
+    // 8601 cannot write (a damaged file's) is not shown; the frame still is.
+    if (!second_known || frame.seconds != second) {
+      second = frame.seconds;
+      second_known = true;
+      second_converts = platform::local_time_at(frame.seconds, 0, &second_local) && InWrittenYears(second_local);
+      if (second_converts) second_offset = UtcOffsetMinutes(second_local, frame.seconds);
+    }
+    if (second_converts) {
+      o->local = second_local;
+      o->local.milliseconds = static_cast<std::uint16_t>(frame.nanoseconds / 1000000);
+      o->utc_offset_minutes = second_offset;
     } else {
-      TakeTime(o);
+      o->time_unknown = true;
     }
     FillFromFrame(decoded, o);
-    if (live && options.interface_name != nullptr) {
+    if (!live) {
+      // A pcapng file names the interface each frame came in on; a pcap file does not.
+      if (frame.interface_name != nullptr) {
+        std::snprintf(o->interface_name, sizeof o->interface_name, "%s", frame.interface_name);
+      }
+    } else if (options.interface_name != nullptr) {
       std::snprintf(o->interface_name, sizeof o->interface_name, "%s", options.interface_name);
-    } else if (live) {
+    } else {
       RefreshInterfaces(NowMs());
       const char* name = InterfaceName(decoded.interface_index);
       std::snprintf(o->interface_name, sizeof o->interface_name, "%s", name != nullptr ? name : "");
     }
     return Step::kObservation;
   };
-  auto dropped = [&](bool* known, std::uint32_t* count) { *known = platform::capture_drops(capture, count); };
-  const int code = Drive(next, dropped, true);
+  const int code = Drive(start, next, dropped, true);
   platform::close_capture(capture);
   return code;
 }

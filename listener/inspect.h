@@ -7,22 +7,20 @@
 
 #include "common/printf_format.h"
 #include "common/wake_packet.h"
+#include "listener/listener.h"
 #include "listener/wake_analysis.h"
-#include "platform/arrival.h"
-#include "platform/interface_addresses.h"
+#include "platform/datagram.h"
+#include "platform/interfaces.h"
 #include "platform/time.h"
 
 namespace listener {
 
 // How a wake travelled: as a UDP datagram, or as an Ethernet frame of EtherType 0x0842.
 enum class Via { kUdp, kEtherType };
-constexpr std::uint16_t kEtherTypeWake = 0x0842;
 
 // What the destination address was, judged on the receiving side.
 enum class DestinationKind { kUnknown, kUnicast, kSubnetBroadcast, kLimitedBroadcast, kMulticast };
 
-constexpr std::size_t kMacTextSize = 18;       // "00:11:22:33:44:55"
-constexpr std::size_t kAddressTextSize = 46;   // the longest IPv6 text
 
 // One datagram or frame, as the receive call or the capture gave it.
 struct Observation {
@@ -39,22 +37,52 @@ struct Observation {
   DestinationKind to_kind;
   char interface_name[platform::kInterfaceNameRoom];  // empty when not known
   int vlan;                        // the VLAN the frame was tagged with; -1: none
+  // One fragment of a larger IP datagram: its bytes are judged alone, as a network card judges
+  // every frame. fragment_offset: where they start in the datagram (after the IP header).
+  bool fragment;
+  int fragment_offset;
+  int udp_length_field;            // 0, or a UDP length field that claimed more than the packet held
+  bool time_unknown;               // the capture's time lies outside the years 0001-9999
   const std::uint8_t* payload;
   int stored;                      // bytes of the payload at hand
   int length;                      // the payload's real length
+  // What the entry shows, from the length and the payload (ClassifyObservation).
+  DatagramKind kind;
+  std::uint8_t entry_mac[wake::kMacLength];
 };
+
+// --- The two lines of an entry (datagram_entry.cpp) ---
+
+// The observation of a datagram as the receive call gave it: the sender and the payload.
+void ObserveDatagram(const platform::ReceivedDatagram& info, const std::uint8_t* buffer, Observation* o);
+
+// The kind by the payload's length, and the MAC the entry shows: the six bytes at the kind's
+// offset plus 6, 00 beyond what is stored. Once per observation, before anything reads them.
+void ClassifyObservation(Observation* o);
+
+// The sender as the entry shows it: its IP address, or for a 0x0842 frame its MAC.
+void FormatSender(const Observation& observation, char* text, std::size_t size);
+
+// A line composed in a fixed buffer; what does not fit is cut at the buffer's end.
+struct TextLine {
+  char* data;
+  std::size_t size;
+  std::size_t length;
+};
+void Append(TextLine* line, const char* format, ...) TIDEWAKE_PRINTF(2, 3);
+
+// The two lines of an entry: the time stamp, the kind, the MAC, the sender and the length; a
+// capture adds the way it came. The plain listener and the inspector print them alike.
+void AppendEntryLines(TextLine* line, const char* time_stamp, const Observation& observation, bool show_via);
 
 // --- Addresses and how they were reached (arrival.cpp) ---
 
-// "%d.%d.%d.%d" for IPv4, the shortest text (RFC 5952) for IPv6, "" when the family is 0.
-void FormatIpAddress(const platform::IpAddress& address, char* text, std::size_t size);
-void FormatMac(const std::uint8_t* mac, char* text);   // kMacTextSize bytes, upper case
 const char* DestinationKindName(DestinationKind kind); // nullptr for kUnknown
 
 // Limited broadcast, multicast, the subnet-directed broadcast of an IPv4 address of the
 // receiving interface (any interface when its index is 0), or unicast.
 DestinationKind JudgeDestination(const platform::IpAddress& to, unsigned interface_index,
-                                 const platform::InterfaceAddress* table, int count);
+                                 const platform::InterfaceRecord* table, int count);
 
 // The interface table, read again when it is older than a second; the name of interface
 // `index` from it, nullptr when not known.
@@ -77,39 +105,44 @@ struct DecodedFrame {
   bool link_multicast;
   int vlan;                        // -1: untagged
   unsigned interface_index;        // from a cooked header of version 2; 0 otherwise
-  int from_port, to_port;          // UDP; -1 for 0x0842
+  int from_port, to_port;          // UDP; -1 for 0x0842 and for a fragment after the first
+  bool fragment;                   // one fragment of a larger IP datagram (IPv4 or IPv6)
+  int fragment_offset;             // where its bytes start in the datagram's payload
+  int udp_length_field;            // 0, or the UDP length field when it claimed more than the
+                                   // packet held (the length is then what the packet held)
   const std::uint8_t* payload;
   int stored;
   int length;
 };
 
-// Decodes a frame of link type `link_type` (platform/capture.h). False when it carries
-// neither UDP over IPv4 or IPv6 (VLAN-tagged or not) nor EtherType 0x0842.
-bool DecodeFrame(int link_type, const std::uint8_t* data, std::size_t captured, DecodedFrame* out);
+// Decodes a frame of link type `link_type` (platform/capture.h), `captured` bytes of the
+// `length` it had on the wire. False when it carries neither UDP over IPv4 or IPv6 (VLAN-tagged
+// or not; a fragment of a UDP datagram included) nor EtherType 0x0842.
+bool DecodeFrame(int link_type, const std::uint8_t* data, std::size_t captured, std::size_t length,
+                 DecodedFrame* out);
+
+// Whether DecodeFrame reads frames of this link type: Ethernet, Linux cooked (both versions),
+// raw IP (IPv4, IPv6 or either), BSD and OpenBSD loopback.
+bool ReadsLinkType(int link_type);
+
+// The capture filter for frames of a link type that DecodeFrame reads (pcap-filter syntax):
+// it lets through every frame the decoder can judge, and little else.
+const char* CaptureFilter(int link_type);
 
 // The destination kind of a decoded frame: from its addresses, and for an IPv4 unicast-looking
 // destination sent to every host of the link, a subnet-directed broadcast.
 DestinationKind JudgeFrameDestination(const DecodedFrame& frame);
 
-// --- What is printed (report.cpp) ---
+// --- What else is printed (report.cpp) ---
 
-// A line composed in a fixed buffer; what does not fit is cut at the buffer's end.
-struct TextLine {
-  char* data;
-  std::size_t size;
-  std::size_t length;
-};
-void Append(TextLine* line, const char* format, ...) TIDEWAKE_PRINTF(2, 3);
-
-// The two lines of the default output for an observation; a capture adds the way it came.
-void AppendEntryLines(TextLine* line, const char* time_stamp, const Observation& observation,
-                      bool show_via);
 // The third line of -Explain: what the payload is and how it arrived.
 void AppendExplainLine(TextLine* line, const Observation& observation, const WakeAnalysis& analysis);
 // The JSON object of -Json, on one line.
 void AppendJsonLine(TextLine* line, const Observation& observation, const WakeAnalysis& analysis);
 // A JSON string: quotes, escapes, and invalid UTF-8 replaced by U+FFFD.
 void AppendJsonString(TextLine* line, const char* text);
+// The same text escaped, without the quotes.
+void AppendEscapedText(TextLine* line, const char* text);
 
 // --- The summary of -Summary (summary.cpp) ---
 

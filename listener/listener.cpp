@@ -5,41 +5,50 @@
 
 #include "listener/inspect.h"
 #include "listener/listener.h"
+#include "listener/readiness.h"
 #include "listener/relay_key_file.h"
 #include "listener/texts.h"
 #include "platform/datagram.h"
 #include "platform/system.h"
+#include "platform/waiting.h"
 
 namespace listener {
-
-ListenerState g_listener;
-
-void ResetListenerState() { g_listener = ListenerState{}; }
 
 namespace {
 // Both lines of one datagram: time stamp, label, MAC, address and length.
 constexpr std::size_t kEntrySize = 256;
 }  // namespace
 
-bool WriteOutput(const char* text, std::size_t size, FILE* out) {
-  // Flushed at once, so that a pipe or a file sees each datagram as it arrives; an error
-  // stays set on the stream, so one from an earlier write is seen here too.
-  std::fwrite(text, 1, size, out);
+bool FlushOutput(FILE* out) {
+  // An error stays set on the stream, so one from an earlier write is seen here too.
   if (std::fflush(out) == 0 && !std::ferror(out)) return true;
-  std::fprintf(stderr, kWriteFailedFormat, std::strerror(errno));
+  // A stop request interrupted the write: the run ends as the signal does, with nothing to add.
+  if (platform::stop_requested()) return false;
+  // EINTR: the time of the run interrupted a write that nobody took in.
+  std::fprintf(stderr, kWriteFailedFormat, errno == EINTR ? kOutputStayedBlocked : std::strerror(errno));
   std::fflush(stderr);
   return false;
+}
+
+bool WriteOutput(const char* text, std::size_t size, FILE* out) {
+  // Flushed at once, so that a pipe or a file sees each datagram as it arrives.
+  if (std::fwrite(text, 1, size, out) == size && !g_listener.flush_each_entry) return true;
+  return FlushOutput(out);
 }
 
 void ReceiveLoop(SOCKET s, FILE* out) {
   unsigned char buffer[kReceiveBufferSize];
   char entry[kEntrySize];
   for (;;) {
-    platform::DatagramInfo info{};
-    if (!platform::receive_datagram(s, buffer, kReceiveBufferSize, &info)) return;
-    int n = FormatDatagramEntry(entry, sizeof entry, CurrentTimeStamp(), buffer, info);
+    platform::ReceivedDatagram info{};
+    if (!platform::receive_datagram(s, buffer, kReceiveBufferSize, false, &info)) return;
+    Observation o{};
+    ObserveDatagram(info, buffer, &o);
+    ClassifyObservation(&o);
+    TextLine line{entry, sizeof entry, 0};
+    AppendEntryLines(&line, CurrentTimeStamp(), o, false);
     // Both lines in one write.
-    if (!WriteOutput(entry, static_cast<std::size_t>(n), out)) return;
+    if (!WriteOutput(entry, line.length, out)) return;
   }
 }
 
@@ -50,10 +59,11 @@ int RunListener(int argc, char* const* argv) {
   }
 
   const ListenerCommandLine line = ParseListenerCommandLine(argc, argv, g_listener.version_field, stdout, stderr);
-  if (line.exit_code != 0) return line.exit_code;
+  if (line.exit_code != 0 || line.finished) return line.exit_code;
   if (line.new_key_path != nullptr) return WriteNewRelayKey(line.new_key_path, stdout, stderr);
   g_listener.port = line.port;
   g_listener.options = line.options;
+  if (line.check || line.enable) return RunReadiness(line);
 
   const InspectOptions& options = g_listener.options;
   if (options.any || options.read_path != nullptr) return InspectCapture();

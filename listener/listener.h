@@ -9,7 +9,7 @@
 
 #include "common/wake_packet.h"
 #include "platform/datagram.h"
-#include "platform/interface_addresses.h"
+#include "platform/interfaces.h"
 #include "platform/sockets.h"
 #include "platform/time.h"
 
@@ -30,6 +30,7 @@ constexpr int kReceiveQueueBytes = 8 * 1024 * 1024;
 
 // Exit codes.
 constexpr int kExitWakeSeen = 0;       // -Count, -Timeout or -Read ended it, a wake was kept
+constexpr int kExitInformation = 0;    // --help or --version
 constexpr int kExitUsage = 1;          // syntax error, usage text, the receive loop ended, or
                                        // the output could not be written
 constexpr int kExitCannotCapture = 2;  // -Any or -Read cannot capture or read
@@ -90,7 +91,7 @@ struct SummaryCounts {
 // The local interfaces as last read, to judge destinations and name interfaces.
 constexpr int kInterfaceRoom = 256;
 struct InterfaceCache {
-  platform::InterfaceAddress records[kInterfaceRoom];
+  platform::InterfaceRecord records[kInterfaceRoom];
   int count = 0;
   bool read = false;
   std::uint64_t read_at_ms = 0;
@@ -102,6 +103,12 @@ struct ListenerState {
   int port = wake::kDefaultPort;          // whole value; the socket uses its low 16 bits
   char version_field[kVersionFieldSize] = "Version ??";  // "Version " and the version text
   char time_stamp[kTimeStampSize] = "";   // the last time stamp (one buffer)
+  // The short date of the last time stamp's day: the locale's format is applied once a day.
+  char date_text[kDateBufferSize] = "";
+  platform::SystemTime date_of{};
+  // Each entry reaches the output at once, but reading a capture file, whose entries
+  // nobody watches arrive, writes them in blocks (flushed at the end of the run).
+  bool flush_each_entry = true;
   InspectOptions options;
   SummaryCounts summary;
   InterfaceCache interfaces;
@@ -115,14 +122,18 @@ void ResetListenerState();
 // What pilvorne's command line asks for.
 struct ListenerCommandLine {
   int exit_code = 0;                 // non-zero: end at once with it (syntax error, usage text)
+  bool finished = false;             // --help or --version: its text is printed; end with exit_code
   int port = wake::kDefaultPort;     // -PortNo's whole value
   InspectOptions options;
+  bool check = false;                // -Check: this machine's wake settings, then end
+  bool enable = false;               // -Enable (with -Interface): turn wake by magic packet on, then check
   const char* new_key_path = nullptr;  // -NewKey=FILE: write a new relay key there and end
 };
 
 // Parses the arguments after the program name; the caller keeps the record. Version lines
 // (with `version_field`, "Version " and the version text) go to `out` (to `err` when -Json is
-// among the arguments), the syntax error and the usage text to `err`.
+// among the arguments), the syntax error and the usage text to `err`. --help and --version
+// end the parse at once with their text on the real `out`.
 ListenerCommandLine ParseListenerCommandLine(int argc, char* const* argv, const char* version_field,
                                              FILE* out, FILE* err);
 
@@ -148,17 +159,12 @@ DatagramKind ClassifyDatagram(int length);
 const char* FormatTimeStamp(const platform::SystemTime& time);
 const char* CurrentTimeStamp();
 
-// The MAC the entry shows: the six bytes at the kind's offset plus 6, 00 beyond `stored`.
-void EntryMac(const unsigned char* data, int stored, int length, unsigned char* mac);
-
-// Both lines of one datagram into `buffer`; returns the text's length. Bytes the datagram
-// did not carry are shown as 00.
-int FormatDatagramEntry(char* buffer, std::size_t size, const char* time_stamp,
-                        const unsigned char* data, const platform::DatagramInfo& info);
-
-// Writes `size` bytes to `out` and flushes them. On failure prints the one message about it
-// on standard error and returns false: the caller ends the program with kExitUsage.
+// Writes `size` bytes to `out` and flushes them (unless the run writes in blocks). On failure
+// prints the one message about it on standard error and returns false: the caller ends the
+// program with kExitUsage.
 bool WriteOutput(const char* text, std::size_t size, FILE* out);
+// Flushes what the run wrote in blocks; false, after the one message, when it cannot be written.
+bool FlushOutput(FILE* out);
 
 // Receives and prints datagrams on `s` until a receive or a write fails.
 void ReceiveLoop(SOCKET s, FILE* out);

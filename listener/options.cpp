@@ -1,4 +1,4 @@
-// pilvorne's command line: -PortNo[=n], -Help, -?, -Version, and the inspector's whole words; "/" for "-".
+// pilvorne's command line: -PortNo[=n], -Help, -?, -Version, --help, --version and the newer options' whole words; "/" for "-".
 #include <cstring>
 
 #include "common/ascii.h"
@@ -17,6 +17,11 @@ bool starts_with_word(const char* text, const char* word, std::size_t length) {
   return wake::EqualNoCase(text, word, length);
 }
 
+// The words of --help and --version after the lead character ("/-help" too, any case): whole
+// words, since "-help" after the lead is no other option's beginning.
+constexpr char kHelpWord[] = "-help";
+constexpr char kVersionWord[] = "-version";
+
 // The port value starts after the lead character, "PortNo" and one separator.
 constexpr std::size_t kPortValueOffset = 8;
 
@@ -34,7 +39,7 @@ int syntax_error(FILE* err, const char* arg) {
 
 // The inspector's options are whole words, none of which starts like the four above, so no
 // command line of the plain listener changes meaning. Those with a value take it after "=".
-enum class Word { kExplain, kJson, kIpv6, kSummary, kAny, kCount, kTimeout, kMac, kInterface, kRead, kNewKey };
+enum class Word { kExplain, kJson, kIpv6, kSummary, kAny, kCount, kTimeout, kMac, kInterface, kRead, kCheck, kEnable, kNewKey };
 struct WordRow {
   const char* name;
   bool takes_value;
@@ -46,6 +51,7 @@ const WordRow kWords[] = {
     {"any", false, Word::kAny},         {"count", true, Word::kCount},
     {"timeout", true, Word::kTimeout},  {"mac", true, Word::kMac},
     {"interface", true, Word::kInterface}, {"read", true, Word::kRead},
+    {"check", false, Word::kCheck},     {"enable", false, Word::kEnable},
     {"newkey", true, Word::kNewKey},
 };
 
@@ -66,12 +72,15 @@ const WordRow* FindWord(const char* word, const char** value) {
 // A count or a number of seconds: 1 to 999999999, digits only.
 bool ParseLimit(const char* text, int* value) { return wake::ReadNumber(text, 1, 999999999, value); }
 
-// Applies one of the inspector's words (or -NewKey); false makes it a syntax error.
-bool ApplyWord(const char* word, InspectOptions* o, const char** new_key_path) {
+// Applies one of the inspector's words (or -Check, -Enable, -NewKey); false makes it a syntax error.
+bool ApplyWord(const char* word, ListenerCommandLine* line) {
   const char* value = nullptr;
   const WordRow* row = FindWord(word, &value);
   if (row == nullptr) return false;
+  InspectOptions* o = &line->options;
   switch (row->word) {
+    case Word::kCheck: line->check = true; return true;
+    case Word::kEnable: line->enable = true; return true;
     case Word::kExplain: o->explain = true; return true;
     case Word::kJson: o->json = true; return true;
     case Word::kIpv6: o->ipv6 = true; return true;
@@ -90,7 +99,7 @@ bool ApplyWord(const char* word, InspectOptions* o, const char** new_key_path) {
       o->interface_name = value;
       return *value != '\0';
     case Word::kNewKey:
-      *new_key_path = value;
+      line->new_key_path = value;
       return *value != '\0';
   }
   return false;
@@ -114,26 +123,45 @@ ListenerCommandLine ParseListenerCommandLine(int argc, char* const* argv, const 
                                              FILE* out, FILE* err) {
   ListenerCommandLine line;
   bool usage_requested = false;
+  FILE* const information = out;  // --help and --version print no JSON: standard output
   if (JsonRequested(argc, argv)) out = err;
   const char* interface_arg = nullptr;
+  const char* readiness_arg = nullptr;  // the first -Check or -Enable
+  const char* socket_arg = nullptr;     // the first -PortNo or -IPv6: options of the socket alone
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     bool known = false;
     if (arg[0] == '-' || arg[0] == '/') {
       const char* word = arg + 1;
       known = true;
+      const bool help = wake::EqualsNoCase(word, kHelpWord);
+      if (help || wake::EqualsNoCase(word, kVersionWord)) {
+        if (help) {
+          std::fputs(kHelpText, information);
+        } else {
+          std::fprintf(information, kVersionLineFormat, kProgramName, version_field, kBuildDate);
+        }
+        std::fflush(information);
+        line.finished = true;
+        line.exit_code = kExitInformation;
+        return line;
+      }
       if (starts_with_word(word, "portno", 6)) {
         // "-PortNo" alone carries no value: the port stays as it is rather than being
         // read from beyond the end of the argument.
         if (std::strlen(arg) >= kPortValueOffset) line.port = wake::ParseDecimal(arg + kPortValueOffset);
+        if (socket_arg == nullptr) socket_arg = arg;
       } else if (starts_with_word(word, "help", 4) || starts_with_word(word, "?", 1)) {
         usage_requested = true;
       } else if (starts_with_word(word, "version", 7)) {
         std::fprintf(out, kVersionLineFormat, kProgramName, version_field, kBuildDate);
         std::fflush(out);
       } else {
-        known = ApplyWord(word, &line.options, &line.new_key_path);
+        const bool readiness = line.check || line.enable;
+        known = ApplyWord(word, &line);
         if (line.options.interface_name != nullptr && interface_arg == nullptr) interface_arg = arg;
+        if ((line.check || line.enable) && !readiness) readiness_arg = arg;
+        if (line.options.ipv6 && socket_arg == nullptr) socket_arg = arg;
       }
     }
     if (!known) {
@@ -141,9 +169,18 @@ ListenerCommandLine ParseListenerCommandLine(int argc, char* const* argv, const 
       return line;
     }
   }
-  // An interface is something to capture on.
-  if (interface_arg != nullptr && !line.options.any) {
+  // An interface is something to capture on, or the card to check or enable. -Check and
+  // -Enable end without listening, so no option of the listener goes with them.
+  const InspectOptions& o = line.options;
+  const bool listening = o.explain || o.ipv6 || o.summary || o.any || o.count != 0 || o.timeout_seconds != 0 ||
+                         o.mac_given || o.read_path != nullptr;
+  if (readiness_arg != nullptr && (listening || (line.enable && o.interface_name == nullptr))) {
+    line.exit_code = syntax_error(err, readiness_arg);
+  } else if (interface_arg != nullptr && !o.any && readiness_arg == nullptr) {
     line.exit_code = syntax_error(err, interface_arg);
+  } else if (socket_arg != nullptr && (line.options.any || line.options.read_path != nullptr)) {
+    // A capture sees every port of both families: a port or IPv6 would change nothing there.
+    line.exit_code = syntax_error(err, socket_arg);
   } else if (usage_requested) {
     print_usage(err);
     line.exit_code = kExitUsage;

@@ -3,6 +3,8 @@
 
 #include <cstring>
 
+#include "common/wake_send.h"
+
 namespace listener {
 
 namespace {
@@ -11,7 +13,8 @@ bool Broadcastable(const platform::InterfaceRecord& r) {
   const std::uint32_t wanted = platform::kInterfaceUp | platform::kInterfaceBroadcast;
   const std::uint32_t refused = platform::kInterfaceLoopback | platform::kInterfacePointToPoint;
   // A /32 has no other host to broadcast to.
-  return (r.flags & wanted) == wanted && (r.flags & refused) == 0 && r.address != 0 && r.netmask != 0xFFFFFFFFu;
+  return (r.flags & wanted) == wanted && (r.flags & refused) == 0 && platform::ipv4_of(r) != 0 &&
+         r.netmask != 0xFFFFFFFFu;
 }
 
 // Whether a subnet of that broadcast address or that interface is in the plan already.
@@ -55,14 +58,15 @@ RelayPlan PlanRelayedWake(const wake::RelayRequest& request, const platform::Int
   for (int i = 0; i < record_count && plan.subnet_count < kRelayMaxSubnets; ++i) {
     const platform::InterfaceRecord& r = records[i];
     if (!Broadcastable(r) || (interface_name != nullptr && std::strcmp(r.name, interface_name) != 0)) continue;
-    const std::uint32_t broadcast = (r.address & r.netmask) | ~r.netmask;
+    const std::uint32_t address = platform::ipv4_of(r);
+    const std::uint32_t broadcast = wake::BroadcastAddress(address, r.netmask);
     bool interface_listed = false;
     // Two addresses in one subnet of an interface would only send everything twice.
     if (Listed(plan, broadcast, r.name, &interface_listed)) continue;
     RelaySubnet& s = plan.subnets[plan.subnet_count++];
     CopyName(r.name, s.name, sizeof s.name);
     s.index = r.index;
-    s.address = r.address;
+    s.address = address;
     s.broadcast = broadcast;
     s.frame = !interface_listed;
   }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "common/address_text.h"
 #include "listener/inspect.h"
 #include "listener/listener.h"
 #include "listener/texts.h"
@@ -11,27 +12,18 @@ namespace listener {
 
 namespace {
 
-// The sender as the entry shows it: its IP address, or for a 0x0842 frame its MAC.
-void FormatSender(const Observation& o, char* text, std::size_t size) {
-  if (o.via == Via::kEtherType) {
-    char mac[kMacTextSize];
-    FormatMac(o.from_mac, mac);
-    std::snprintf(text, size, "%s", mac);
-  } else {
-    FormatIpAddress(o.from, text, size);
-  }
-}
+constexpr std::size_t kUdpHeaderLength = 8;
 
 // The destination as -Explain and -Json show it; false when it is not known.
 bool FormatDestination(const Observation& o, char* text, std::size_t size) {
   if (o.via == Via::kEtherType) {
     if (!o.to_mac_known) return false;
-    char mac[kMacTextSize];
-    FormatMac(o.to_mac, mac);
+    char mac[wake::kMacTextRoom];
+    wake::FormatMacText(o.to_mac, mac);
     std::snprintf(text, size, "%s", mac);
     return true;
   }
-  FormatIpAddress(o.to, text, size);
+  wake::FormatIpText(o.to, text, size);
   return o.to.family != 0;
 }
 
@@ -43,8 +35,8 @@ void FormatPassword(const WakeAnalysis& a, char* text, std::size_t size) {
 }
 
 void AppendPayloadPart(TextLine* line, const WakeAnalysis& a) {
-  char target[kMacTextSize], other[kMacTextSize];
-  FormatMac(a.target, target);
+  char target[wake::kMacTextRoom], other[wake::kMacTextRoom];
+  wake::FormatMacText(a.target, target);
   switch (a.verdict) {
     case MagicVerdict::kNone:
       Append(line, kExplainNotWake);
@@ -62,7 +54,7 @@ void AppendPayloadPart(TextLine* line, const WakeAnalysis& a) {
       }
       Append(line, kExplainBrokenFormat, target, a.sync_offset);
       if (a.bad_copy != 0) {
-        FormatMac(a.bad_copy_mac, other);
+        wake::FormatMacText(a.bad_copy_mac, other);
         Append(line, kExplainBadCopyFormat, a.bad_copy, other);
       }
       if (a.copies < wake::kMacRepeats) Append(line, kExplainEndsAfterFormat, a.bad_copy != 0 ? "," : "", a.copies);
@@ -95,8 +87,8 @@ void AppendJsonNumber(TextLine* line, int value) {
 }
 
 void AppendJsonMac(TextLine* line, const std::uint8_t* mac) {
-  char text[kMacTextSize];
-  FormatMac(mac, text);
+  char text[wake::kMacTextRoom];
+  wake::FormatMacText(mac, text);
   AppendJsonString(line, text);
 }
 
@@ -161,23 +153,6 @@ void Append(TextLine* line, const char* format, ...) {
   if (line->length >= line->size) line->length = line->size - 1;
 }
 
-void AppendEntryLines(TextLine* line, const char* time_stamp, const Observation& o, bool show_via) {
-  char sender[kAddressTextSize];
-  FormatSender(o, sender, sizeof sender);
-  unsigned char mac[wake::kMacLength];
-  EntryMac(o.payload, o.stored, o.length, mac);
-  Append(line, kDatagramFormat, time_stamp, ClassifyDatagram(o.length).label, mac[0], mac[1], mac[2],
-         mac[3], mac[4], mac[5], sender, o.length);
-  if (!show_via || line->length == 0) return;
-  line->length -= 1;  // the line end, put back after the way it came
-  if (o.via == Via::kUdp) {
-    Append(line, kViaUdpFormat, o.port);
-  } else {
-    Append(line, kViaEtherType);
-  }
-  Append(line, "\n");
-}
-
 void AppendExplainLine(TextLine* line, const Observation& o, const WakeAnalysis& a) {
   AppendPayloadPart(line, a);
   if (a.header_found) {
@@ -185,7 +160,11 @@ void AppendExplainLine(TextLine* line, const Observation& o, const WakeAnalysis&
            a.header_length_ok ? kExplainLengthMatches : kExplainLengthDiffers);
     if (a.sequence != 0) Append(line, kExplainSequenceFormat, static_cast<unsigned long>(a.sequence));
   }
-  char to[kAddressTextSize];
+  if (o.fragment) Append(line, kExplainFragmentFormat, o.from.family == 6 ? 6 : 4, o.fragment_offset);
+  if (o.udp_length_field != 0) {
+    Append(line, kExplainUdpLengthFormat, o.udp_length_field, o.length + static_cast<int>(kUdpHeaderLength));
+  }
+  char to[wake::kIpTextRoom];
   const char* kind = DestinationKindName(o.to_kind);
   const bool to_known = FormatDestination(o, to, sizeof to);
   if (to_known && kind != nullptr) {
@@ -196,13 +175,16 @@ void AppendExplainLine(TextLine* line, const Observation& o, const WakeAnalysis&
   } else {
     Append(line, kExplainToUnknown);
   }
-  if (o.interface_name[0] != '\0') Append(line, kExplainInterfaceFormat, o.interface_name);
+  if (o.interface_name[0] != '\0') {
+    // A name may hold any byte, terminal escape sequences included: shown escaped as in JSON.
+    Append(line, kExplainInterfacePrefix);
+    AppendEscapedText(line, o.interface_name);
+  }
   if (o.vlan >= 0) Append(line, kExplainVlanFormat, o.vlan);
   Append(line, "\n");
 }
 
-void AppendJsonString(TextLine* line, const char* text) {
-  Append(line, "\"");
+void AppendEscapedText(TextLine* line, const char* text) {
   const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
   while (*p != '\0') {
     const unsigned char c = *p;
@@ -224,6 +206,11 @@ void AppendJsonString(TextLine* line, const char* text) {
     }
     ++p;
   }
+}
+
+void AppendJsonString(TextLine* line, const char* text) {
+  Append(line, "\"");
+  AppendEscapedText(line, text);
   Append(line, "\"");
 }
 
@@ -233,17 +220,18 @@ void AppendJsonLine(TextLine* line, const Observation& o, const WakeAnalysis& a)
   char time[64];  // room for any 16-bit field
   std::snprintf(time, sizeof time, kJsonTimeFormat, t.year, t.month, t.day, t.hour, t.minute, t.second,
                 t.milliseconds, o.utc_offset_minutes < 0 ? '-' : '+', offset / 60, offset % 60);
-  char from[kAddressTextSize], to[kAddressTextSize];
+  char from[wake::kIpTextRoom], to[wake::kIpTextRoom];
   FormatSender(o, from, sizeof from);
   const bool to_known = FormatDestination(o, to, sizeof to);
   // The label as the two lines show it, without the blanks that pad it there.
   char label[32];
-  std::snprintf(label, sizeof label, "%s", ClassifyDatagram(o.length).label);
+  std::snprintf(label, sizeof label, "%s", o.kind.label);
   for (std::size_t n = std::strlen(label); n > 0 && label[n - 1] == ' '; --n) label[n - 1] = '\0';
-  unsigned char mac[wake::kMacLength];
-  EntryMac(o.payload, o.stored, o.length, mac);
 
-  Append(line, "{\"time\":\"%s\",\"from\":", time);
+  // A time that ISO 8601 cannot write is not known.
+  Append(line, "{\"time\":");
+  AppendJsonStringOrNull(line, o.time_unknown ? nullptr : time);
+  Append(line, ",\"from\":");
   AppendJsonString(line, from);
   Append(line, ",\"from_port\":");
   AppendJsonNumber(line, o.from_port);
@@ -260,7 +248,7 @@ void AppendJsonLine(TextLine* line, const Observation& o, const WakeAnalysis& a)
   Append(line, ",\"len\":%d,\"kind\":", o.length);
   AppendJsonString(line, label);
   Append(line, ",\"mac\":");
-  AppendJsonMac(line, mac);
+  AppendJsonMac(line, o.entry_mac);
   Append(line, ",\"magic\":");
   AppendJsonMagic(line, a);
   Append(line, ",\"header\":");

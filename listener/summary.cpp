@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <iterator>
 
+#include "common/address_text.h"
 #include "listener/inspect.h"
 #include "listener/listener.h"
 #include "listener/texts.h"
@@ -96,15 +97,13 @@ void SummaryAdd(const Observation& o, const WakeAnalysis& a, bool kept) {
   if (!wake && !numbered) return;
 
   // Sender and target: the target the copies name, else the MAC the entry shows.
-  char sender[kAddressTextSize], target[kMacTextSize];
+  char sender[wake::kIpTextRoom], target[wake::kMacTextRoom];
   if (o.via == Via::kEtherType) {
-    FormatMac(o.from_mac, sender);
+    wake::FormatMacText(o.from_mac, sender);
   } else {
-    FormatIpAddress(o.from, sender, sizeof sender);
+    wake::FormatIpText(o.from, sender, sizeof sender);
   }
-  std::uint8_t mac[wake::kMacLength];
-  EntryMac(o.payload, o.stored, o.length, mac);
-  FormatMac(a.copies > 0 ? a.target : mac, target);
+  wake::FormatMacText(a.copies > 0 ? a.target : o.entry_mac, target);
   std::string key = std::string(sender) + '\t' + target;
   auto it = s.pairs.find(key);
   if (it == s.pairs.end()) {

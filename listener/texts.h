@@ -9,14 +9,57 @@ constexpr char kVersionLineFormat[] = "%s %s %s\n";
 constexpr char kSyntaxErrorFormat[] = "Syntax error near %s\n";
 constexpr char kUsageLine1[] = "pilvorne  [-PortNo[=1778]]\n";
 constexpr char kUsageLine2[] = "          [-Help] [-?] [-Version]\n";
+// --help: every option on standard output, no line wider than 79 columns. A new option adds
+// its line here.
+constexpr char kHelpText[] =
+    "Usage: pilvorne [-PortNo[=1778]] [-Help] [-?] [-Version]\n"
+    "       pilvorne [-PortNo=n] [-Explain | -Json] [-IPv6] [-Count=N] [-Timeout=S]\n"
+    "                [-Mac=MAC] [-Summary]\n"
+    "       pilvorne -Any [-Interface=NAME] [-Explain | -Json] [-Count=N]\n"
+    "                [-Timeout=S] [-Mac=MAC] [-Summary]\n"
+    "       pilvorne -Read=FILE [-Explain | -Json] [-Count=N] [-Mac=MAC] [-Summary]\n"
+    "       pilvorne -Check [-Interface=NAME] [-Json]\n"
+    "       pilvorne -Enable -Interface=NAME [-Json]\n"
+    "       pilvorne --help | --version\n"
+    "\n"
+    "pilvorne listens on UDP port 1778 on all local addresses and prints two lines\n"
+    "for every datagram: the time, the kind of wake packet, the MAC it carries, the\n"
+    "sender and the length.\n"
+    "\n"
+    "  -PortNo=n          listen on UDP port n instead of 1778\n"
+    "  -Help, -?          the two usage lines, on standard error (exit status 1)\n"
+    "  -Version           print the version line, then listen\n"
+    "  -Explain           a third line: what the payload is and how it arrived\n"
+    "  -Json              one JSON object per datagram instead of the two lines\n"
+    "  -IPv6              a dual-stack socket: wakes sent over IPv6 arrive too\n"
+    "  -Count=N           end after N datagrams kept\n"
+    "  -Timeout=S         end after S seconds\n"
+    "  -Mac=MAC           keep only datagrams whose wake is for MAC\n"
+    "  -Summary           counts on standard error at the end\n"
+    "  -Any               Linux: capture wakes on every interface, any UDP port and\n"
+    "                     EtherType 0x0842 (needs CAP_NET_RAW)\n"
+    "  -Interface=NAME    with -Any: capture on NAME only, in promiscuous mode; with\n"
+    "                     -Check or -Enable: that card only\n"
+    "  -Read=FILE         Linux: the same over a pcap or pcapng file\n"
+    "  -Check             whether this machine can be woken by magic packet: each\n"
+    "                     card's wake settings and what keeps them (exit status 0\n"
+    "                     can wake, 5 cannot, 2 cannot tell)\n"
+    "  -Enable            Linux: turn magic-packet wake on for the card, then check\n"
+    "                     again (needs CAP_NET_ADMIN)\n"
+    "  --help             this text\n"
+    "  --version          the version line, without listening\n"
+    "\n"
+    "Options start with '-' or '/' and ignore case. With -Count, -Timeout or -Read\n"
+    "the exit status is 0 when a wake was kept and 4 when none was; 2 when -Any or\n"
+    "-Read cannot capture or read.\n";
 constexpr char kBindFailedFormat[] = "Binding socket failed! Error: %d";
 constexpr char kListeningFormat[] = "Listening for magic packets on port no %d\n";
 constexpr char kDatagramFormat[] =
     "%s \n   %-28.28s - %02X:%02X:%02X:%02X:%02X:%02X from %s (len=%d)\n";
 constexpr char kTimeStampFormat[] = "%s %02d:%02d:%02d";
-constexpr char kAddressFormat[] = "%d.%d.%d.%d";
-constexpr char kMacFormat[] = "%02X:%02X:%02X:%02X:%02X:%02X";
 constexpr char kWriteFailedFormat[] = "pilvorne: cannot write its output: %s\n";
+// Why, when the output was still blocked as the run's time ended.
+constexpr char kOutputStayedBlocked[] = "nothing took it in time";
 
 // Kind labels, chosen by the datagram's exact length.
 constexpr char kLabelShortUnsuspend[] = "short unsuspend   ";
@@ -32,6 +75,9 @@ constexpr char kLabelUnknown[] = "Not a QE magic pkt";
 // The inspector's texts. The entry's second line of a capture ends with the way the wake came.
 constexpr char kViaUdpFormat[] = " udp port %d";
 constexpr char kViaEtherType[] = " ethertype 0x0842";
+constexpr char kViaUdpFragment[] = " udp fragment";   // a fragment after the first has no ports
+// The first line of a frame whose capture time no calendar date of years 0001-9999 can show.
+constexpr char kTimeStampUnknown[] = "(capture time out of range)";
 
 // -Explain: the third line, what the payload is and how it arrived.
 constexpr char kExplainValidFormat[] = "   magic packet for %s, sync at byte %zu, all 16 copies equal";
@@ -47,10 +93,12 @@ constexpr char kExplainHeaderFormat[] = "; header %s, length field %lu %s";
 constexpr char kExplainLengthMatches[] = "matches";
 constexpr char kExplainLengthDiffers[] = "does not match";
 constexpr char kExplainSequenceFormat[] = ", sequence number %lu";
+constexpr char kExplainFragmentFormat[] = "; IPv%d fragment at byte %d of its datagram";
+constexpr char kExplainUdpLengthFormat[] = "; the UDP length field says %d bytes, the packet holds %d";
 constexpr char kExplainToFormat[] = "; to %s (%s)";
 constexpr char kExplainToKindFormat[] = "; to an address not shown (%s)";
 constexpr char kExplainToUnknown[] = "; destination not known";
-constexpr char kExplainInterfaceFormat[] = " on %s";
+constexpr char kExplainInterfacePrefix[] = " on ";
 constexpr char kExplainVlanFormat[] = " vlan %d";
 
 // Destination kinds, as -Explain and -Json name them.
@@ -74,6 +122,8 @@ constexpr char kNeedsLinuxBuild[] = "pilvorne: -Any and -Read need the Linux bui
 constexpr char kNeedsLibpcapFormat[] = "pilvorne: -Any and -Read need libpcap (Debian: libpcap0.8): %s\n";
 constexpr char kCaptureFailedFormat[] = "pilvorne: cannot capture: %s\n";
 constexpr char kReadFailedFormat[] = "pilvorne: cannot read %s: %s\n";
+constexpr char kLinkTypeRefusedFormat[] =
+    "link type %d%s%s%s is not one pilvorne reads (it reads Ethernet, Linux cooked, raw IP and loopback frames)";
 
 // -Summary, on standard error at the end.
 constexpr char kSummaryFormat[] = "Summary: %llu datagrams seen, %llu shown, %llu valid wakes\n";

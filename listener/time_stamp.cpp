@@ -7,10 +7,14 @@
 namespace listener {
 
 const char* FormatTimeStamp(const platform::SystemTime& time) {
-  char date[kDateBufferSize];
-  if (platform::short_date(time, date, static_cast<int>(sizeof date)) == 0) {
-    // A short date format longer than the buffer: the numeric date still identifies the day.
-    std::snprintf(date, sizeof date, "%04d-%02d-%02d", time.year, time.month, time.day);
+  char* date = g_listener.date_text;
+  platform::SystemTime& day = g_listener.date_of;
+  if (date[0] == '\0' || day.year != time.year || day.month != time.month || day.day != time.day) {
+    if (platform::short_date(time, date, static_cast<int>(kDateBufferSize)) == 0) {
+      // A short date format longer than the buffer: the numeric date still identifies the day.
+      std::snprintf(date, kDateBufferSize, "%04d-%02d-%02d", time.year, time.month, time.day);
+    }
+    day = time;
   }
   std::snprintf(g_listener.time_stamp, sizeof g_listener.time_stamp, kTimeStampFormat, date,
                 time.hour, time.minute, time.second);

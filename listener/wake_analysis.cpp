@@ -102,15 +102,21 @@ WakeAnalysis AnalyzeWake(const std::uint8_t* data, std::size_t stored, std::size
   WakeAnalysis best{};
   bool found = false;
   // Every place where six 0xFF bytes start is a candidate: a run of more than six (a
-  // sequence number or a MAC with 0xFF bytes beside the sync stream) leaves several.
-  std::size_t run = 0;
-  for (std::size_t i = 0; i < stored; ++i) {
-    run = data[i] == wake::kSyncByte ? run + 1 : 0;
-    if (run < wake::kSyncLength) continue;
-    WakeAnalysis candidate = JudgeCopies(data, stored, length, i + 1 - wake::kSyncLength);
-    if (!found || Better(candidate, best)) best = candidate;
-    found = true;
-    if (best.verdict == MagicVerdict::kValid) break;
+  // sequence number or a MAC with 0xFF bytes beside the sync stream) leaves several. Most
+  // traffic holds no such run, so the search jumps from one 0xFF byte to the next.
+  for (std::size_t i = 0; i < stored && !(found && best.verdict == MagicVerdict::kValid);) {
+    const void* at = std::memchr(data + i, wake::kSyncByte, stored - i);
+    if (at == nullptr) break;
+    const std::size_t start = static_cast<std::size_t>(static_cast<const std::uint8_t*>(at) - data);
+    std::size_t end = start;
+    while (end < stored && data[end] == wake::kSyncByte) ++end;
+    for (std::size_t sync = start; sync + wake::kSyncLength <= end; ++sync) {
+      WakeAnalysis candidate = JudgeCopies(data, stored, length, sync);
+      if (!found || Better(candidate, best)) best = candidate;
+      found = true;
+      if (best.verdict == MagicVerdict::kValid) break;
+    }
+    i = end;
   }
   if (!found) best = WakeAnalysis{};
   ReadHeader(data, stored, length, &best);

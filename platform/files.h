@@ -1,8 +1,9 @@
-// File services of the log: append-only files of the user's own, a lock on them, directories, renames.
+// File services: the log's append-only files of the user's own, a lock on them, directories, renames; reading a regular file.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 namespace platform {
 
@@ -54,5 +55,12 @@ bool create_directory(const char* path);
 // Renames `from` to `to`, replacing `to`: DeleteFileA (a failure ignored) and MoveFileA on
 // Windows, one atomic rename on POSIX. False, with last_error() set, on failure.
 bool replace_file(const char* from, const char* to);
+
+// Opens `path` for reading (binary) when it is a regular file, a link to one included. A FIFO,
+// a device or a directory is not read: the open of a FIFO would wait for a writer, and a read
+// of one or of a device may never end. nullptr on failure, with *not_regular telling that
+// the path names something else than a regular file, else errno set (the C library's number
+// on both platforms).
+std::FILE* open_regular_file(const char* path, bool* not_regular);
 
 }  // namespace platform

@@ -1,13 +1,15 @@
-// The local IPv4 interface list as neutral records (Winsock's SIO_GET_INTERFACE_LIST), and indexes by name.
+// The local interfaces and their addresses as neutral records: one query of the system's list.
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
-#include "platform/sockets.h"
+#include "platform/ip_address.h"
 
 namespace platform {
 
-// Interface flag bits, Winsock's numbering.
+// Interface flag bits. They are numbered as Winsock's interface list numbers them, so that the
+// Windows list travels unchanged and the sender's netmask rule reads one word on both platforms.
 constexpr std::uint32_t kInterfaceUp = 0x1;
 constexpr std::uint32_t kInterfaceBroadcast = 0x2;
 constexpr std::uint32_t kInterfaceLoopback = 0x4;
@@ -17,25 +19,31 @@ constexpr std::uint32_t kInterfaceMulticast = 0x10;
 // Room of an interface name with its terminator (UTF-8); a longer name is cut.
 constexpr int kInterfaceNameRoom = 64;
 
-// One IPv4 interface; addresses in network byte order.
+// One address of one interface. Every interface also has one record without an address
+// (family 0), so that its name and index can be found whatever addresses it has.
 struct InterfaceRecord {
-  std::uint32_t flags;
-  std::uint32_t address;
-  std::uint32_t broadcast;
-  std::uint32_t netmask;
-  // The name a user knows the interface by (POSIX: as `ip link` shows it; Windows: the
-  // adapter's friendly name), empty when the platform cannot tell; its index, 0 when unknown.
+  unsigned index;                  // what the system's calls name it by (scopes, receive details); 0 when not known
+  // POSIX: as `ip` shows it, with an IPv4 address's label where it has one ("eth0:1"; the
+  // record without an address always has the interface's own name); Windows: the adapter's
+  // friendly name. Empty when the system cannot tell.
   char name[kInterfaceNameRoom];
-  unsigned index;
+  std::uint32_t flags;             // kInterface* bits
+  IpAddress address;               // family 0: the record of the interface itself
+  int prefix_length;               // of the address's subnet; 0 when not known
+  std::uint32_t netmask;           // IPv4: the subnet mask, network byte order; else 0
+  std::uint32_t broadcast;         // IPv4 on a broadcast-capable interface: its broadcast address; else 0
 };
 
-// Fills at most `room` records in the platform's order, using `query_socket` where the
-// platform needs one. Returns the number of records filled, or -1 when the query fails
-// (last socket error set).
-int query_interface_list(SOCKET query_socket, InterfaceRecord* records, int room);
+// Fills at most `room` records: the IPv4 addresses first, in the system's order, then the IPv6
+// addresses, then one record per interface. Returns the number filled, or -1 when the list
+// cannot be read (the last socket error tells why).
+int query_interfaces(InterfaceRecord* records, int room);
 
-// The index of the interface of that name (an IPv6 scope such as the "lan0" of
-// "ff02::1%lan0"), whether it has an IPv4 address or not; 0 when there is none.
-unsigned interface_index(const char* name);
+// The IPv4 address of a record (network byte order); 0 for a record of another family.
+inline std::uint32_t ipv4_of(const InterfaceRecord& record) {
+  std::uint32_t address = 0;
+  if (record.address.family == 4) std::memcpy(&address, record.address.bytes, sizeof address);
+  return address;
+}
 
 }  // namespace platform

@@ -1,9 +1,11 @@
-// Socket addresses as neutral address records, for both implementations of the arrival service.
+// Socket addresses as neutral address records, for both implementations of the interface list and the receive service.
 #pragma once
 
+#include <cstdint>
 #include <cstring>
 
-#include "platform/arrival.h"
+#include "platform/ip_address.h"
+#include "platform/sockets.h"
 
 namespace platform {
 

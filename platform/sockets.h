@@ -40,6 +40,13 @@ void socket_cleanup();
 int last_socket_error();
 void set_last_socket_error(int code);
 
+// Pins the way out of UDP socket `s` (AF_INET or AF_INET6, given in `family`) to the interface
+// with index `interface_index`, for unicast, broadcast and multicast destinations alike, so that
+// routing cannot pick another one (IP_UNICAST_IF and the multicast interface; unprivileged on
+// both platforms). A limited broadcast then leaves there even on a host without a default
+// route. False with the last socket error set when the system refuses it.
+bool pin_socket_to_interface(SOCKET s, int family, unsigned interface_index);
+
 // The Winsock code of a socket's pending error as SO_ERROR reports it: Winsock's own code on
 // Windows; on POSIX an errno value, mapped as the last socket error is (values without a
 // Winsock counterpart become 20000 + errno, which no Winsock code uses).

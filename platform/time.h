@@ -41,7 +41,7 @@ struct TimeWithMs {
 void time_with_ms(TimeWithMs* out);
 
 // A moment given as seconds since 1970-01-01 00:00:00 UTC and milliseconds, split into local
-// calendar fields. False when out of range.
+// calendar fields. False when out of range (a year outside 1 to 65535 included).
 bool local_time_at(std::int64_t seconds, unsigned milliseconds, SystemTime* out);
 
 // High-resolution monotonic counter (QueryPerformanceCounter / Frequency).

@@ -3,7 +3,7 @@
 # listening on the target, prints the packet. Usage: scripts/demo.sh [BUILD_DIR]
 set -u
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
-BUILD=${1:-build/default}
+BUILD=${1:-build/demo}
 case "$BUILD" in /*) ;; *) BUILD="$ROOT/$BUILD" ;; esac
 PILVORNE="$BUILD/listener/pilvorne"
 KESTRAVA="$BUILD/sender/kestrava"
@@ -27,7 +27,7 @@ fi
 # The lab is made of network namespaces: that needs root and iproute2.
 [ "$(id -u)" -eq 0 ] ||
   cannot_run "the virtual LAN is made of network namespaces, which need root" \
-    "run it as root: sudo make demo"
+    "run it as root (make demo), or with sudo (sudo make demo)"
 command -v ip >/dev/null 2>&1 ||
   cannot_run "ip (iproute2) is not installed" "install it (apt-get install iproute2), then: make demo"
 probe="twdemo$$"

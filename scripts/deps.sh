@@ -15,7 +15,7 @@ packages=(
 if [ "${1:-}" != "programs" ]; then
   packages+=(
     libgtest-dev libgmock-dev googletest libbenchmark-dev clang libclang-rt-14-dev nlohmann-json3-dev
-    iputils-ping tshark wakeonlan etherwake procps python3
+    iputils-ping tshark tcpdump wakeonlan etherwake procps python3
     linux-perf time
     xvfb xauth xdotool imagemagick
     g++-mingw-w64-x86-64-posix wine wine64

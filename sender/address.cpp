@@ -2,8 +2,11 @@
 #include "sender/address.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
+#include "common/address_text.h"
 #include "common/ascii.h"
 #include "common/number.h"
 #include "platform/sockets.h"
@@ -11,12 +14,9 @@
 
 namespace {
 
-constexpr int kMacTextSize = 18;   // "00:11:22:33:44:55" and its terminator
 constexpr int kIpTextSize = 16;    // "255.255.255.255" and its terminator
 constexpr int kMacGroups = 6;
 constexpr int kIpGroups = 4;
-constexpr char kMacFormat[] = "%02X:%02X:%02X:%02X:%02X:%02X";
-constexpr char kIpFormat[] = "%d.%d.%d.%d";
 constexpr int kIpv6TextRoom = 46;  // INET6_ADDRSTRLEN: the longest IPv6 text and its terminator
 
 std::uint8_t Low8(std::int32_t value) {
@@ -92,7 +92,7 @@ char* FormatMacAddress(char* out, const std::uint8_t mac[6]) {
     out = texts.mac[texts.mac_turn];
     texts.mac_turn ^= 1;
   }
-  std::snprintf(out, kMacTextSize, kMacFormat, mac[0], mac[1], mac[2], mac[3], mac[4], mac[5]);
+  wake::FormatMacText(mac, out);
   return out;
 }
 
@@ -125,9 +125,7 @@ char* FormatIpAddress(char* out, std::uint32_t address) {
     out = texts.ip[texts.ip_turn];
     texts.ip_turn ^= 1;
   }
-  std::uint8_t b[kIpGroups];
-  std::memcpy(b, &address, sizeof b);
-  std::snprintf(out, kIpTextSize, kIpFormat, b[0], b[1], b[2], b[3]);
+  wake::FormatIpText(wake::Ipv4Address(address), out, kIpTextSize);
   return out;
 }
 
@@ -156,6 +154,10 @@ bool IsDottedQuad(const char* text) {
     }
   }
   return dots == 3;
+}
+
+std::uint32_t PlatformDottedAddress(const char* text) {
+  return text != nullptr ? static_cast<std::uint32_t>(inet_addr(text)) : INADDR_NONE;
 }
 
 bool ReadDottedQuad(const char* text, std::uint8_t parts[4]) {
@@ -199,19 +201,26 @@ bool ReadWakeAddress(const char* text, WakeAddress* out) {
   return true;
 }
 
+bool Ipv6NeedsScope(const std::uint8_t ipv6[16]) {
+  return (ipv6[0] == 0xFE && (ipv6[1] & 0xC0) == 0x80) || (ipv6[0] == 0xFF && (ipv6[1] & 0x0F) <= 2);
+}
+
 int ChooseInterface(const platform::InterfaceRecord* records, int count) {
-  for (int i = 0; i < count; ++i) {
+  // The rule sees the IPv4 records as Winsock's list holds them: the first ten.
+  int seen = 0;
+  int fallback = -1;
+  for (int i = 0; i < count && seen < kInterfaceListRoom; ++i) {
+    if (records[i].address.family != 4) continue;
+    ++seen;
     if (records[i].flags == kNetmaskInterfaceFlags) return i;
-  }
-  // No plain broadcast interface (a host with only point-to-point links, say): the first
-  // interface that is up and not the loopback still gives a usable subnet.
-  for (int i = 0; i < count; ++i) {
-    if ((records[i].flags & platform::kInterfaceUp) != 0 &&
+    // No plain broadcast interface (a host with only point-to-point links, say): the first
+    // interface that is up and not the loopback still gives a usable subnet.
+    if (fallback < 0 && (records[i].flags & platform::kInterfaceUp) != 0 &&
         (records[i].flags & platform::kInterfaceLoopback) == 0) {
-      return i;
+      fallback = i;
     }
   }
-  return -1;
+  return fallback;
 }
 
 std::uint32_t ChooseNetmask(const platform::InterfaceRecord* records, int count) {
@@ -222,17 +231,17 @@ std::uint32_t ChooseNetmask(const platform::InterfaceRecord* records, int count)
 int FindInterface(const platform::InterfaceRecord* records, int count, const char* text) {
   if (text == nullptr || *text == '\0') return -1;
   for (int i = 0; i < count; ++i) {
-    if (std::strcmp(records[i].name, text) == 0) return i;
+    if (records[i].address.family == 4 && std::strcmp(records[i].name, text) == 0) return i;
   }
   for (int i = 0; i < count; ++i) {
-    if (wake::EqualsNoCase(records[i].name, text)) return i;
+    if (records[i].address.family == 4 && wake::EqualsNoCase(records[i].name, text)) return i;
   }
   std::uint8_t parts[kIpGroups];
   if (ReadDottedQuad(text, parts)) {
     std::uint32_t address;
     std::memcpy(&address, parts, sizeof address);
     for (int i = 0; i < count; ++i) {
-      if (records[i].address == address) return i;
+      if (records[i].address.family == 4 && platform::ipv4_of(records[i]) == address) return i;
     }
   }
   return -1;
@@ -240,32 +249,54 @@ int FindInterface(const platform::InterfaceRecord* records, int count, const cha
 
 int InterfaceOfSubnet(const platform::InterfaceRecord* records, int count, std::uint32_t address) {
   for (int i = 0; i < count; ++i) {
-    if ((records[i].flags & platform::kInterfaceUp) != 0 &&
-        ((records[i].address ^ address) & records[i].netmask) == 0) {
+    if (records[i].address.family == 4 && (records[i].flags & platform::kInterfaceUp) != 0 &&
+        ((platform::ipv4_of(records[i]) ^ address) & records[i].netmask) == 0) {
       return i;
     }
   }
   return -1;
 }
 
-int QueryInterfaces(platform::InterfaceRecord* records, int room) {
-  SOCKET query_socket = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
-  const int count = platform::query_interface_list(query_socket, records, room);
-  if (count < 0) {
-    // Closing the socket must not change the error the caller reports.
-    const int error = platform::last_socket_error();
-    if (query_socket != INVALID_SOCKET) closesocket(query_socket);
-    platform::set_last_socket_error(error);
-    return -1;
+unsigned ScopeIndex(const platform::InterfaceRecord* records, int count, const char* scope) {
+  if (scope == nullptr || *scope == '\0') return 0;
+  if (scope[std::strspn(scope, "0123456789")] == '\0') {
+    // A number is an interface's index: one that exists, and that a scope's 32 bits hold (a
+    // larger one would wrap onto another interface).
+    std::uint64_t index = 0;
+    for (const char* digit = scope; *digit != '\0'; ++digit) {
+      index = index * 10 + static_cast<unsigned>(*digit - '0');
+      if (index > 0xFFFFFFFFu) return 0;
+    }
+    for (int i = 0; i < count; ++i) {
+      if (index != 0 && records[i].index == index) return records[i].index;
+    }
+    return 0;
   }
-  if (query_socket != INVALID_SOCKET) closesocket(query_socket);
+  // A name exactly, then ignoring case; of the records of that name, an IPv6 address's index
+  // first, since that is what the scope is for (Windows may number an adapter apart for IPv6).
+  for (const bool exact : {true, false}) {
+    unsigned found = 0;
+    for (int i = 0; i < count; ++i) {
+      const platform::InterfaceRecord& r = records[i];
+      if (r.index == 0 || !(exact ? std::strcmp(r.name, scope) == 0 : wake::EqualsNoCase(r.name, scope))) continue;
+      if (r.address.family == 6) return r.index;
+      if (found == 0) found = r.index;
+    }
+    if (found != 0) return found;
+  }
+  return 0;
+}
+
+int QueryInterfaces(platform::InterfaceRecord* records, int room) {
+  const int count = platform::query_interfaces(records, room);
+  if (count < 0) return -1;
   return count > room ? room : count;
 }
 
 bool QueryLocalNetmask(std::uint32_t* mask) {
   *mask = 0;
-  platform::InterfaceRecord records[kInterfaceListRoom];
-  const int count = QueryInterfaces(records, kInterfaceListRoom);
+  platform::InterfaceRecord records[kSendInterfaceRoom];
+  const int count = QueryInterfaces(records, kSendInterfaceRoom);
   if (count < 0) return false;
   *mask = ChooseNetmask(records, count);
   return true;

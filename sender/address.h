@@ -9,6 +9,7 @@
 #include <cstdint>
 
 #include "platform/interfaces.h"
+#include "platform/sockets.h"  // htonl and the socket types its callers use with it
 
 // Room of the formatters' own result buffers (characters, 16-bit characters for the W form).
 constexpr int kAddressTextRoom = 20;
@@ -24,11 +25,13 @@ struct AddressTexts {
   char16_t ip_wide[2][kAddressTextRoom];
   int ip_wide_turn;
 };
-// Records the netmask query asks the platform for (Winsock's 760-byte room of 76-byte records).
+// IPv4 records the netmask rule looks at: the first ten, as many as Winsock's 760-byte room of
+// 76-byte records holds.
 constexpr int kInterfaceListRoom = 10;
-// Records the send options read, so that /Interface finds an interface however many a host
-// has (containers and bridges add many); the netmask rule still looks at the first ten.
-constexpr int kSendInterfaceRoom = 64;
+// Records the interface list is read into (every address of every interface and one record per
+// interface), so that /Interface and the scopes find an interface however many a host has
+// (containers and bridges add many).
+constexpr int kSendInterfaceRoom = 256;
 // Flags word of the interface the netmask comes from: up, broadcast and multicast, and nothing else.
 constexpr std::uint32_t kNetmaskInterfaceFlags =
     platform::kInterfaceUp | platform::kInterfaceBroadcast | platform::kInterfaceMulticast;
@@ -62,6 +65,12 @@ char16_t* FormatIpAddressW(char16_t* out, std::uint32_t address);
 // True when the text holds only decimal digits and '.', with exactly three '.'.
 bool IsDottedQuad(const char* text);
 
+// The address the platform's own dotted-address conversion (inet_addr) reads, network byte
+// order: besides a.b.c.d it takes fewer parts and octal or hexadecimal ones ("10.1",
+// "0x7f.1"), as the system's tools do; INADDR_NONE, which is also 255.255.255.255, for a
+// text it cannot read.
+std::uint32_t PlatformDottedAddress(const char* text);
+
 // Reads an address the way an address field shows it: exactly "a.b.c.d", four decimal parts of
 // one to three digits, each 0 to 255, and nothing else (no blanks, signs or empty parts).
 // False for any other text; `parts` is then unspecified.
@@ -81,20 +90,30 @@ struct WakeAddress {
 // False for anything else, host names included; `out` is then unspecified.
 bool ReadWakeAddress(const char* text, WakeAddress* out);
 
-// The record the netmask comes from: the first whose flags are exactly up, broadcast and
-// multicast; failing that, the first up, non-loopback record. -1 when there is none.
+// Whether an IPv6 address means nothing without the interface it belongs to: link-local
+// unicast (fe80::/10) and multicast of interface or link scope (ffx1::, ffx2::).
+bool Ipv6NeedsScope(const std::uint8_t ipv6[16]);
+
+// The IPv4 record the netmask comes from, among the first kInterfaceListRoom IPv4 records: the
+// first whose flags are exactly up, broadcast and multicast; failing that, the first up,
+// non-loopback one. -1 when there is none.
 int ChooseInterface(const platform::InterfaceRecord* records, int count);
 
 // The netmask of the record ChooseInterface picks; 0 when there is none (which makes every
 // broadcast the limited broadcast 255.255.255.255).
 std::uint32_t ChooseNetmask(const platform::InterfaceRecord* records, int count);
 
-// The record a user means by `text`: its name exactly, else its name ignoring ASCII case (as
-// Windows compares adapter names), else, for a dotted quad, its IPv4 address. -1 when none.
+// The IPv4 record a user means by `text`: its name exactly, else its name ignoring ASCII case
+// (as Windows compares adapter names), else, for a dotted quad, its IPv4 address. -1 when none.
 int FindInterface(const platform::InterfaceRecord* records, int count, const char* text);
 
-// The first up record whose subnet holds `address` (network byte order); -1 when none.
+// The first up IPv4 record whose subnet holds `address` (network byte order); -1 when none.
 int InterfaceOfSubnet(const platform::InterfaceRecord* records, int count, std::uint32_t address);
+
+// The index of the interface an IPv6 scope names: a number that is the index of one of them
+// (within 32 bits); else the name of an interface with or without addresses, exactly, else
+// ignoring ASCII case. 0 when none has it.
+unsigned ScopeIndex(const platform::InterfaceRecord* records, int count, const char* scope);
 
 // The platform's interface list, at most `room` records in its order. Returns the number of
 // records, or -1 when the list cannot be read (the last socket error tells why).

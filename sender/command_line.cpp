@@ -6,6 +6,7 @@
 #include "common/number.h"
 #include "sender/program.h"
 #include "sender/send_options.h"
+#include "sender/send_texts.h"
 
 namespace {
 
@@ -94,10 +95,18 @@ CommandLine ParseCommandLine(char* command_line) {
           return result;
         }
         // An option we do not know: what came before stays set.
-        if (read == OptionRead::kNotASendOption) return result;
+        if (read == OptionRead::kNotASendOption) {
+          result.ended_at = token;
+          result.end_reason = send_texts::kEndedNotAnOption;
+          return result;
+        }
       }
     } else {
-      if (result.title_word != nullptr) return result;
+      if (result.title_word != nullptr) {
+        result.ended_at = token;
+        result.end_reason = send_texts::kEndedSecondWord;
+        return result;
+      }
       result.title_word = token;
     }
   }
@@ -116,4 +125,6 @@ void ApplyCommandLine(const CommandLine& command_line) {
   g_program.debug_flags = command_line.debug_flags;
   if (command_line.no_header) g_program.sender.header_length = 0;
   if (command_line.send.port_token != nullptr) g_program.sender.port = command_line.send.port;
+  g_program.ended_at = command_line.ended_at;
+  g_program.end_reason = command_line.end_reason;
 }

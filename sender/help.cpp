@@ -50,7 +50,8 @@ constexpr char kHelpText[] =
     "  /Verbose           one line per packet sent, on standard output\n"
     "\n"
     "Options start with '/' or '-' and ignore case; the last of a repeated option\n"
-    "wins. An option that is not known ends the command line there.\n";
+    "wins. An option that is not known ends the command line there: nothing is\n"
+    "sent, and the dialog's status line names it.\n";
 constexpr char kVersionFormat[] = "kestrava Version %u.%u.%u.%u\n";
 constexpr char kUnknownVersion[] = "kestrava Version ??\n";
 

@@ -7,12 +7,14 @@
 #include <cstring>
 
 #include "common/number.h"
+#include "platform/files.h"
 #include "sender/send_texts.h"
 
 namespace {
 
 constexpr int kMaxFields = 3;  // MAC, address, name
 constexpr char kCommentMark = '#';
+constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -62,6 +64,8 @@ const char* ReadHostLine(char* fields[], int count, WakeTarget* host, const char
 int ParseHostText(char* text, WakeTarget* hosts, int room, BadHostLine bad_line, void* context) {
   int count = 0;
   int number = 0;
+  // A file written by a Windows editor may start with UTF-8's byte-order mark.
+  if (std::strncmp(text, kByteOrderMark, sizeof kByteOrderMark - 1) == 0) text += sizeof kByteOrderMark - 1;
   for (char* line = text; *line != '\0';) {
     ++number;
     char* end = line + std::strcspn(line, "\n");
@@ -89,9 +93,10 @@ int ParseHostText(char* text, WakeTarget* hosts, int room, BadHostLine bad_line,
 
 char* ReadHostFile(const char* path, const char** reason) {
   *reason = nullptr;
-  std::FILE* file = std::fopen(path, "rb");
+  bool not_regular = false;
+  std::FILE* file = platform::open_regular_file(path, &not_regular);
   if (file == nullptr) {
-    *reason = std::strerror(errno);
+    *reason = not_regular ? send_texts::kFileNotRegular : std::strerror(errno);
     return nullptr;
   }
   // One byte more than a file may have, so that a larger one is seen without reading it all.

@@ -22,11 +22,13 @@ struct WakeTarget {
 typedef void (*BadHostLine)(void* context, int line_number, const char* reason, const char* field);
 
 // Reads the hosts of a hosts file's text, modified in place (the targets refer into it).
-// Blank lines and everything from a '#' to the end of its line are skipped; fields are
+// A leading UTF-8 byte-order mark, blank lines and everything from a '#' to the end of its line
+// are skipped (so are the carriage returns of CRLF line ends); fields are
 // separated by blanks (spaces, tabs); a second field with a ':' or of digits and dots alone is
 // the address, anything else the name. Fills at most `room` targets and returns how many;
 // every line that cannot be read goes to `bad_line`, and the lines after it are still read.
 int ParseHostText(char* text, WakeTarget* hosts, int room, BadHostLine bad_line, void* context);
 
-// The whole file as one text (free with std::free), or nullptr with *reason saying why.
+// The whole file as one text (free with std::free), or nullptr with *reason saying why. Only a
+// regular file is read: a FIFO or a device is refused without waiting for it.
 char* ReadHostFile(const char* path, const char** reason);

@@ -26,6 +26,8 @@ struct ProgramState {
   const char* title_word = nullptr;       // first bare word, or nullptr
   std::int32_t debug_flags = 0;           // Debug= value
   char* command_line_text = nullptr;      // the joined arguments the parse refers into (owned)
+  const char* ended_at = nullptr;         // the token that ended the command line early, or nullptr
+  const char* end_reason = nullptr;       // why it ended there (send_texts::kEnded...)
   // The settings of every send (port, header length).
   SenderSettings sender = {kDefaultSenderPort, kDefaultHeaderLength};
   // Interactive start-up.
@@ -73,6 +75,11 @@ struct CommandLine {
   SendOptions send;                       // /Port=, /Kind=, /To=, /File=, ...
   const char* bad_token = nullptr;        // kBadOption: the option refused, as given
   const char* bad_reason = nullptr;       // kBadOption: why
+  // An option kestrava does not know, or a second bare word, ends the parse at once; this is
+  // that token as given, and why it ended the line (the dialog's status line and the
+  // no-display line name it, since nothing after it was read and nothing is sent).
+  const char* ended_at = nullptr;
+  const char* end_reason = nullptr;
 };
 
 // Whether the command line names a target of its own: MAC= with an address to send to (IP=
@@ -96,7 +103,8 @@ char* JoinArguments(int argc, const char* const* argv);
 CommandLine ParseCommandLine(char* command_line);
 
 // Makes the parse's settings the process's: the title word, the debug flags, the header
-// length (0 with nohdr) and the port (/Port=), which the dialog's sends use too.
+// length (0 with nohdr), the port (/Port=), which the dialog's sends use too, and the token
+// that ended the command line early.
 void ApplyCommandLine(const CommandLine& command_line);
 
 // How a silent send ended.

@@ -20,6 +20,8 @@ constexpr char kNoInterfaceNamed[] = "names no interface";
 constexpr char kNoFileNamed[] = "names no file";
 constexpr char kUnknownInterface[] = "no IPv4 interface has that name or address";
 constexpr char kUnknownScope[] = "no interface has the name or index after the %";
+constexpr char kNeedsScope[] =
+    "a link-local or multicast IPv6 address needs its interface after a %, such as fe80::1%eth0 (or /Interface=)";
 constexpr char kPasswordNeedsMagic[] =
     "cannot be used with /Kind=2: the password follows the 16 MAC copies of a magic packet";
 constexpr char kEtherSendsMagic[] = "cannot be used with /Ether, which sends the magic packet only";
@@ -28,8 +30,16 @@ constexpr char kEtherHasNoAddress[] =
 constexpr char kEtherHasNoPort[] = "cannot be used with /Ether: an Ethernet frame has no port";
 constexpr char kFileTooLarge[] = "larger than the 1 MiB a hosts file may have";
 constexpr char kFileNotText[] = "holds a NUL byte: not a text file";
+constexpr char kFileNotRegular[] = "not a regular file (a FIFO, a device or a directory is not read)";
 constexpr char kFileNamesNoHost[] = "names no host to wake";
 constexpr char kRefusedFormat[] = "%s: %s";
+
+// Why the command line ended early, after "<the token as given>: ": nothing after that token
+// was read, and nothing is sent. The dialog's status line names it; when the dialog cannot
+// open, one line on standard error does.
+constexpr char kEndedNotAnOption[] = "not an option";
+constexpr char kEndedSecondWord[] = "a second title word";
+constexpr char kEndedLineFormat[] = "%s: %s: %s\n";  // the program's name, the token, why
 
 // A hosts-file line that cannot be read, after "kestrava: <file>:<line>: ".
 constexpr char kLineBadMac[] = "not a MAC address";
@@ -50,8 +60,9 @@ constexpr char kSendEtherErrCaption[] = "SendEther err";
 constexpr char kHostCaptionFormat[] = "%s (%s:%d)";
 
 // /Verbose: one line per datagram or frame on standard output.
-constexpr char kVerboseUdpFormat[] = "%s port %u: %s, %u bytes, sequence %s, from %s on %s%s%s\n";
-constexpr char kVerboseEtherFormat[] = "ff:ff:ff:ff:ff:ff EtherType 0x%04X: %s, %u bytes, on %s%s%s\n";
+// Each line names the MAC the wake is for: MAC= is read leniently, and this shows what it made.
+constexpr char kVerboseUdpFormat[] = "%s port %u: %s, %u bytes, sequence %s, from %s on %s for %s%s%s\n";
+constexpr char kVerboseEtherFormat[] = "ff:ff:ff:ff:ff:ff EtherType 0x%04X: %s, %u bytes, on %s for %s%s%s\n";
 constexpr char kVerboseHost[] = ", host ";
 constexpr char kVerboseNoSequence[] = "-";
 constexpr char kVerboseUnknown[] = "?";

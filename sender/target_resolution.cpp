@@ -42,12 +42,12 @@ constexpr std::uint32_t kLookupDebugFlags = 0;
 constexpr int kArpTableRoom = 300;
 constexpr std::size_t kRowTextRoom = 20;
 
-// The address a dotted quad names. A text that the socket library cannot read (999.1.2.3)
-// gives INADDR_NONE, which is also the limited broadcast: such a text names no host, so it
-// is pinged at 0.0.0.0 like a name that cannot be resolved.
-std::uint32_t dotted_quad_address(const char* name) {
-  std::uint32_t address = inet_addr(name);
-  if (address == INADDR_NONE && std::strcmp(name, "255.255.255.255") != 0) return 0;
+// The address a dotted quad names. A text that the platform cannot read (999.1.2.3) gives
+// INADDR_NONE, which is also the limited broadcast: such a text names no host, so it is pinged
+// at 0.0.0.0 like a name that cannot be resolved.
+std::uint32_t PingedAddress(const char* dotted_quad) {
+  const std::uint32_t address = PlatformDottedAddress(dotted_quad);
+  if (address == INADDR_NONE && std::strcmp(dotted_quad, "255.255.255.255") != 0) return 0;
   return address;
 }
 
@@ -89,7 +89,7 @@ std::int32_t QuickPing(const char* name, std::uint32_t timeout_ms, std::int32_t 
 
   std::uint32_t address = 0;
   if (IsDottedQuad(name)) {
-    address = dotted_quad_address(name);
+    address = PingedAddress(name);
   } else if (!platform::lookup_host_ipv4(name, &address)) {
     // An unknown name is pinged at 0.0.0.0; the echo service reports what becomes of that.
     address = 0;

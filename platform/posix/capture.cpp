@@ -5,19 +5,33 @@
 #include "platform/waiting.h"
 
 #include <dlfcn.h>
+#include <fcntl.h>
 #include <pcap/pcap.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <new>
 
+#include "platform/posix/pcapng_follower.h"
+
 namespace platform {
+
+// A capture file as libpcap reads it: its descriptor behind a stdio stream of our own, whose
+// bytes the pcapng follower sees on their way to libpcap.
+struct CaptureFile {
+  int fd;
+  PcapngFollower follower;
+};
 
 struct Capture {
   pcap_t* handle;
   bool live;
   char error[PCAP_ERRBUF_SIZE];
+  CaptureFile* file;        // a file's stream (closed with the handle), nullptr live
+  bpf_program program;      // a file's filter, applied here so that no packet goes by unseen
+  bool filtered;
 };
 
 namespace {
@@ -38,10 +52,12 @@ struct PcapFunctions {
   decltype(&pcap_set_datalink) set_datalink;
   decltype(&pcap_setdirection) setdirection;
   decltype(&pcap_setnonblock) setnonblock;
-  decltype(&pcap_open_offline_with_tstamp_precision) open_offline;
+  decltype(&pcap_fopen_offline_with_tstamp_precision) fopen_offline;
   decltype(&pcap_datalink) datalink;
+  decltype(&pcap_datalink_val_to_name) datalink_name;
   decltype(&pcap_compile) compile;
   decltype(&pcap_setfilter) setfilter;
+  decltype(&pcap_offline_filter) offline_filter;
   decltype(&pcap_freecode) freecode;
   decltype(&pcap_next_ex) next_ex;
   decltype(&pcap_get_selectable_fd) get_selectable_fd;
@@ -78,10 +94,12 @@ bool load_pcap(char* error, std::size_t error_size) {
        resolve(opened, "pcap_set_datalink", &g_pcap.set_datalink) &&
        resolve(opened, "pcap_setdirection", &g_pcap.setdirection) &&
        resolve(opened, "pcap_setnonblock", &g_pcap.setnonblock) &&
-       resolve(opened, "pcap_open_offline_with_tstamp_precision", &g_pcap.open_offline) &&
+       resolve(opened, "pcap_fopen_offline_with_tstamp_precision", &g_pcap.fopen_offline) &&
        resolve(opened, "pcap_datalink", &g_pcap.datalink) &&
+       resolve(opened, "pcap_datalink_val_to_name", &g_pcap.datalink_name) &&
        resolve(opened, "pcap_compile", &g_pcap.compile) &&
        resolve(opened, "pcap_setfilter", &g_pcap.setfilter) &&
+       resolve(opened, "pcap_offline_filter", &g_pcap.offline_filter) &&
        resolve(opened, "pcap_freecode", &g_pcap.freecode) &&
        resolve(opened, "pcap_next_ex", &g_pcap.next_ex) &&
        resolve(opened, "pcap_get_selectable_fd", &g_pcap.get_selectable_fd) &&
@@ -97,10 +115,20 @@ bool load_pcap(char* error, std::size_t error_size) {
   return true;
 }
 
-// Large enough for any frame, jumbo ones and offloaded aggregates included.
-constexpr int kSnapLength = 262144;
-// The kernel's ring for a live capture: a burst waits there instead of being lost.
-constexpr int kCaptureBufferBytes = 8 * 1024 * 1024;
+// The largest frame kept whole: a jumbo frame of 9216 bytes (what switches carry at most)
+// with room for the link's headers (a cooked header, two VLAN tags). A wake needs a few hundred
+// bytes; what a larger frame holds beyond this is not looked at.
+constexpr int kLargestPacket = 9216;
+constexpr int kLinkHeaderRoom = 64;
+constexpr int kSnapLength = kLargestPacket + kLinkHeaderRoom;
+// The kernel's ring for a live capture: a burst waits there instead of being lost. libpcap
+// cuts it into slots of one frame of the snap length and its header each (about 9.4 KB), and
+// the kernel keeps each slot in a block of whole pages (16 KiB): these bytes make some 2200
+// slots, about 35 MiB of the kernel's memory while the capture runs.
+constexpr int kCaptureBufferBytes = 20 * 1024 * 1024;
+constexpr long long kNanosecondsPerSecond = 1000000000LL;
+// The stdio buffer a capture file is read through.
+constexpr std::size_t kFileBufferBytes = 1024 * 1024;
 
 void copy_text(const char* text, char* error, std::size_t error_size) {
   if (error != nullptr && error_size > 0) std::snprintf(error, error_size, "%s", text);
@@ -113,11 +141,12 @@ int link_type_of(pcap_t* handle) {
 }
 
 // The capture record around an opened handle, which it then owns.
-CaptureOpened adopt(pcap_t* handle, bool live, Capture** capture, int* link_type, char* error,
+CaptureOpened adopt(pcap_t* handle, bool live, CaptureFile* file, Capture** capture, int* link_type, char* error,
                     std::size_t error_size) {
-  Capture* opened = new (std::nothrow) Capture{handle, live, ""};
+  Capture* opened = new (std::nothrow) Capture{handle, live, "", file, {}, false};
   if (opened == nullptr) {
     g_pcap.close(handle);
+    delete file;
     copy_text("out of memory", error, error_size);
     return CaptureOpened::kFailed;
   }
@@ -168,19 +197,62 @@ CaptureOpened open_live_capture(const char* interface_name, Capture** capture, i
     g_pcap.close(handle);
     return CaptureOpened::kFailed;
   }
-  return adopt(handle, true, capture, link_type, error, error_size);
+  return adopt(handle, true, nullptr, capture, link_type, error, error_size);
 }
+
+namespace {
+
+// The stream's reads: the descriptor's bytes, shown to the follower on their way. A read that
+// a signal interrupts is tried again unless it was a stop request or the run's time running
+// out, which the caller looks for.
+ssize_t ReadCaptureFile(void* cookie, char* buffer, std::size_t size) {
+  CaptureFile* file = static_cast<CaptureFile*>(cookie);
+  for (;;) {
+    const ssize_t n = read(file->fd, buffer, size);
+    if (n < 0 && errno == EINTR && !stop_requested() && !time_is_up()) continue;
+    if (n > 0) pcapng_feed(&file->follower, reinterpret_cast<const std::uint8_t*>(buffer), static_cast<std::size_t>(n));
+    return n;
+  }
+}
+
+int CloseCaptureFile(void* cookie) { return close(static_cast<CaptureFile*>(cookie)->fd); }
+
+}  // namespace
 
 CaptureOpened open_capture_file(const char* path, Capture** capture, int* link_type, char* error,
                                 std::size_t error_size) {
   if (!load_pcap(error, error_size)) return CaptureOpened::kNoLibrary;
   char text[PCAP_ERRBUF_SIZE] = "";
-  pcap_t* handle = g_pcap.open_offline(path, PCAP_TSTAMP_PRECISION_NANO, text);
+  CaptureFile* file = new (std::nothrow) CaptureFile{};
+  if (file == nullptr) {
+    copy_text("out of memory", error, error_size);
+    return CaptureOpened::kFailed;
+  }
+  file->fd = open(path, O_RDONLY | O_CLOEXEC);
+  if (file->fd < 0) {
+    copy_text(std::strerror(errno), error, error_size);
+    delete file;
+    return CaptureOpened::kFailed;
+  }
+  const cookie_io_functions_t functions = {ReadCaptureFile, nullptr, nullptr, CloseCaptureFile};
+  FILE* stream = fopencookie(file, "r", functions);
+  if (stream == nullptr) {
+    copy_text(std::strerror(errno), error, error_size);
+    close(file->fd);
+    delete file;
+    return CaptureOpened::kFailed;
+  }
+  // With the C library's few kilobytes of buffer a large capture costs a read call every few
+  // frames: the stream gets a buffer of its own.
+  std::setvbuf(stream, nullptr, _IOFBF, kFileBufferBytes);
+  pcap_t* handle = g_pcap.fopen_offline(stream, PCAP_TSTAMP_PRECISION_NANO, text);
   if (handle == nullptr) {
+    std::fclose(stream);
+    delete file;
     copy_text(text, error, error_size);
     return CaptureOpened::kFailed;
   }
-  return adopt(handle, false, capture, link_type, error, error_size);
+  return adopt(handle, false, file, capture, link_type, error, error_size);
 }
 
 bool set_capture_filter(Capture* capture, const char* expression, char* error, std::size_t error_size) {
@@ -189,6 +261,14 @@ bool set_capture_filter(Capture* capture, const char* expression, char* error, s
     copy_text(g_pcap.geterr(capture->handle), error, error_size);
     return false;
   }
+  // A file's filter runs here, frame by frame, as libpcap would run it: every packet block
+  // then comes by, so that each frame gets the interface the follower named for it.
+  if (capture->file != nullptr) {
+    if (capture->filtered) g_pcap.freecode(&capture->program);
+    capture->program = program;
+    capture->filtered = true;
+    return true;
+  }
   bool set = g_pcap.setfilter(capture->handle, &program) == 0;
   if (!set) copy_text(g_pcap.geterr(capture->handle), error, error_size);
   g_pcap.freecode(&program);
@@ -196,20 +276,43 @@ bool set_capture_filter(Capture* capture, const char* expression, char* error, s
 }
 
 int next_frame(Capture* capture, int timeout_ms, CapturedFrame* frame) {
+  // A file is read without waiting, so a stop request is looked for before each frame.
+  if (!capture->live && stop_requested()) return kFrameStopped;
   for (int attempt = 0; attempt < 2; ++attempt) {
     pcap_pkthdr* header = nullptr;
     const u_char* data = nullptr;
     int status = g_pcap.next_ex(capture->handle, &header, &data);
+    frame->interface_name = nullptr;
+    if (status == 1 && capture->file != nullptr) {
+      frame->interface_name = pcapng_next_interface(&capture->file->follower);
+      if (capture->filtered && g_pcap.offline_filter(&capture->program, header, data) == 0) {
+        if (stop_requested()) return kFrameStopped;
+        --attempt;  // not a frame the filter lets through: the next one, without waiting
+        continue;
+      }
+    }
     if (status == 1) {
       frame->data = data;
       frame->captured = header->caplen;
       frame->length = header->len;
-      frame->seconds = static_cast<std::int64_t>(header->ts.tv_sec);
-      // With nanosecond precision the microseconds field holds nanoseconds.
-      frame->nanoseconds = static_cast<std::uint32_t>(header->ts.tv_usec);
+      // With nanosecond precision the microseconds field holds nanoseconds. A file may hold a
+      // fraction of a second or more there (libpcap multiplies a microsecond file's field by
+      // 1000): the whole seconds in it are carried over.
+      long long fraction = static_cast<long long>(header->ts.tv_usec);
+      std::int64_t seconds = static_cast<std::int64_t>(header->ts.tv_sec) + fraction / kNanosecondsPerSecond;
+      fraction %= kNanosecondsPerSecond;
+      if (fraction < 0) {
+        fraction += kNanosecondsPerSecond;
+        --seconds;
+      }
+      frame->seconds = seconds;
+      frame->nanoseconds = static_cast<std::uint32_t>(fraction);
       return kFrameReady;
     }
     if (status == PCAP_ERROR_BREAK) return kFrameEnd;
+    // A read of a FIFO that a stop request or the time interrupted.
+    if (stop_requested()) return kFrameStopped;
+    if (time_is_up()) return kFrameTimedOut;
     if (status != 0) {
       std::snprintf(capture->error, sizeof capture->error, "%s", g_pcap.geterr(capture->handle));
       return kFrameFailed;
@@ -229,6 +332,11 @@ int next_frame(Capture* capture, int timeout_ms, CapturedFrame* frame) {
 
 const char* capture_error(Capture* capture) { return capture->error; }
 
+const char* link_type_name(int link_type) {
+  if (link_type == kLinkRawIp) link_type = DLT_RAW;
+  return g_pcap.datalink_name != nullptr ? g_pcap.datalink_name(link_type) : nullptr;
+}
+
 bool capture_drops(Capture* capture, std::uint32_t* drops) {
   pcap_stat statistics{};
   if (!capture->live || g_pcap.stats(capture->handle, &statistics) != 0) return false;
@@ -238,7 +346,9 @@ bool capture_drops(Capture* capture, std::uint32_t* drops) {
 
 void close_capture(Capture* capture) {
   if (capture == nullptr) return;
-  g_pcap.close(capture->handle);
+  g_pcap.close(capture->handle);  // closes a file's stream too
+  if (capture->filtered) g_pcap.freecode(&capture->program);
+  delete capture->file;
   delete capture;
 }
 

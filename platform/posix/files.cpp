@@ -1,4 +1,4 @@
-// POSIX file services of the log: a folder and files of the user's own, O_APPEND writes, flock.
+// POSIX file services: the log's folder and files of the user's own, O_APPEND writes, flock; a regular file opened for reading.
 #include "platform/files.h"
 
 #include <cerrno>
@@ -164,5 +164,30 @@ void close_file(FileHandle file) {
 bool create_directory(const char* path) { return mkdir(path, 0700) == 0; }
 
 bool replace_file(const char* from, const char* to) { return std::rename(from, to) == 0; }
+
+std::FILE* open_regular_file(const char* path, bool* not_regular) {
+  *not_regular = false;
+  // O_NONBLOCK: the open of a FIFO returns at once instead of waiting for a writer (a regular
+  // file reads as always). O_NOCTTY: a terminal named there never becomes the controlling one.
+  const int fd = open(path, O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+  if (fd < 0) return nullptr;
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    const int error = errno;
+    *not_regular = !S_ISREG(info.st_mode);
+    close(fd);
+    errno = error;
+    return nullptr;
+  }
+  const int flags = fcntl(fd, F_GETFL);
+  if (flags >= 0) fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  std::FILE* file = fdopen(fd, "rb");
+  if (file == nullptr) {
+    const int error = errno;
+    close(fd);
+    errno = error;
+  }
+  return file;
+}
 
 }  // namespace platform

@@ -2,6 +2,7 @@
 #include "platform/sockets.h"
 
 #include <cerrno>
+#include <cstdint>
 
 namespace platform {
 
@@ -62,6 +63,20 @@ int winsock_code_from_errno(int error) {
 }  // namespace
 
 bool socket_startup(int, int) { return true; }
+
+bool pin_socket_to_interface(SOCKET s, int family, unsigned interface_index) {
+  const int index = static_cast<int>(interface_index);
+  if (family == AF_INET6) {
+    return setsockopt(s, IPPROTO_IPV6, IPV6_UNICAST_IF, &index, sizeof index) == 0 &&
+           setsockopt(s, IPPROTO_IPV6, IPV6_MULTICAST_IF, &index, sizeof index) == 0;
+  }
+  // The IPv4 option takes the index in network byte order, as Windows' does.
+  const std::uint32_t network_index = htonl(interface_index);
+  ip_mreqn multicast{};
+  multicast.imr_ifindex = index;
+  return setsockopt(s, IPPROTO_IP, IP_UNICAST_IF, &network_index, sizeof network_index) == 0 &&
+         setsockopt(s, IPPROTO_IP, IP_MULTICAST_IF, &multicast, sizeof multicast) == 0;
+}
 
 void socket_cleanup() {}
 

@@ -101,6 +101,9 @@ bool local_time_at(std::int64_t seconds, unsigned milliseconds, SystemTime* out)
   time_t t = static_cast<time_t>(seconds);
   std::tm tm{};
   if (localtime_r(&t, &tm) == nullptr) return false;
+  // A year the 16-bit field cannot hold would wrap into another one.
+  const long long year = 1900LL + tm.tm_year;
+  if (year < 1 || year > 0xFFFF) return false;
   system_time_from_tm(tm, milliseconds, out);
   return true;
 }

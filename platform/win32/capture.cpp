@@ -19,6 +19,8 @@ int next_frame(Capture*, int, CapturedFrame*) { return kFrameFailed; }
 
 const char* capture_error(Capture*) { return ""; }
 
+const char* link_type_name(int) { return nullptr; }
+
 bool capture_drops(Capture*, std::uint32_t*) { return false; }
 
 void close_capture(Capture*) {}

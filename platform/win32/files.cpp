@@ -1,7 +1,9 @@
-// Windows file services of the log: C:\TEMP, appending text files opened without following a reparse point.
+// Windows file services: the log's C:\TEMP and appending text files opened without following a reparse point; a regular file opened for reading.
 #include "platform/files.h"
 
 #include <windows.h>
+
+#include <io.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -100,6 +102,25 @@ bool create_directory(const char* path) { return CreateDirectoryA(path, nullptr)
 bool replace_file(const char* from, const char* to) {
   DeleteFileA(to);  // MoveFileA does not replace; a missing backup is no failure
   return MoveFileA(from, to) != FALSE;
+}
+
+std::FILE* open_regular_file(const char* path, bool* not_regular) {
+  *not_regular = false;
+  // A directory cannot be opened as a file at all; say what it is rather than "Permission denied".
+  const DWORD attributes = GetFileAttributesA(path);
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    *not_regular = true;
+    return nullptr;
+  }
+  std::FILE* file = std::fopen(path, "rb");
+  if (file == nullptr) return nullptr;
+  // A device (CON, NUL, a serial port) or a pipe is no file on disk.
+  if (GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)))) != FILE_TYPE_DISK) {
+    std::fclose(file);
+    *not_regular = true;
+    return nullptr;
+  }
+  return file;
 }
 
 }  // namespace platform

@@ -1,20 +1,21 @@
-// Windows interface list: WSAIoctl with SIO_GET_INTERFACE_LIST into a room of fixed size, named
-// from the adapter list (GetAdaptersAddresses).
+// Windows interface list: the IPv4 records of WSAIoctl's SIO_GET_INTERFACE_LIST, named and completed from the adapter list (GetAdaptersAddresses).
 #include "platform/interfaces.h"
+#include "platform/sockets.h"  // Winsock before the IP helper's headers
 
 #include <cstdlib>
-#include <cwchar>
+#include <cstring>
 
 #include <iphlpapi.h>
 
+#include "platform/socket_address.h"
 #include "platform/win32/interface_records.h"
 
 namespace platform {
 
 namespace {
 
-// The room handed to Winsock: ten records of 76 bytes, 760 bytes, unless the caller has less.
-constexpr int kInterfaceRoom = 10;
+// The room handed to Winsock: records of 76 bytes, as many as the caller may take.
+constexpr int kWinsockRoom = 64;
 static_assert(sizeof(INTERFACE_INFO) == 76, "INTERFACE_INFO is 76 bytes");
 
 // The adapter list is asked for with a first room of this size and, when the system says
@@ -26,19 +27,59 @@ std::uint32_t ipv4_of(const sockaddr_gen& address) {
   return address.AddressIn.sin_addr.s_addr;
 }
 
-// The adapters of `family` (AF_INET, AF_UNSPEC), or nullptr; free with std::free.
-IP_ADAPTER_ADDRESSES* adapter_list(ULONG family) {
+int prefix_of(std::uint32_t netmask) {
+  int bits = 0;
+  for (std::uint32_t m = ntohl(netmask); m & 0x80000000u; m <<= 1) ++bits;
+  return bits;
+}
+
+// The adapters of every family, or nullptr (error code in *result); free with std::free.
+IP_ADAPTER_ADDRESSES* adapter_list(ULONG* result) {
   const ULONG flags = GAA_FLAG_SKIP_ANYCAST | GAA_FLAG_SKIP_MULTICAST | GAA_FLAG_SKIP_DNS_SERVER;
   ULONG size = kAdapterListRoom;
   for (int attempt = 0; attempt < kAdapterListTries; ++attempt) {
     auto* list = static_cast<IP_ADAPTER_ADDRESSES*>(std::malloc(size));
-    if (list == nullptr) return nullptr;
-    const ULONG result = GetAdaptersAddresses(family, flags, nullptr, list, &size);
-    if (result == NO_ERROR) return list;
+    if (list == nullptr) {
+      *result = ERROR_NOT_ENOUGH_MEMORY;
+      return nullptr;
+    }
+    *result = GetAdaptersAddresses(AF_UNSPEC, flags, nullptr, list, &size);
+    if (*result == NO_ERROR) return list;
     std::free(list);
-    if (result != ERROR_BUFFER_OVERFLOW) return nullptr;
+    if (*result != ERROR_BUFFER_OVERFLOW) return nullptr;
   }
   return nullptr;
+}
+
+// The friendly name as UTF-8, cut back to its last whole character when it is longer than the room.
+void copy_name(const IP_ADAPTER_ADDRESSES* adapter, char (&name)[kInterfaceNameRoom]) {
+  char full[4 * 256];
+  if (adapter->FriendlyName == nullptr ||
+      WideCharToMultiByte(CP_UTF8, 0, adapter->FriendlyName, -1, full, sizeof full, nullptr, nullptr) == 0) {
+    full[0] = '\0';
+  }
+  std::size_t length = std::strlen(full);
+  if (length >= sizeof name) {
+    length = sizeof name - 1;
+    while (length > 0 && (static_cast<unsigned char>(full[length]) & 0xC0) == 0x80) --length;
+  }
+  std::memcpy(name, full, length);
+  name[length] = '\0';
+}
+
+// The flags of an adapter as the Winsock list would give them.
+std::uint32_t adapter_flags(const IP_ADAPTER_ADDRESSES* adapter) {
+  std::uint32_t flags = 0;
+  if (adapter->OperStatus == IfOperStatusUp) flags |= kInterfaceUp;
+  if (adapter->IfType == IF_TYPE_SOFTWARE_LOOPBACK) {
+    flags |= kInterfaceLoopback;
+  } else if (adapter->IfType == IF_TYPE_PPP || adapter->IfType == IF_TYPE_TUNNEL) {
+    flags |= kInterfacePointToPoint;
+  } else {
+    flags |= kInterfaceBroadcast;
+  }
+  if ((adapter->Flags & IP_ADAPTER_NO_MULTICAST) == 0) flags |= kInterfaceMulticast;
+  return flags;
 }
 
 bool has_ipv4_address(const IP_ADAPTER_ADDRESSES* adapter, std::uint32_t address) {
@@ -52,25 +93,15 @@ bool has_ipv4_address(const IP_ADAPTER_ADDRESSES* adapter, std::uint32_t address
   return false;
 }
 
-// Names each record after the adapter that holds its address; records of no adapter keep an
-// empty name and index 0.
-void name_records(InterfaceRecord* records, int count) {
-  IP_ADAPTER_ADDRESSES* list = adapter_list(AF_INET);
-  for (int i = 0; i < count; ++i) {
-    records[i].name[0] = '\0';
-    records[i].index = 0;
-    for (const IP_ADAPTER_ADDRESSES* a = list; a != nullptr; a = a->Next) {
-      if (!has_ipv4_address(a, records[i].address)) continue;
-      if (a->FriendlyName == nullptr ||
-          WideCharToMultiByte(CP_UTF8, 0, a->FriendlyName, -1, records[i].name, kInterfaceNameRoom,
-                              nullptr, nullptr) == 0) {
-        records[i].name[0] = '\0';  // a name too long for the room is left out, not cut mid-character
-      }
-      records[i].index = a->IfIndex;
-      break;
-    }
-  }
-  std::free(list);
+InterfaceRecord* add_record(const IP_ADAPTER_ADDRESSES* adapter, unsigned index, InterfaceRecord* records,
+                            int room, int* count) {
+  if (*count >= room) return nullptr;
+  InterfaceRecord* record = &records[(*count)++];
+  *record = InterfaceRecord{};
+  record->index = index;
+  copy_name(adapter, record->name);
+  record->flags = adapter_flags(adapter);
+  return record;
 }
 
 }  // namespace
@@ -81,45 +112,66 @@ int interface_records_from_info(const INTERFACE_INFO* info, unsigned long bytes_
   unsigned long count = bytes_filled / sizeof(INTERFACE_INFO);
   if (count > static_cast<unsigned long>(room)) count = static_cast<unsigned long>(room);
   for (unsigned long i = 0; i < count; ++i) {
+    records[i] = InterfaceRecord{};
     records[i].flags = static_cast<std::uint32_t>(info[i].iiFlags);
-    records[i].address = ipv4_of(info[i].iiAddress);
+    const std::uint32_t address = ipv4_of(info[i].iiAddress);
+    set_ipv4_address(&address, &records[i].address);
     records[i].broadcast = ipv4_of(info[i].iiBroadcastAddress);
     records[i].netmask = ipv4_of(info[i].iiNetmask);
-    records[i].name[0] = '\0';
-    records[i].index = 0;
+    records[i].prefix_length = prefix_of(records[i].netmask);
   }
   return static_cast<int>(count);
 }
 
-int query_interface_list(SOCKET query_socket, InterfaceRecord* records, int room) {
+int query_interfaces(InterfaceRecord* records, int room) {
   if (records == nullptr || room <= 0) return 0;
-  INTERFACE_INFO info[kInterfaceRoom];
-  int records_asked = room < kInterfaceRoom ? room : kInterfaceRoom;
+  // The IPv4 records come from Winsock's own list, in its order and with its flags and masks.
+  SOCKET query_socket = socket(AF_INET, SOCK_DGRAM, IPPROTO_UDP);
+  INTERFACE_INFO info[kWinsockRoom];
+  const int asked = room < kWinsockRoom ? room : kWinsockRoom;
   DWORD bytes_filled = 0;
-  if (WSAIoctl(query_socket, SIO_GET_INTERFACE_LIST, nullptr, 0, info,
-               static_cast<DWORD>(records_asked * sizeof(INTERFACE_INFO)), &bytes_filled, nullptr,
-               nullptr) == SOCKET_ERROR) {
+  const int listed = WSAIoctl(query_socket, SIO_GET_INTERFACE_LIST, nullptr, 0, info,
+                              static_cast<DWORD>(asked * sizeof(INTERFACE_INFO)), &bytes_filled, nullptr, nullptr);
+  const int error = WSAGetLastError();
+  if (query_socket != INVALID_SOCKET) closesocket(query_socket);
+  if (listed == SOCKET_ERROR) {
+    WSASetLastError(error);
     return -1;
   }
-  const int count = interface_records_from_info(info, bytes_filled, records, records_asked);
-  name_records(records, count);
-  return count;
-}
+  int count = interface_records_from_info(info, bytes_filled, records, asked);
 
-unsigned interface_index(const char* name) {
-  if (name == nullptr || *name == '\0') return 0;
-  wchar_t wide[kInterfaceNameRoom];
-  if (MultiByteToWideChar(CP_UTF8, 0, name, -1, wide, kInterfaceNameRoom) == 0) return 0;
-  IP_ADAPTER_ADDRESSES* list = adapter_list(AF_UNSPEC);
-  unsigned index = 0;
-  for (const IP_ADAPTER_ADDRESSES* a = list; a != nullptr && index == 0; a = a->Next) {
-    // Friendly names ignore case, as Windows' own tools compare them.
-    if (a->FriendlyName != nullptr && _wcsicmp(a->FriendlyName, wide) == 0) {
-      index = a->Ipv6IfIndex != 0 ? a->Ipv6IfIndex : a->IfIndex;
+  ULONG result = NO_ERROR;
+  IP_ADAPTER_ADDRESSES* adapters = adapter_list(&result);
+  // Each IPv4 record is named after the adapter that holds its address; a record of no
+  // adapter keeps an empty name and index 0.
+  for (int i = 0; i < count; ++i) {
+    const std::uint32_t address = ipv4_of(records[i]);
+    for (const IP_ADAPTER_ADDRESSES* a = adapters; a != nullptr; a = a->Next) {
+      if (!has_ipv4_address(a, address)) continue;
+      copy_name(a, records[i].name);
+      records[i].index = a->IfIndex;
+      break;
     }
   }
-  std::free(list);
-  return index;
+  // Then the IPv6 addresses, and one record per adapter under each of its indexes.
+  for (const IP_ADAPTER_ADDRESSES* a = adapters; a != nullptr; a = a->Next) {
+    for (const IP_ADAPTER_UNICAST_ADDRESS* u = a->FirstUnicastAddress; u != nullptr; u = u->Next) {
+      const sockaddr* address = u->Address.lpSockaddr;
+      if (address == nullptr || address->sa_family != AF_INET6) continue;
+      InterfaceRecord* record = add_record(a, a->Ipv6IfIndex, records, room, &count);
+      if (record == nullptr) break;
+      sockaddr_in6 in6;
+      std::memcpy(&in6, address, sizeof in6);
+      set_ipv6_address(in6.sin6_addr, &record->address);
+      record->prefix_length = u->OnLinkPrefixLength;
+    }
+  }
+  for (const IP_ADAPTER_ADDRESSES* a = adapters; a != nullptr; a = a->Next) {
+    add_record(a, a->IfIndex, records, room, &count);
+    if (a->Ipv6IfIndex != 0 && a->Ipv6IfIndex != a->IfIndex) add_record(a, a->Ipv6IfIndex, records, room, &count);
+  }
+  std::free(adapters);
+  return count;
 }
 
 }  // namespace platform

@@ -28,7 +28,20 @@ void Warn(platform::Window dialog, const char* text) {
   ShowMessageBox(dialog, text, kMessageCaption, kWarningBox);
 }
 
-void ClearStatus(platform::Window dialog) { g_dialog.host->set_item_text(dialog, kIdStatus, ""); }
+void ClearStatus(platform::Window dialog) {
+  g_dialog.status_names_ended_line = false;
+  g_dialog.host->set_item_text(dialog, kIdStatus, "");
+}
+
+// A field's focus notification clears the status line, but not the words on what ended the
+// command line: the first field takes the focus as the dialog appears (and again whenever it
+// is activated), which would wipe them before anyone could read them. An edit or a button
+// clears them as it clears any status.
+void ClearStatusOnNotification(platform::Window dialog, unsigned code) {
+  const bool focus = code == kEnSetFocus || code == kEnKillFocus;
+  if (focus && g_dialog.status_names_ended_line) return;
+  ClearStatus(dialog);
+}
 
 // Reads a field into the scratch buffer and returns it.
 const char* ReadField(platform::Window dialog, int id) {
@@ -76,11 +89,19 @@ void InitialiseDialog(platform::Window dialog) {
   char port[16];
   std::snprintf(port, sizeof port, "%d", static_cast<int>(g_program.sender.port));
   g_dialog.host->set_item_text(dialog, kIdPortNumber, port);
+
+  // A mistyped option would otherwise leave an empty dialog and no word of what was not read.
+  if (g_program.ended_at != nullptr) {
+    char status[kFieldTextSize];
+    std::snprintf(status, sizeof status, kEndedStatusFormat, g_program.ended_at, g_program.end_reason);
+    g_dialog.host->set_item_text(dialog, kIdStatus, status);
+    g_dialog.status_names_ended_line = true;
+  }
 }
 
 void Send(platform::Window dialog, int send_flags) {
-  g_dialog.target_address = static_cast<std::uint32_t>(inet_addr(ReadField(dialog, kIdIpAddress)));
-  g_dialog.target_mask = static_cast<std::uint32_t>(inet_addr(ReadField(dialog, kIdSubnetMask)));
+  g_dialog.target_address = PlatformDottedAddress(ReadField(dialog, kIdIpAddress));
+  g_dialog.target_mask = PlatformDottedAddress(ReadField(dialog, kIdSubnetMask));
 
   std::memset(g_dialog.target_mac, 0, sizeof g_dialog.target_mac);
   ParseMacAddress(ReadField(dialog, kIdMacAddress), g_dialog.target_mac);
@@ -165,11 +186,11 @@ void Command(platform::Window dialog, int id, unsigned code) {
         g_dialog.host->set_item_text(dialog, kIdIpAddress, "");
         g_dialog.host->set_item_text(dialog, kIdMacAddress, "");
       }
-      ClearStatus(dialog);
+      ClearStatusOnNotification(dialog, code);
       break;
     case kIdMacAddress:
     case kIdSubnetMask:
-      ClearStatus(dialog);
+      ClearStatusOnNotification(dialog, code);
       break;
     case kIdSendMagic:
       Send(dialog, wake::kSendBroadcastMagic);

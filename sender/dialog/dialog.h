@@ -46,6 +46,7 @@ struct DialogState {
   std::uint8_t target_mac[6] = {};         // parsed at the last send
   char field_text[kFieldTextSize] = {};    // scratch buffer for reading a field
   char about_text[kAboutTextSize] = {};    // notice and version text of control 1016
+  bool status_names_ended_line = false;    // the status line names what ended the command line
   const DialogHost* host = nullptr;        // the window services (SetDialogHost)
   DialogServices services = kRealDialogServices;  // what the operator's actions run
   const GtkModuleExports* gtk_module = nullptr;   // the GTK host, once its module is open (Linux)
@@ -63,6 +64,8 @@ constexpr char kAboutNotice[] = "Tidewake, a Wake-on-LAN tester by the Tidewake 
 constexpr char kVersionFile[] = "Kestrava.exe";
 constexpr char kNullText[] = "(null)";
 constexpr char kPacketSentTo[] = "Pkt. sent to ";
+// The status line at the start when the command line ended early: the token, then why.
+constexpr char kEndedStatusFormat[] = "%s: %s; nothing was sent";
 constexpr char kHelpFile[] = "Tidewake.chm";
 constexpr char kUnknownMacText[] =
     "Unknown MAC address.\nPlease manually type in the target machine's MAC address details.";

@@ -17,6 +17,8 @@
 #include "sender/dialog/dialog_host.h"
 #include "sender/dialog/gtk_module.h"
 #include "sender/message_box.h"
+#include "sender/program.h"
+#include "sender/send_texts.h"
 
 // The module's file name and its folder relative to the installed program's (bin/), both
 // from the build (sender/dialog/CMakeLists.txt).
@@ -42,6 +44,36 @@ constexpr int kCannotOpenExitCode = 2;
 constexpr GtkModuleImports kImports = {kGtkModuleInterface, MainDialogProc, SetDialogHost,
                                        SetMessageBoxHost, ReadDottedQuad};
 
+
+// The options GTK 3 and GDK take from a program's command line for themselves (`--name` or
+// `--name=value`). kestrava's parse ends at them as at any option it does not know, but they
+// are not mistakes: GTK reads them when it starts.
+constexpr const char* kGtkOptions[] = {"display",  "class",        "name",         "gtk-module",
+                                       "g-fatal-warnings", "gtk-debug", "gtk-no-debug", "gdk-debug",
+                                       "gdk-no-debug"};
+
+bool IsGtkOption(const char* token) {
+  if (token[0] != '-' || token[1] != '-') return false;
+  for (const char* name : kGtkOptions) {
+    const std::size_t length = std::strlen(name);
+    if (std::strncmp(token + 2, name, length) == 0 && (token[2 + length] == '\0' || token[2 + length] == '=')) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Without a display, a command line that ended early is what the user needs to hear of: it
+// names the token that was not read ("kestrava: /Verbos: not an option"). Otherwise the
+// no-display text says how to send without a window.
+void ReportNoDisplay() {
+  if (g_program.ended_at != nullptr) {
+    std::fprintf(stderr, send_texts::kEndedLineFormat, send_texts::kProgramName, g_program.ended_at,
+                 g_program.end_reason);
+  } else {
+    std::fputs(kNoDisplayText, stderr);
+  }
+}
 
 bool Set(const char* name) {
   const char* value = std::getenv(name);
@@ -131,13 +163,14 @@ bool OpenModule() {
 }  // namespace
 
 int host_initialise(int* argc, char*** argv) {
+  if (g_program.ended_at != nullptr && IsGtkOption(g_program.ended_at)) g_program.ended_at = nullptr;
   if (!DisplayMayBeAtHand(argc != nullptr ? *argc : 0, argv != nullptr ? *argv : nullptr)) {
-    std::fputs(kNoDisplayText, stderr);
+    ReportNoDisplay();
     return kCannotOpenExitCode;
   }
   if (!OpenModule()) return kCannotOpenExitCode;
   if (!g_dialog.gtk_module->initialise(argc, argv)) {
-    std::fputs(kNoDisplayText, stderr);
+    ReportNoDisplay();
     return kCannotOpenExitCode;
   }
   return 0;

@@ -3,11 +3,13 @@
 
 #include "platform/interfaces.h"
 
-// Makes query_interface_list return these records (copied, at most 16), or fail with -1;
-// interface_index finds the records' names.
+// Makes query_interfaces return these records (copied, at most 16), or fail with -1.
 void fake_interfaces_set(const platform::InterfaceRecord* records, int count);
 void fake_interfaces_fail();
 
-// The room the last query offered, and how many queries were made.
-int fake_interfaces_last_room();
+// An IPv4 record of the list: its name, flags, address and mask in host order, and index.
+platform::InterfaceRecord fake_ipv4_record(const char* name, std::uint32_t flags, std::uint32_t address,
+                                           std::uint32_t mask, unsigned index);
+
+// How many queries were made.
 int fake_interfaces_queries();

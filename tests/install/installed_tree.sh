@@ -17,9 +17,10 @@ trap 'rm -rf "$work"' EXIT
 multiarch=$(gcc -print-multiarch)
 dest=$work/dest
 install_tree "$build" "$dest" /usr
-lab_check "DESTDIR install: the expected files" equals "$(cd "$dest" && find . ! -type d | sort)" \
+lab_check "DESTDIR install: the expected files" equals "$(cd "$dest" && find . ! -type d | LC_ALL=C sort)" \
 "./usr/bin/kestrava
 ./usr/bin/pilvorne
+./usr/lib/systemd/system/pilvorne-wake@.service
 ./usr/lib/systemd/system/pilvorne.service
 ./usr/lib/systemd/system/pilvorne@.service
 ./usr/lib/$multiarch/kestrava/kestrava-gtk.so
@@ -30,10 +31,23 @@ lab_check "DESTDIR install: the expected files" equals "$(cd "$dest" && find . !
 ./usr/share/icons/hicolor/32x32/apps/kestrava.png
 ./usr/share/man/man1/kestrava.1.gz
 ./usr/share/man/man1/pilvorne.1.gz"
+listed=$(sort "$build/install_manifest.txt")
 lab_check "DESTDIR install: the units name the program under the prefix, not under DESTDIR" equals \
-  "$(grep -h '^ExecStart=' "$dest"/usr/lib/systemd/system/*.service)" \
+  "$(grep -h '^ExecStart=' "$dest"/usr/lib/systemd/system/*.service | LC_ALL=C sort)" \
   "ExecStart=/usr/bin/pilvorne
+ExecStart=/usr/bin/pilvorne -Enable -Interface=%i
 ExecStart=/usr/bin/pilvorne -PortNo=%i"
+
+# The uninstall reads the install's list: every file goes, and the folders that are the tree's
+# own (lib/<multiarch>/kestrava, share/doc/tidewake) with them.
+lab_check "the install's list names every installed file" equals "$listed" \
+  "$(cd "$dest" && find . ! -type d | sed 's/^\.//' | sort)"
+uninstall_copy=$work/uninstalled
+cp -a "$dest" "$uninstall_copy"
+DESTDIR=$uninstall_copy "$here/../../scripts/uninstall.sh" "$build" >/dev/null
+lab_check "uninstall: no installed file is left" equals "$(cd "$uninstall_copy" && find . ! -type d)" ""
+lab_check "uninstall: the tree's own folders are gone, shared ones stay" equals \
+  "$(cd "$uninstall_copy" && find . -name kestrava -o -name tidewake -o -path ./usr/bin)" "./usr/bin"
 
 # mandoc's lint, every level down to style. Its check of cross-references looks only in the
 # machine's own man folder, where this tree's pages are not installed: that message alone is
@@ -52,7 +66,7 @@ lab_check "desktop-file-validate kestrava.desktop: no messages" equals \
 # prefix, with that tree's man pages on MANPATH.
 prefix=$work/prefix
 install_tree "$build" "" "$prefix"
-for unit in pilvorne.service pilvorne@.service; do
+for unit in pilvorne.service pilvorne@.service pilvorne-wake@.service; do
   verdict=$(MANPATH="$prefix/share/man:" systemd-analyze verify "$prefix/lib/systemd/system/$unit" 2>&1; echo "status $?")
   lab_check "systemd-analyze verify $unit: no messages" equals "$verdict" "status 0"
 done

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Package check: CPack's Debian package of the build holds the expected files with their modes,
-# takes its dependencies from the binaries, has no maintainer scripts, and lintian finds no error.
+# takes its dependencies from the binaries, has no maintainer scripts, and lintian finds no error
+# and no missing hardening.
 # Usage: package_deb.sh BUILD_DIR
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
@@ -29,6 +30,7 @@ drwxr-xr-x root/root ./usr/bin/
 drwxr-xr-x root/root ./usr/lib/
 drwxr-xr-x root/root ./usr/lib/systemd/
 drwxr-xr-x root/root ./usr/lib/systemd/system/
+-rw-r--r-- root/root ./usr/lib/systemd/system/pilvorne-wake@.service
 -rw-r--r-- root/root ./usr/lib/systemd/system/pilvorne.service
 -rw-r--r-- root/root ./usr/lib/systemd/system/pilvorne@.service
 drwxr-xr-x root/root ./usr/lib/$multiarch/
@@ -70,5 +72,8 @@ lintian --fail-on error --display-info "$deb" >"$work/lintian.out" 2>&1
 status=$?
 grep -v '^running with root privileges' "$work/lintian.out"
 lab_check "lintian: no errors" equals "$status" 0
+# The hardening every Debian package has: symbols bound at start-up, the checked C library calls.
+lab_check "lintian: no hardening-no-bindnow or hardening-no-fortify-functions" equals \
+  "$(grep -E 'hardening-no-(bindnow|fortify-functions)' "$work/lintian.out")" ""
 
 lab_finish

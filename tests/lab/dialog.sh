@@ -1,14 +1,16 @@
 #!/usr/bin/env bash
 # kestrava's dialog on a virtual display, driven by keyboard and mouse on the lab LAN: name
 # lookup, MAC lookup and the three send buttons, with pilvorne on the target as the witness.
-# Usage: dialog.sh KESTRAVA PILVORNE SELECTION_TOOL ARTIFACTS_DIR
+# A mistyped option after a full target opens the dialog, which names it in its status line.
+# Usage: dialog.sh KESTRAVA PILVORNE SELECTION_TOOL ARTIFACTS_DIR LABELS_MODULE
 set -u
 KESTRAVA=$(realpath "$1")
 PILVORNE=$(realpath "$2")
 SELECTION=$(realpath "$3")
 ARTIFACTS=$4
+LABELS_MODULE=$(realpath "$5")
 source "$(dirname "$0")/lib.sh"
-lab_require "$KESTRAVA" "$PILVORNE" "$SELECTION" Xvfb xdotool timeout
+lab_require "$KESTRAVA" "$PILVORNE" "$SELECTION" "$LABELS_MODULE" Xvfb xdotool timeout
 
 SENDER_IP=192.0.2.1
 TARGET_IP=192.0.2.10
@@ -25,12 +27,13 @@ NETNS_ETC=/etc/netns/$(lab_ns sender)
 OUT=$(mktemp)
 ERR=$(mktemp)
 DISPLAY_FILE=$(mktemp)
+LABELS=$(mktemp)
 XVFB_PID= LISTENER_PID= KESTRAVA_PID=
 finish() {
   lab_stop "$KESTRAVA_PID" "$LISTENER_PID" "$XVFB_PID"
   rm -rf "$NETNS_ETC"
   rmdir /etc/netns 2>/dev/null
-  rm -f "$OUT" "$ERR" "$DISPLAY_FILE"
+  rm -f "$OUT" "$ERR" "$DISPLAY_FILE" "$LABELS" "$LABELS.partial"
   lab_cleanup
 }
 trap finish EXIT
@@ -55,13 +58,25 @@ lab_check "pilvorne listens on port 1778" \
 # Debug=1: the status line shows each destination (seen in the screenshot).
 ip netns exec "$(lab_ns sender)" "$KESTRAVA" /Debug=1 Lab >/dev/null 2>>"$ERR" &
 KESTRAVA_PID=$!
-WINDOW=
-find_window() { WINDOW=$(xdotool search --onlyvisible --name '^Tidewake Lab$' 2>/dev/null | head -n1); [ -n "$WINDOW" ]; }
-for ((i = 0; i < 100; i++)); do find_window && break; sleep 0.1; done
+# wait_for_window CAPTION: waits up to 10 s for a visible window with that whole caption; its
+# id in $WINDOW (empty when none came). focus_window gives it the keyboard focus.
+wait_for_window() {
+  WINDOW=
+  for ((i = 0; i < 100; i++)); do
+    WINDOW=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n1)
+    [ -n "$WINDOW" ] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+focus_window() {
+  xdotool windowfocus --sync "$WINDOW" 2>/dev/null || xdotool windowfocus "$WINDOW"
+  sleep 0.3
+}
+wait_for_window "Tidewake Lab"
 lab_check "the dialog opens with the caption \"Tidewake Lab\"" test -n "$WINDOW"
 [ -n "$WINDOW" ] || { cat "$ERR" >&2; lab_finish; exit 1; }
-xdotool windowfocus --sync "$WINDOW" 2>/dev/null || xdotool windowfocus "$WINDOW"
-sleep 0.3
+focus_window
 
 shot() { command -v import >/dev/null && import -window "$WINDOW" "$ARTIFACTS/$1" 2>/dev/null; }
 key() { xdotool key --clearmodifiers --delay 50 "$@"; sleep 0.3; }
@@ -134,22 +149,34 @@ lab_check "Esc closes the dialog and kestrava exits with 0 (status ${status:-run
 # and the dialog still answers Esc.
 ip netns exec "$(lab_ns sender)" sh -c 'exec "$0" Closed 0<&- 1>&- 2>&-' "$KESTRAVA" &
 KESTRAVA_PID=$!
-WINDOW=
-for ((i = 0; i < 100; i++)); do
-  WINDOW=$(xdotool search --onlyvisible --name '^Tidewake Closed$' 2>/dev/null | head -n1)
-  [ -n "$WINDOW" ] && break
-  sleep 0.1
-done
+wait_for_window "Tidewake Closed"
 lab_check "without standard streams the dialog opens" test -n "$WINDOW"
 streams=$(for fd in 0 1 2; do readlink "/proc/$KESTRAVA_PID/fd/$fd"; done | tr '\n' ' ')
 lab_check "its standard streams are /dev/null ($streams)" test "$streams" = "/dev/null /dev/null /dev/null "
 if [ -n "$WINDOW" ]; then
-  xdotool windowfocus --sync "$WINDOW" 2>/dev/null || xdotool windowfocus "$WINDOW"
-  sleep 0.3
+  focus_window
   key Escape
 fi
 wait_for_end
 lab_check "without standard streams Esc still ends it with 0 (status ${status:-running})" test "${status:-x}" = 0
+
+# A mistyped option after a full target: the dialog opens (the parse ended there, as it always
+# has), its status line names the option, and no wake reaches pilvorne. The labels' texts come
+# from inside the program, through a GTK module of the test's.
+entries=$(wc -l <"$OUT")
+ip netns exec "$(lab_ns sender)" env GTK_MODULES="$LABELS_MODULE" DIALOG_LABELS="$LABELS" \
+  "$KESTRAVA" "/IP=$TARGET_IP" "/MAC=$TARGET_MAC" /Verbos >/dev/null 2>>"$ERR" &
+KESTRAVA_PID=$!
+wait_for_window "Tidewake "
+lab_check "a mistyped option: the dialog opens" test -n "$WINDOW"
+# Focused, the Target Name field takes the focus, which clears other status texts.
+[ -n "$WINDOW" ] && focus_window
+lab_check "a mistyped option: the status line names it" \
+  lab_wait_for 5 grep -qxF "/Verbos: not an option; nothing was sent" "$LABELS"
+lab_check "a mistyped option: nothing reaches pilvorne" test "$(wc -l <"$OUT")" = "$entries"
+[ -n "$WINDOW" ] && key Escape
+wait_for_end
+lab_check "a mistyped option: Esc ends it with 0 (status ${status:-running})" test "${status:-x}" = 0
 
 if [ "$LAB_FAILURES" -ne 0 ]; then
   echo "--- pilvorne" >&2; cat "$OUT" >&2

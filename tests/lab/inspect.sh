@@ -55,18 +55,20 @@ header() { python3 -c "import struct,sys; print((sys.argv[1].encode() + struct.p
 
 # A UDP wake in an Ethernet frame tagged with VLAN 10, written whole on the sender's eth0 (the
 # lab's kernel needs no VLAN interface for that): to 198.51.100.255 port 7, link broadcast.
+# With "qinq": inside an 802.1ad service tag (VLAN 20), to 198.51.100.254 port 8.
 send_vlan_frame() {
-  lab_exec sender python3 - "$SENDER_MAC" "$MAGIC" <<'EOF'
+  lab_exec sender python3 - "$SENDER_MAC" "$MAGIC" "${1:-}" <<'EOF'
 import socket, struct, sys
-mac, payload = bytes.fromhex(sys.argv[1].replace(":", "")), bytes.fromhex(sys.argv[2])
-udp = struct.pack(">HHHH", 40000, 7, 8 + len(payload), 0) + payload
+mac, payload, qinq = bytes.fromhex(sys.argv[1].replace(":", "")), bytes.fromhex(sys.argv[2]), sys.argv[3] == "qinq"
+udp = struct.pack(">HHHH", 40000, 8 if qinq else 7, 8 + len(payload), 0) + payload
 ip = struct.pack(">BBHHHBBH4s4s", 0x45, 0, 20 + len(udp), 0, 0, 64, 17, 0,
-                 socket.inet_aton("198.51.100.10"), socket.inet_aton("198.51.100.255"))
+                 socket.inet_aton("198.51.100.10"), socket.inet_aton("198.51.100.254" if qinq else "198.51.100.255"))
 words = sum(struct.unpack(">10H", ip))
 while words >> 16:
     words = (words & 0xFFFF) + (words >> 16)
 ip = ip[:10] + struct.pack(">H", ~words & 0xFFFF) + ip[12:]
-frame = b"\xff" * 6 + mac + struct.pack(">HHH", 0x8100, 10, 0x0800) + ip + udp
+tags = struct.pack(">HHHH", 0x88a8, 20, 0x8100, 10) if qinq else struct.pack(">HH", 0x8100, 10)
+frame = b"\xff" * 6 + mac + tags + struct.pack(">H", 0x0800) + ip + udp
 s = socket.socket(socket.AF_PACKET, socket.SOCK_RAW)
 s.bind(("eth0", 0))
 s.send(frame)
@@ -133,32 +135,53 @@ vlan = [r for r in rows if r["to"] == "198.51.100.255"]
 ok = vlan and vlan[-1]["to_kind"] == "subnet-broadcast" and vlan[-1]["port"] == 7 and vlan[-1]["interface"] == "eth0"
 sys.exit(0 if ok else f"got {rows}")
 EOF
+send_vlan_frame qinq
+lab_wait_for 5 has eth.out '"to":"198.51.100.254"'
+lab_check "a wake in two VLAN tags (802.1ad, then 802.1Q) is seen by -Any -Interface" has eth.out '"to":"198.51.100.254","to_kind":"subnet-broadcast"'
 lab_check "-Json of a 0x0842 frame: EtherType, no port, the password" python3 - "$WORK/eth.out" <<'EOF'
 import json, sys
 rows = [json.loads(line) for line in open(sys.argv[1]) if '"ethertype-0x0842"' in line]
 ok = len(rows) == 2 and rows[0]["port"] is None and rows[0]["to_kind"] == "unicast" and rows[1]["to_kind"] == "limited-broadcast"
 sys.exit(0 if ok and rows[1]["magic"]["password"] == "01:02:03:04:05:06" and rows[0]["magic"]["password"] is None else f"got {rows}")
 EOF
-lab_check "the datagram that is no wake is not shown" test "$(grep -c ' (len=' "$WORK/any.out")" -eq 5
+# (On all interfaces Linux hands frames over without their VLAN tags, and the one with two tags
+# damaged: it is counted out.)
+lab_check "the datagram that is no wake is not shown" test "$(grep ' (len=' "$WORK/any.out" | grep -vc 'udp port 8$')" -eq 5
 lab_check "the plain listener saw none of them" test "$(grep -c ' (len=' "$WORK/udp.out")" -eq 3
 lab_stop "${PIDS[@]}"
 PIDS=()
+
+# 2b. A burst of 1000 wakes back to back: the capture's ring holds them all until they are read.
+start burst target "$PILVORNE" -Any -Summary -Count=1000 -Timeout=60
+lab_wait_for 5 has burst.out "Listening for wake packets on all interfaces"
+lab_exec sender python3 - "$TARGET_IP" "$MAGIC" <<'EOF'
+import socket, sys
+s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+payload = bytes.fromhex(sys.argv[2])
+for _ in range(1000):
+    s.sendto(payload, (sys.argv[1], 5001))
+EOF
+lab_wait_for 60 has burst.err "dropped by the kernel"
+lab_check "-Any keeps every wake of a burst of 1000" has burst.err "Summary: 1000 datagrams seen, 1000 shown, 1000 valid wakes"
+lab_check "... and the capture dropped none" has burst.err "dropped by the kernel for a full receive queue: 0"
 
 # 3. The capture read back, as pcapng and as pcap, with each frame's capture time.
 lab_exec target tshark -r "$WORK/lab.pcapng" -F pcap -w "$WORK/lab.pcap" 2>/dev/null
 "$PILVORNE" -Read="$WORK/lab.pcapng" -Json >"$WORK/read.out" 2>"$WORK/read.err"
 lab_check "-Read of dumpcap's capture ends with 0: it holds a wake" test $? -eq 0
 "$PILVORNE" -Read="$WORK/lab.pcap" -Json >"$WORK/read-pcap.out" 2>&1
-lab_check "the same capture as pcap reads the same" cmp "$WORK/read.out" "$WORK/read-pcap.out"
-lab_check "-Read shows the five wakes at their capture times" python3 - "$WORK/read.out" "$WORK/lab.pcapng" <<'EOF'
+# pcapng records the interface each frame came in on (dumpcap's eth0); pcap does not.
+lab_check "the same capture as pcap reads the same, but for the interface" lab_equals \
+  "$(sed 's/"interface":"eth0"/"interface":null/' "$WORK/read.out")" "$(cat "$WORK/read-pcap.out")"
+lab_check "-Read shows the six wakes at their capture times" python3 - "$WORK/read.out" "$WORK/lab.pcapng" <<'EOF'
 import datetime, json, subprocess, sys
 rows = [json.loads(line) for line in open(sys.argv[1])]
-wakes = "not icmp and (udp.port == 9 or udp.port == 7 or eth.type == 0x0842 or (udp.port == 5000 and udp.length > 100))"
+wakes = "not icmp and (udp.port == 9 or udp.port == 7 or udp.port == 8 or eth.type == 0x0842 or (udp.port == 5000 and udp.length > 100))"
 fields = subprocess.run(["tshark", "-r", sys.argv[2], "-Y", wakes, "-T", "fields", "-e", "frame.time_epoch"],
                         capture_output=True, text=True).stdout.split()
 seen = [datetime.datetime.fromisoformat(r["time"]).timestamp() for r in rows]
-ok = len(rows) == 5 == len(fields) and all(abs(a - float(b)) < 0.001 for a, b in zip(seen, fields))
-ok = ok and [r["via"] for r in rows].count("ethertype-0x0842") == 2 and all(r["interface"] is None for r in rows)
+ok = len(rows) == 6 == len(fields) and all(abs(a - float(b)) < 0.001 for a, b in zip(seen, fields))
+ok = ok and [r["via"] for r in rows].count("ethertype-0x0842") == 2 and all(r["interface"] == "eth0" for r in rows)
 sys.exit(0 if ok else f"got {rows} against {fields}")
 EOF
 "$PILVORNE" -Read="$WORK/missing.pcapng" >/dev/null 2>"$WORK/missing.err"

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Lab: kestrava's send options on two LANs, with the sender on both (lan0 192.0.2.10, lan1
-# 198.51.100.10), so that /Interface must choose: each /Kind, /Port=9, /To unicast, the limited
-# broadcast and ff02::1%lan0, /Count=5 with sequence numbers 1..5, /Ether seen as EtherType
-# 0x0842 (and its clear line without CAP_NET_RAW), /File with three hosts on two LANs and one
-# bad line, and the exit statuses 255, 1 and 2.
+# 198.51.100.10) and no default route, so that /Interface must choose: each /Kind, /Port=9, /To
+# unicast, the limited broadcast (through /Interface's or IP='s interface, from a hosts file too),
+# /Interface pinning a unicast to the other LAN's subnet, ff02::1%lan0, /Count=5 with sequence
+# numbers 1..5, /Ether seen as EtherType 0x0842 (and its clear line without CAP_NET_RAW), /File
+# with three hosts on two LANs and one bad line, and the exit statuses 255, 1 and 2.
 # Usage: send_options.sh KESTRAVA UDP_CAPTURE
 set -u
 here=$(cd "$(dirname "$0")" && pwd)
@@ -16,15 +17,18 @@ lab_require "$kestrava" "$capture" dumpcap tshark setpriv
 
 work=$(mktemp -d)
 captures=()
-trap 'lab_stop "${captures[@]}"; rm -rf "$work"; lab_cleanup' EXIT
+wires=()
+trap 'lab_stop "${captures[@]}" "${wires[@]}"; rm -rf "$work"; lab_cleanup' EXIT
 
 a_mac=02:54:57:00:0a:14
 b_mac=02:54:57:00:0b:14
 c_mac=02:54:57:00:0a:1e
+lan0_mac=02:54:57:00:0a:0a
+lan1_mac=02:54:57:00:0b:0a
 lab_switch lana || lab_fail_or_skip "cannot create the switches"
 lab_switch lanb || lab_fail_or_skip "cannot create the switches"
-lab_host sender lana 192.0.2.10/24 02:54:57:00:0a:0a || lab_fail_or_skip "cannot create the sender"
-lab_host sender lanb 198.51.100.10/24 02:54:57:00:0b:0a || lab_fail_or_skip "cannot create the sender"
+lab_host sender lana 192.0.2.10/24 "$lan0_mac" || lab_fail_or_skip "cannot create the sender"
+lab_host sender lanb 198.51.100.10/24 "$lan1_mac" || lab_fail_or_skip "cannot create the sender"
 lab_host a lana 192.0.2.20/24 "$a_mac" || lab_fail_or_skip "cannot create host a"
 lab_host c lana 192.0.2.30/24 "$c_mac" || lab_fail_or_skip "cannot create host c"
 lab_host b lanb 198.51.100.20/24 "$b_mac" || lab_fail_or_skip "cannot create host b"
@@ -72,6 +76,21 @@ send() {
 # The datagrams a capture saw, one "FROM TO LEN HEX" line each.
 seen() { grep '^from ' "$work/$1.cap" | cut -d' ' -f2,4,6,7; }
 status_is() { lab_equals "$(cat "$work/$1.status")" "$2"; }
+# All went out: exit status 255 and nothing on standard error (else its lines show why not).
+all_sent() { lab_equals "$(cat "$work/$1.err"; echo "exit $(cat "$work/$1.status")")" "exit 255"; }
+# wire SWITCH: dumpcap on the switch's bridge, keeping the ARP requests and port-1778 datagrams
+# the sender puts on that LAN; on_wire SWITCH then lists them, "ARP who-has A" or "UDP to A".
+wire() {
+  lab_exec "$1" dumpcap -q -i br0 -a duration:30 -w "$work/$1.pcapng" \
+    -f "(ether src $lan0_mac or ether src $lan1_mac) and (arp or udp port 1778)" \
+    >"$work/$1.dumpcap" 2>&1 &
+  wires+=($!)
+  lab_wait_for 10 grep -q 'Capturing on' "$work/$1.dumpcap" || echo "capture on $1 did not start" >&2
+}
+on_wire() {
+  tshark -r "$work/$1.pcapng" -T fields -e arp.dst.proto_ipv4 -e ip.dst 2>/dev/null |
+    awk -F'\t' '{ print $1 != "" ? "ARP who-has " $1 : "UDP to " $2 }' | sort -u
+}
 
 # Each kind through lan1 to b: the broadcast to b's subnet, the other two to b itself.
 kind=1
@@ -90,16 +109,48 @@ for row in "KESTRAVA 118 198.51.100.255" "KESTRAV2 28 198.51.100.20" "KESTRAV4 1
   kind=$((kind * 2))
 done
 
-# The limited broadcast leaves through the interface named, by name or by address, and only there.
-for row in "lan0 a b 192.0.2.10" "198.51.100.10 b a 198.51.100.10"; do
-  read -r via near far from <<<"$row"
+# The limited broadcast leaves through one interface and only there (the sender has no default
+# route): /Interface's, by name or by address, else the one whose subnet holds IP=.
+for row in "/Interface=lan0|a b 192.0.2.10" "/Interface=198.51.100.10|b a 198.51.100.10" \
+           "/IP=192.0.2.20|a b 192.0.2.10" "/IP=198.51.100.20|b a 198.51.100.10" \
+           "/IP=192.0.2.20 /Interface=lan1|b a 198.51.100.10"; do
+  options=${row%|*}
+  read -r near far from <<<"${row#*|}"
   listen near "$near" 1778
   listen far "$far" 1778
-  send limited "/MAC=$a_mac" /To=255.255.255.255 "/Interface=$via"
-  lab_check "/To=255.255.255.255 /Interface=$via: seen on $near's LAN, from $from" lab_equals \
+  # shellcheck disable=SC2086 # the row's options are separate words
+  send limited "/MAC=$a_mac" /To=255.255.255.255 $options
+  lab_check "/To=255.255.255.255 $options: seen on $near's LAN, from $from" lab_equals \
     "$(seen near | cut -d' ' -f1-3)" "$from 255.255.255.255 118"
-  lab_check "/To=255.255.255.255 /Interface=$via: not on the other LAN" lab_equals "$(seen far)" ""
+  lab_check "/To=255.255.255.255 $options: not on the other LAN" lab_equals "$(seen far)" ""
+  lab_check "/To=255.255.255.255 $options: all sent" all_sent limited
 done
+
+# A hosts file to the limited broadcast: each host through the interface of its subnet, the one
+# without an address through the interface whose netmask the broadcast uses (lan0).
+printf '%s\n' "$a_mac 192.0.2.20" "$b_mac 198.51.100.20" "$c_mac" >"$work/limited.txt"
+listen limited_a a 1778
+listen limited_b b 1778
+send limited_file "/File=$work/limited.txt" /To=255.255.255.255
+lab_check "/File /To=255.255.255.255: a and c on lan0" lab_equals "$(seen limited_a)" \
+  "192.0.2.10 255.255.255.255 118 $(header KESTRAVA 118 0)$(body "$a_mac")
+192.0.2.10 255.255.255.255 118 $(header KESTRAVA 118 0)$(body "$c_mac")"
+lab_check "/File /To=255.255.255.255: b on lan1" lab_equals "$(seen limited_b)" \
+  "198.51.100.10 255.255.255.255 118 $(header KESTRAVA 118 0)$(body "$b_mac")"
+lab_check "/File /To=255.255.255.255: all sent" all_sent limited_file
+
+# /Interface pins the way out for a unicast too: to the other LAN's subnet it leaves on lan0 (its
+# ARP request at least, since no host there has the address) and nothing of it reaches lan1.
+wire lana
+wire lanb
+send pinned "/MAC=$a_mac" /To=198.51.100.20 /Interface=lan0
+sleep 1
+lab_stop "${wires[@]}"
+wires=()
+lab_check "/To=198.51.100.20 /Interface=lan0: leaves on lan0" lab_equals "$(on_wire lana)" \
+  "ARP who-has 198.51.100.20"
+lab_check "/To=198.51.100.20 /Interface=lan0: nothing on lan1" lab_equals "$(on_wire lanb)" ""
+lab_check "/To=198.51.100.20 /Interface=lan0: all sent" all_sent pinned
 
 listen port9 a 9
 listen port1778 a 1778
@@ -123,7 +174,7 @@ lab_check "/To=ff02::1%lan0: the link's nodes get it from lan0's link-local addr
   "$(seen v6 | cut -d' ' -f1-3)" "$sender_ll ff02::1 118"
 lab_check "/To=ff02::1%lan0: not sent on lan1" lab_equals "$(seen v6_b)" ""
 lab_check "/To=ff02::1%lan0 /Verbose: its line" lab_equals "$(cat "$work/v6.out")" \
-  "ff02::1%lan0 port 1778: broadcast magic packet, 118 bytes, sequence -, from $sender_ll%lan0 on lan0"
+  "ff02::1%lan0 port 1778: broadcast magic packet, 118 bytes, sequence -, from $sender_ll%lan0 on lan0 for 02:54:57:00:0A:14"
 
 listen count a 1778
 send count /IP=192.0.2.20 "/MAC=$a_mac" /Count=5 /Interval=50 /Verbose
@@ -131,7 +182,7 @@ expected=""
 for n in 1 2 3 4 5; do expected+="192.0.2.10 192.0.2.255 118 $(header KESTRAVA 118 $n)$(body "$a_mac")"$'\n'; done
 lab_check "/Count=5: five datagrams numbered 1 to 5" lab_equals "$(seen count)" "${expected%$'\n'}"
 lab_check "/Count=5 /Verbose: one line each" lab_equals "$(sed -n '3p' "$work/count.out")" \
-  "192.0.2.255 port 1778: broadcast magic packet, 118 bytes, sequence 3, from 192.0.2.10 on lan0"
+  "192.0.2.255 port 1778: broadcast magic packet, 118 bytes, sequence 3, from 192.0.2.10 on lan0 for 02:54:57:00:0A:14"
 
 # The raw frame, captured on a with its Ethernet header.
 lab_exec a dumpcap -q -i eth0 -f 'ether proto 0x0842' -c 1 -a duration:10 -w "$work/ether.pcapng" \
@@ -173,6 +224,12 @@ lab_check "/File: b on lan1's broadcast" lab_equals "$(seen file_b | cut -d' ' -
 lab_check "/File: the bad line with its number" lab_equals "$(cat "$work/file.err")" \
   "kestrava: $work/hosts.txt:4: not a MAC address: 02:54:57:00:0a:zz"
 lab_check "/File: exit status 1, since one host was not sent" status_is file 1
+
+# A link-local address without its interface is refused before anything leaves.
+send noscope "/MAC=$a_mac" /To=fe80::54:57ff:fe00:a14
+lab_check "/To=fe80::... without a scope: one line naming the option" lab_equals "$(cat "$work/noscope.err")" \
+  "kestrava: /To=fe80::54:57ff:fe00:a14: a link-local or multicast IPv6 address needs its interface after a %, such as fe80::1%eth0 (or /Interface=)"
+lab_check "/To=fe80::... without a scope: exit status 2, the refusal before any send" status_is noscope 2
 
 # A send that fails: no route to the documentation prefix. A value that cannot be read: nothing sent.
 send noroute "/MAC=$a_mac" /To=2001:db8::99

@@ -1,5 +1,6 @@
 # Windows tests with more than one process: two kestrava processes sharing one log (cross build,
-# under Wine), and the Windows programs meeting the Linux ones (native build, lab namespaces).
+# under Wine), and the Windows programs meeting the Linux ones and each other (native build, lab
+# namespaces).
 if(WIN32)
   # Named kestrava.exe, in a folder of its own, so that its log mutex is kestrava_QELOG.
   add_executable(windows_log_writer ${PROJECT_SOURCE_DIR}/tests/sender/log/log_writer_tool.cpp)
@@ -17,10 +18,18 @@ if(WIN32)
   add_test(NAME windows_pilvorne_inspect
            COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/windows_inspect.sh $<TARGET_FILE:pilvorne>)
   set_tests_properties(windows_pilvorne_inspect PROPERTIES LABELS "windows" SKIP_RETURN_CODE 77 TIMEOUT 300)
+  # -Check and -Enable of pilvorne.exe over registry keys written into the test prefix.
+  add_test(NAME windows_pilvorne_readiness
+           COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/windows_readiness.sh $<TARGET_FILE:pilvorne>)
+  set_tests_properties(windows_pilvorne_readiness PROPERTIES LABELS "windows" SKIP_RETURN_CODE 77 TIMEOUT 300)
 else()
   # The Windows programs come from the cross build in TIDEWAKE_WINDOWS_BUILD_DIR (make test
   # builds it first and names it); without one these tests say so (and fail under CI=true).
   tidewake_add_lab_test(windows_interop ${CMAKE_CURRENT_LIST_DIR}/windows_interop.sh
                         $<TARGET_FILE:pilvorne> "${TIDEWAKE_WINDOWS_BUILD_DIR}")
   set_property(TEST windows_interop APPEND PROPERTY LABELS windows)
+  # kestrava.exe sending to pilvorne.exe, each under Wine in a host of its own.
+  tidewake_add_lab_test(windows_windows ${CMAKE_CURRENT_LIST_DIR}/windows_windows.sh
+                        "${TIDEWAKE_WINDOWS_BUILD_DIR}")
+  set_property(TEST windows_windows APPEND PROPERTY LABELS windows)
 endif()

@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # kestrava.exe's dialog under Wine on a virtual display, on the lab LAN: fields typed and
 # buttons clicked with xdotool, the three kinds of wake packet seen by a Linux pilvorne.
-# Usage: windows_dialog.sh WINDOWS_BUILD_DIR PILVORNE ARTIFACTS_DIR
+# Usage: windows_dialog.sh PILVORNE ARTIFACTS_DIR [WINDOWS_BUILD_DIR]
 set -u
-WINDOWS_BUILD=$1
-PILVORNE=$(realpath "$2")
-ARTIFACTS=$3
+PILVORNE=$(realpath "$1")
+ARTIFACTS=$2
+WINDOWS_BUILD=${3:-}
 source "$(dirname "$0")/lib.sh"
 [ -n "$WINDOWS_BUILD" ] ||
   lab_fail_or_skip "no Windows build named (configure with -DTIDEWAKE_WINDOWS_BUILD_DIR=..., as make test does)"

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "listener/inspect.h"
 #include "listener/listener.h"
 
 namespace {
@@ -25,7 +26,7 @@ TEST(ClassifyDatagram, EveryLengthUpToPastTheBuffer) {
   }
 }
 
-TEST(FormatDatagramEntry, BothLinesWithTheMacFromTheKindsOffset) {
+TEST(AppendEntryLines, BothLinesWithTheMacFromTheKindsOffset) {
   const struct {
     int length, stored;
     int mac_offset;   // where 00 11 22 33 44 55 is placed, -1 for nowhere
@@ -40,14 +41,16 @@ TEST(FormatDatagramEntry, BothLinesWithTheMacFromTheKindsOffset) {
     // Every other byte is 0xEE, so that a MAC read from the wrong offset shows.
     std::vector<unsigned char> data(1500, 0xEE);
     for (int i = 0; c.mac_offset >= 0 && i < 6; ++i) data[static_cast<std::size_t>(c.mac_offset + i)] = static_cast<unsigned char>(0x11 * i);
-    platform::DatagramInfo info{c.stored, c.length, c.length > c.stored, 0, 40000};
-    const unsigned char address[4] = {192, 168, 1, 20};   // network order
-    std::memcpy(&info.sender_address, address, 4);
+    platform::ReceivedDatagram info{c.stored, c.length, c.length > c.stored, {4, {192, 168, 1, 20}}, 40000, {}, 0, 0};
+    listener::Observation o{};
+    listener::ObserveDatagram(info, data.data(), &o);
+    listener::ClassifyObservation(&o);
     char buffer[256];
-    int n = listener::FormatDatagramEntry(buffer, sizeof buffer, "08/12/2026 05:06:07", data.data(), info);
+    listener::TextLine line{buffer, sizeof buffer, 0};
+    listener::AppendEntryLines(&line, "08/12/2026 05:06:07", o, false);
     std::string expected = std::string("08/12/2026 05:06:07 \n") + c.line;
     EXPECT_EQ(std::string(buffer), expected);
-    EXPECT_EQ(n, static_cast<int>(expected.size()));
+    EXPECT_EQ(line.length, expected.size());
   }
 }
 

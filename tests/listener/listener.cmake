@@ -10,6 +10,8 @@ tidewake_add_unit_test(listener_test
           ${CMAKE_CURRENT_LIST_DIR}/relay_check_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/relay_plan_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/relay_key_file_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/readiness_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/readiness_files_test.cpp
   LIBS pilvorne_core)
 # The JSON lines are parsed back with nlohmann-json (header only). The cross build gets that
 # header through a folder that holds it alone, not the host's whole include directory.
@@ -33,6 +35,12 @@ if(NOT WIN32)
   tidewake_add_unit_test(listener_key_permissions_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/relay_key_permissions_test.cpp
     LIBS pilvorne_core)
+  # -Check and -Enable over a sysfs tree of the test's own, with a fake ethtool (link seam).
+  tidewake_add_unit_test(readiness_run_test
+    SOURCES ${CMAKE_CURRENT_LIST_DIR}/readiness_run_test.cpp ${PROJECT_SOURCE_DIR}/tests/fakes/fake_wake_settings.cpp
+            ${pilvorne_VERSION_SOURCE}
+    LIBS pilvorne_core)
+  target_include_directories(readiness_run_test SYSTEM PRIVATE ${TIDEWAKE_JSON_INCLUDE})
 
   tidewake_add_unit_test(listener_process_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/process_test.cpp

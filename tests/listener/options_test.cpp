@@ -9,11 +9,13 @@
 #include <vector>
 
 #include "listener/listener.h"
+#include "listener/texts.h"
 
 namespace {
 
 const std::string kUsage = "pilvorne  [-PortNo[=1778]]\n          [-Help] [-?] [-Version]\n";
 const std::string kVersion = "pilvorne Version ?? (May 12 2005)\n";
+const std::string kHelp = listener::kHelpText;
 std::string Syntax(const char* arg) { return "Syntax error near " + std::string(arg) + "\n" + kUsage; }
 
 std::string Contents(FILE* f) {
@@ -76,7 +78,14 @@ INSTANTIATE_TEST_SUITE_P(
         OptionCase{{"x"}, 1, 1778, "", Syntax("x")},
         OptionCase{{"-PortNo=5", "x", "-Version"}, 1, 5, "", Syntax("x")},
         OptionCase{{"-Version", "x"}, 1, 1778, kVersion, Syntax("x")},
-        OptionCase{{"-?", "x"}, 1, 1778, "", Syntax("x")}),
+        OptionCase{{"-?", "x"}, 1, 1778, "", Syntax("x")},
+        // --help and --version end the command line at once, on standard output, exit 0.
+        OptionCase{{"--help", "x"}, 0, 1778, kHelp, ""},
+        OptionCase{{"-Version", "/-HELP"}, 0, 1778, kVersion + kHelp, ""},
+        OptionCase{{"-Json", "--version", "-PortNo=5"}, 0, 1778, kVersion, ""},
+        OptionCase{{"x", "--help"}, 1, 1778, "", Syntax("x")},
+        OptionCase{{"--helpme"}, 1, 1778, "", Syntax("--helpme")},
+        OptionCase{{"--versions"}, 1, 1778, "", Syntax("--versions")}),
     [](const ::testing::TestParamInfo<OptionCase>& info) {
       // The case number and the letters and digits of the arguments.
       std::string name = std::to_string(info.index);
@@ -86,6 +95,19 @@ INSTANTIATE_TEST_SUITE_P(
       }
       return name;
     });
+
+// --help names every option pilvorne takes, in lines that fit an 80-column terminal.
+TEST(Help, NamesEveryOptionWithin80Columns) {
+  const char* const options[] = {"-PortNo", "-Help", "-?", "-Version", "-Explain", "-Json", "-IPv6",
+                                 "-Count=", "-Timeout=", "-Mac=", "-Summary", "-Any", "-Interface=",
+                                 "-Read=", "-Check", "-Enable", "--help", "--version"};
+  for (const char* option : options) EXPECT_NE(kHelp.find(option), std::string::npos) << option;
+  std::size_t start = 0;
+  for (std::size_t end; (end = kHelp.find('\n', start)) != std::string::npos; start = end + 1) {
+    EXPECT_LT(end - start, 80u) << kHelp.substr(start, end - start);
+  }
+  EXPECT_EQ(start, kHelp.size());  // the last line ends too
+}
 
 // The inspector's words: whole words with "=" values; anything else is a syntax error, and
 // with -Json the version line goes to standard error.
@@ -115,6 +137,10 @@ TEST(InspectOptions, WordsValuesAndErrors) {
       {{"-NewKey=relay.key"}, 0, "", ""},
       {{"-NewKey"}, 1, "", Syntax("-NewKey")},
       {{"-NewKey="}, 1, "", Syntax("-NewKey=")},
+      // A capture sees every port of both families: the socket's options have no place there.
+      {{"-Read=x", "-PortNo=9"}, 1, "", Syntax("-PortNo=9")},
+      {{"-IPv6", "-Any", "-PortNo=9"}, 1, "", Syntax("-IPv6")},
+      {{"-Read=x", "-Timeout=5"}, 0, "", ""},
   };
   for (const auto& c : cases) {
       std::vector<std::string> args = c.args;
@@ -150,6 +176,43 @@ TEST(InspectOptions, WordsValuesAndErrors) {
   std::string new_key = "/newkey=relay.key";
   char* key_argv[] = {const_cast<char*>("pilvorne"), &new_key[0]};
   EXPECT_STREQ(listener::ParseListenerCommandLine(2, key_argv, "Version ??", stdout, stderr).new_key_path, "relay.key");
+}
+
+// -Check and -Enable: whole words that end without listening, so no listener option goes with
+// them; -Interface names the card, and -Enable needs it.
+TEST(ReadinessOptions, WordsAndWhatGoesWithThem) {
+  const struct {
+    std::vector<std::string> args;
+    int code;
+    bool check, enable;
+    std::string err;
+  } cases[] = {
+      {{"-Check"}, 0, true, false, ""},
+      {{"/check", "-Interface=eth0", "-Json"}, 0, true, false, ""},
+      {{"-Enable", "-Interface=eth0"}, 0, false, true, ""},
+      {{"-Interface=eth0", "-Enable", "-Check"}, 0, true, true, ""},
+      {{"-Enable"}, 1, false, true, Syntax("-Enable")},
+      {{"-Check", "-Any"}, 1, true, false, Syntax("-Check")},
+      {{"-Count=1", "-Enable", "-Interface=eth0"}, 1, false, true, Syntax("-Enable")},
+      {{"-Checks"}, 1, false, false, Syntax("-Checks")},
+      {{"-Check=1"}, 1, false, false, Syntax("-Check=1")},
+      {{"-Check", "-?"}, 1, true, false, kUsage},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.args;
+    std::vector<char*> argv{const_cast<char*>("pilvorne")};
+    for (std::string& a : args) argv.push_back(&a[0]);
+    FILE* out = std::tmpfile();
+    FILE* err = std::tmpfile();
+    ASSERT_TRUE(out != nullptr && err != nullptr);
+    const listener::ListenerCommandLine line =
+        listener::ParseListenerCommandLine(static_cast<int>(argv.size()), argv.data(), "Version ??", out, err);
+    EXPECT_EQ(line.exit_code, c.code) << c.args[0];
+    EXPECT_EQ(line.check, c.check) << c.args[0];
+    EXPECT_EQ(line.enable, c.enable) << c.args[0];
+    EXPECT_EQ(Contents(out), "") << c.args[0];
+    EXPECT_EQ(Contents(err), c.err) << c.args[0];
+  }
 }
 
 }  // namespace

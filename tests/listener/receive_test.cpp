@@ -8,6 +8,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <thread>
@@ -19,12 +20,12 @@ namespace {
 std::atomic<int> g_signals{0};
 void CountSignal(int) { g_signals.fetch_add(1); }
 
-// Whether thread `tid` of this process sits blocked in recvfrom now: the kernel names the
-// system call a sleeping thread is in (its number first) in /proc/self/task/TID/syscall.
-bool BlockedInRecvfrom(pid_t tid) {
+// Whether thread `tid` of this process sits blocked in the receive call now: the kernel names
+// the system call a sleeping thread is in (its number first) in /proc/self/task/TID/syscall.
+bool BlockedInReceive(pid_t tid) {
   std::ifstream file("/proc/self/task/" + std::to_string(tid) + "/syscall");
   long number = -1;
-  return static_cast<bool>(file >> number) && number == SYS_recvfrom;
+  return static_cast<bool>(file >> number) && number == SYS_recvmsg;
 }
 
 // Polls `condition` for at most five seconds.
@@ -39,7 +40,7 @@ bool Eventually(Condition condition) {
 }
 
 TEST(ReceiveDatagram, SignalDuringTheWaitIsRetried) {
-  // A handler without SA_RESTART makes a blocked recvfrom return EINTR.
+  // A handler without SA_RESTART makes a blocked receive return EINTR.
   struct sigaction action {}, previous{};
   action.sa_handler = CountSignal;
   sigemptyset(&action.sa_mask);
@@ -56,23 +57,23 @@ TEST(ReceiveDatagram, SignalDuringTheWaitIsRetried) {
   std::atomic<pid_t> waiter_tid{0};
   std::atomic<bool> done{false};
   bool received = false;
-  platform::DatagramInfo info{};
+  platform::ReceivedDatagram info{};
   std::thread waiter([&] {
     waiter_tid = static_cast<pid_t>(syscall(SYS_gettid));
     char buffer[1500];
-    received = platform::receive_datagram(s, buffer, sizeof buffer, &info);
+    received = platform::receive_datagram(s, buffer, sizeof buffer, false, &info);
     done = true;
   });
   // Each signal reaches the receive while it is seen blocked; the receive must be seen
-  // blocked in recvfrom again afterwards, not ended.
+  // blocked in the receive again afterwards, not ended.
   ASSERT_TRUE(Eventually([&] { return waiter_tid != 0; }));
   for (int i = 1; i <= 3; ++i) {
-    ASSERT_TRUE(Eventually([&] { return done || BlockedInRecvfrom(waiter_tid); })) << "signal " << i;
+    ASSERT_TRUE(Eventually([&] { return done || BlockedInReceive(waiter_tid); })) << "signal " << i;
     ASSERT_FALSE(done) << "the receive ended before signal " << i;
     pthread_kill(waiter.native_handle(), SIGUSR1);
     ASSERT_TRUE(Eventually([&] { return g_signals.load() >= i; }));
   }
-  ASSERT_TRUE(Eventually([&] { return done || BlockedInRecvfrom(waiter_tid); }));
+  ASSERT_TRUE(Eventually([&] { return done || BlockedInReceive(waiter_tid); }));
   EXPECT_FALSE(done) << "the receive ended after a signal";
   const char data[28] = {};
   sendto(s, data, sizeof data, 0, reinterpret_cast<sockaddr*>(&to), sizeof to);
@@ -80,7 +81,9 @@ TEST(ReceiveDatagram, SignalDuringTheWaitIsRetried) {
   sigaction(SIGUSR1, &previous, nullptr);
   EXPECT_TRUE(received);
   EXPECT_EQ(info.length, 28);
-  EXPECT_EQ(info.sender_address, htonl(INADDR_LOOPBACK));
+  const unsigned char loopback[4] = {127, 0, 0, 1};
+  EXPECT_EQ(info.sender.family, 4);
+  EXPECT_EQ(std::memcmp(info.sender.bytes, loopback, 4), 0);
   closesocket(s);
 }
 

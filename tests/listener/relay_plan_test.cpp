@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "common/address_text.h"
 #include "listener/relay_plan.h"
 #include "platform/sockets.h"
 
@@ -16,7 +17,7 @@ constexpr std::uint32_t kUpBroadcast = platform::kInterfaceUp | platform::kInter
 platform::InterfaceRecord Record(const char* name, std::uint32_t flags, const char* address, const char* mask) {
   platform::InterfaceRecord r{};
   r.flags = flags;
-  r.address = inet_addr(address);
+  r.address = wake::Ipv4Address(inet_addr(address));
   r.netmask = inet_addr(mask);
   std::snprintf(r.name, sizeof r.name, "%s", name);
   return r;

@@ -39,6 +39,7 @@ listener::Observation Udp(const Bytes& payload, const char* interface_name) {
   o.vlan = -1;
   o.payload = payload.data();
   o.stored = o.length = static_cast<int>(payload.size());
+  listener::ClassifyObservation(&o);
   return o;
 }
 
@@ -80,10 +81,23 @@ TEST(ExplainLine, PayloadAndArrival) {
   to_this_host.to_kind = listener::DestinationKind::kUnicast;
   to_this_host.vlan = -1;
   std::snprintf(to_this_host.interface_name, sizeof to_this_host.interface_name, "eth0");
+  // A later fragment holding a whole magic packet, on an interface whose name holds an escape
+  // sequence; a UDP length field that claimed more than the packet held.
+  listener::Observation fragment = Udp(frame, "eth\x1b[2J0");
+  fragment.fragment = true;
+  fragment.fragment_offset = 1480;
+  listener::Observation lying = Udp(frame, "eth0");
+  lying.udp_length_field = 1000;
   const struct {
     listener::Observation o;
     const char* line;
   } cases[] = {
+      {fragment,
+       "   magic packet for 02:54:57:00:00:14, sync at byte 0, all 16 copies equal; IPv4 fragment at byte 1480 "
+       "of its datagram; to 192.0.2.255 (subnet-broadcast) on eth\\u001b[2J0\n"},
+      {lying,
+       "   magic packet for 02:54:57:00:00:14, sync at byte 0, all 16 copies equal; the UDP length field says "
+       "1000 bytes, the packet holds 110; to 192.0.2.255 (subnet-broadcast) on eth0\n"},
       {Udp(valid, "eth0"),
        "   magic packet for 02:54:57:00:00:14, sync at byte 16, all 16 copies equal; header KESTRAVA, "
        "length field 118 matches, sequence number 3; to 192.0.2.255 (subnet-broadcast) on eth0\n"},
@@ -132,6 +146,7 @@ TEST(JsonLine, OneObjectPerLineWithExactlyTheFields) {
   unknown_to.to = platform::IpAddress{};
   unknown_to.to_kind = listener::DestinationKind::kUnknown;
   unknown_to.from = {6, {0x20, 0x01, 0x0d, 0xb8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}};
+  unknown_to.time_unknown = true;  // a capture time past the year 9999
   const struct {
     listener::Observation o;
     const char* json;  // the expected object, in JSON
@@ -148,7 +163,7 @@ TEST(JsonLine, OneObjectPerLineWithExactlyTheFields) {
            "kind":"Not a QE magic pkt","mac":"02:54:57:00:00:14",
            "magic":{"offset":0,"target":"02:54:57:00:00:14","copies_ok":16,"password":"01:02:03:04"},"header":null})j"},
       {unknown_to,
-       R"j({"time":"2026-12-09T14:03:27.005-05:30","from":"2001:db8::1","from_port":40000,"to":null,"to_kind":null,
+       R"j({"time":null,"from":"2001:db8::1","from_port":40000,"to":null,"to_kind":null,
            "interface":null,"via":"udp","port":1778,"len":50,"kind":"Not a QE magic pkt","mac":"78:78:78:78:78:78",
            "magic":null,"header":null})j"},
   };

@@ -29,6 +29,7 @@ void Add(std::uint8_t last_byte, std::uint32_t sequence, bool kept = true) {
   o.from = {4, {192, 0, 2, last_byte}};
   o.payload = payload.data();
   o.stored = o.length = static_cast<int>(payload.size());
+  listener::ClassifyObservation(&o);
   listener::SummaryAdd(o, listener::AnalyzeWake(o.payload, payload.size(), payload.size()), kept);
 }
 

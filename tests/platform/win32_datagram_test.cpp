@@ -53,15 +53,17 @@ TEST_F(Win32Datagram, OversizedDatagramComesBackTruncatedAndTheNextOneFollows) {
   Send(2000, 0x5A);
   Send(118, 0x11);
   unsigned char buffer[1500];
-  platform::DatagramInfo info{};
-  ASSERT_TRUE(platform::receive_datagram(receiver_, buffer, sizeof buffer, &info));
+  platform::ReceivedDatagram info{};
+  ASSERT_TRUE(platform::receive_datagram(receiver_, buffer, sizeof buffer, false, &info));
   EXPECT_TRUE(info.truncated);
   EXPECT_EQ(1500, info.stored);
   EXPECT_EQ(0x5A, buffer[1499]);
-  EXPECT_EQ(htonl(INADDR_LOOPBACK), info.sender_address);
+  const unsigned char loopback[4] = {127, 0, 0, 1};
+  EXPECT_EQ(4, info.sender.family);
+  EXPECT_EQ(0, std::memcmp(info.sender.bytes, loopback, 4));
   EXPECT_EQ(sender_port_, info.sender_port);
 
-  ASSERT_TRUE(platform::receive_datagram(receiver_, buffer, sizeof buffer, &info));
+  ASSERT_TRUE(platform::receive_datagram(receiver_, buffer, sizeof buffer, false, &info));
   EXPECT_FALSE(info.truncated);
   EXPECT_EQ(118, info.stored);
   EXPECT_EQ(118, info.length);

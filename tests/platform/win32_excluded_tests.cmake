@@ -12,6 +12,8 @@ set(TIDEWAKE_EXCLUDED_TEST_CASES
   "GetSocketError.ReadsThePendingErrorInWinsockNumbering"
   # Sets a daylight-saving rule through TZ, which Windows' zone information does not follow.
   "LogTest.StampShowsTheDaylightNameWhileDaylightSavingIsInForce"
+  # Reads capture files through libpcap, which the Windows build has not (its capture says so).
+  "CaptureFilterAndDecoder.EveryFrameTheDecoderJudgesGetsThrough"
 )
 list(JOIN TIDEWAKE_EXCLUDED_TEST_CASES "|" excluded_cases)
 file(WRITE ${CMAKE_BINARY_DIR}/windows_excluded_tests.txt "${excluded_cases}\n")

@@ -1,4 +1,5 @@
 // Tests of the address helpers: MAC and IPv4 parsers and formatters, the strict readers, the interface rules.
+#include "platform/sockets.h"
 #include "sender/address.h"
 
 #include <gtest/gtest.h>
@@ -230,19 +231,14 @@ TEST(ReadWakeAddress, DottedQuadsAndIpv6WithScopes) {
   EXPECT_FALSE(ReadWakeAddress(nullptr, &address));
 }
 
-platform::InterfaceRecord Named(const char* name, std::uint32_t flags, std::uint32_t address,
-                                std::uint32_t mask, unsigned index) {
-  platform::InterfaceRecord record{flags, htonl(address), 0, htonl(mask), "", index};
-  std::snprintf(record.name, sizeof record.name, "%s", name);
-  return record;
-}
-
 TEST(FindInterface, ByNameThenFoldedNameThenAddress) {
-  const platform::InterfaceRecord records[] = {
-      Named("lo", 0x15, 0x7F000001, 0xFF000000, 1),
-      Named("Lan", 0x13, 0xC000020A, 0xFFFFFF00, 2),
-      Named("lan", 0x13, 0xC633640A, 0xFFFFFF00, 3),
-      Named("Ethernet 2", 0x12, 0xCB00710A, 0xFFFFFF00, 4),  // down
+  platform::InterfaceRecord records[] = {
+      fake_ipv4_record("lo", 0x15, 0x7F000001, 0xFF000000, 1),
+      fake_ipv4_record("Lan", 0x13, 0xC000020A, 0xFFFFFF00, 2),
+      fake_ipv4_record("lan", 0x13, 0xC633640A, 0xFFFFFF00, 3),
+      fake_ipv4_record("Ethernet 2", 0x12, 0xCB00710A, 0xFFFFFF00, 4),  // down
+      {5, "lan", 0x13, {6, {0xfe, 0x80}}, 64, 0, 0},                     // an IPv6 record: never /Interface's
+      {7, "wg0", 0x11, {0, {}}, 0, 0, 0},                                 // an interface without IPv4
   };
   const struct {
     const char* text;
@@ -251,15 +247,25 @@ TEST(FindInterface, ByNameThenFoldedNameThenAddress) {
       {"lan", 2},  {"Lan", 1}, {"LAN", 1}, {"ethernet 2", 3}, {"198.51.100.10", 2}, {"192.0.2.10", 1},
       {"192.0.2.11", -1}, {"la", -1}, {"", -1},
   };
-  for (const auto& c : cases) EXPECT_EQ(FindInterface(records, 4, c.text), c.expected) << c.text;
-  EXPECT_EQ(FindInterface(records, 4, nullptr), -1);
+  for (const auto& c : cases) EXPECT_EQ(FindInterface(records, 6, c.text), c.expected) << c.text;
+  EXPECT_EQ(FindInterface(records, 6, nullptr), -1);
+  EXPECT_EQ(FindInterface(records, 6, "wg0"), -1);
 
   // The subnet that holds an address, among the interfaces that are up.
   const struct {
     std::uint32_t address;
     int expected;
   } subnets[] = {{0xC0000214, 1}, {0xC63364FF, 2}, {0x7F000009, 0}, {0xCB007114, -1}, {0x08080808, -1}};
-  for (const auto& c : subnets) EXPECT_EQ(InterfaceOfSubnet(records, 4, htonl(c.address)), c.expected);
+  for (const auto& c : subnets) EXPECT_EQ(InterfaceOfSubnet(records, 6, htonl(c.address)), c.expected);
+
+  // A scope names any interface, an IPv6 address's record first, by name or index; a number
+  // that no interface has, or that a scope's 32 bits cannot hold, names none.
+  const struct {
+    const char* scope;
+    unsigned expected;
+  } scopes[] = {{"lan", 5}, {"LAN", 5}, {"Ethernet 2", 4}, {"wg0", 7}, {"WG0", 7}, {"7", 7}, {"2", 2},
+                {"12", 0}, {"0", 0}, {"4294967298", 0}, {"4294967303", 0}, {"nosuch", 0}, {"", 0}};
+  for (const auto& c : scopes) EXPECT_EQ(ScopeIndex(records, 6, c.scope), c.expected) << c.scope;
 }
 
 // --- the netmask rule, over a fake interface list ---
@@ -272,7 +278,7 @@ constexpr std::uint32_t kUp = platform::kInterfaceUp, kBroadcast = platform::kIn
 std::uint32_t Mask(std::uint32_t host_order) { return htonl(host_order); }
 
 platform::InterfaceRecord Record(std::uint32_t flags, std::uint32_t mask_host_order) {
-  return {flags, 0, 0, Mask(mask_host_order), "", 0};
+  return fake_ipv4_record("", flags, 0, mask_host_order, 0);
 }
 
 TEST(GetLocalNetmask, ChoosesFromThePlatformList) {
@@ -313,12 +319,18 @@ TEST(GetLocalNetmask, FailedQueryGivesLimitedBroadcastMask) {
   EXPECT_EQ(GetLocalNetmask(), 0u);
 }
 
-TEST(GetLocalNetmask, ReadsAtMostTenRecords) {
-  std::vector<platform::InterfaceRecord> list(10, Record(kBroadcast | kMulticast, 0xFFFFF000));
+TEST(GetLocalNetmask, ReadsAtMostTenIpv4Records) {
+  // Records of other families do not count among the ten.
+  platform::InterfaceRecord v6 = Record(kUp | kBroadcast | kMulticast, 0);
+  v6.address.family = 6;
+  std::vector<platform::InterfaceRecord> list(2, v6);
+  for (int i = 0; i < 10; ++i) list.push_back(Record(kBroadcast | kMulticast, 0xFFFFF000));
   list.push_back(Record(kUp | kBroadcast | kMulticast, 0xFFFFFF00));  // the eleventh: never seen
   fake_interfaces_set(list.data(), static_cast<int>(list.size()));
   EXPECT_EQ(GetLocalNetmask(), 0u);
-  EXPECT_EQ(fake_interfaces_last_room(), 10);
+  list.erase(list.begin() + 2);  // now the tenth
+  fake_interfaces_set(list.data(), static_cast<int>(list.size()));
+  EXPECT_EQ(GetLocalNetmask(), htonl(0xFFFFFF00));
 }
 
 }  // namespace

@@ -82,6 +82,12 @@ TEST(ParseHostText, FieldsCommentsAndBadLines) {
   EXPECT_EQ(p.hosts[0].address.ipv4, htonl(0xC0000214));
   EXPECT_STREQ(p.hosts[2].address.scope, "lan0");
 
+  // A byte-order mark before the first line, as Windows editors write one.
+  const Parsed marked = ParseText("\xEF\xBB\xBF" "02:00:00:00:00:20 192.0.2.20\r\n");
+  EXPECT_TRUE(marked.bad.empty()) << marked.bad[0];
+  ASSERT_EQ(marked.hosts.size(), 1u);
+  EXPECT_EQ(Mac(marked.hosts[0]), "02:00:00:00:00:20");
+
   const Parsed full = ParseText("1:2:3:4:5:6\n1:2:3:4:5:7\n1:2:3:4:5:8\n", 2);
   EXPECT_EQ(full.hosts.size(), 2u);
   EXPECT_EQ(full.bad, std::vector<std::string>{"3: beyond the 1000 hosts a file may name: 1:2:3:4:5:8"});
@@ -109,12 +115,13 @@ TEST_F(HostFileOnDisk, ReadWholeOrRefusedWithAReason) {
       {std::string(static_cast<std::size_t>(kMaxHostFileBytes) + 1, '#'), "larger than the 1 MiB a hosts file may have"},
       {std::string("02:00:00:00:00:20\n\0\n", 20), "holds a NUL byte: not a text file"},
       {"", std::strerror(ENOENT)},
+      {"directory", "not a regular file (a FIFO, a device or a directory is not read)"},
   };
   for (const auto& c : cases) {
     std::remove(path_.c_str());
-    if (!c.bytes.empty()) Write(c.bytes);
+    if (!c.bytes.empty() && c.bytes != "directory") Write(c.bytes);
     const char* reason = "unset";
-    char* text = ReadHostFile(path_.c_str(), &reason);
+    char* text = ReadHostFile(c.bytes == "directory" ? ::testing::TempDir().c_str() : path_.c_str(), &reason);
     if (c.reason == nullptr) {
       ASSERT_NE(text, nullptr) << reason;
       EXPECT_EQ(std::string(text), c.bytes);

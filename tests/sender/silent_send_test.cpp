@@ -35,7 +35,7 @@ std::uint32_t Le32(const Bytes& datagram, std::size_t at) {
 class SilentSendTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    platform::InterfaceRecord lo = {0x13, htonl(0x7F000001), 0, 0xFFFFFFFF, "lo", 1};
+    platform::InterfaceRecord lo = fake_ipv4_record("lo", 0x13, 0x7F000001, 0xFFFFFFFF, 1);
     fake_interfaces_set(&lo, 1);
     ResetProgramState();
     g_boxes.clear();

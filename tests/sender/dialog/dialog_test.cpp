@@ -74,6 +74,36 @@ TEST_F(DialogTest, InitialisationFillsCaptionMaskPortAndDecorations) {
   }
 }
 
+// A command line that ended early opens the dialog with the token that ended it named in the
+// status line, from the parse through the program record to the initialisation.
+TEST_F(DialogTest, StatusLineNamesWhatEndedTheCommandLine) {
+  const struct {
+    const char* line;
+    const char* status;
+  } cases[] = {
+      {"/IP=192.0.2.20 /MAC=02:54:57:00:0a:14 /Verbos", "/Verbos: not an option; nothing was sent"},
+      {"/x /IP=192.0.2.20 /MAC=02:54:57:00:0a:14", "/x: not an option; nothing was sent"},
+      {"Lab1 /MAC=02:54:57:00:0a:14 Lab2 /IP=192.0.2.20", "Lab2: a second title word; nothing was sent"},
+      {"Lab1 /Debug=1 /MAC=02:54:57:00:0a:14", ""},
+  };
+  for (const auto& c : cases) {
+    fake_dialog::Reset();
+    std::string text = c.line;
+    ApplyCommandLine(ParseCommandLine(&text[0]));
+    fake_dialog::Send(kWmInitDialog);
+    EXPECT_EQ(c.status, Text(kIdStatus)) << c.line;
+    // The focus that comes and goes as the dialog appears leaves it; typing clears it.
+    for (int id : {kIdTargetName, kIdMacAddress, kIdSubnetMask}) {
+      for (unsigned code : {kEnSetFocus, kEnKillFocus}) fake_dialog::Send(kWmCommand, MakeCommandParam(id, code));
+    }
+    EXPECT_EQ(c.status, Text(kIdStatus)) << c.line;
+    g_record.texts[kIdMacAddress] = "02-54-57-00-0A-14";
+    fake_dialog::Send(kWmCommand, MakeCommandParam(kIdMacAddress, kEnChange));
+    fake_dialog::Send(kWmCommand, MakeCommandParam(kIdTargetName, kEnSetFocus));
+    EXPECT_EQ("", Text(kIdStatus)) << c.line;
+  }
+}
+
 TEST_F(DialogTest, AboutTextComesFromTheVersionInformation) {
   struct Case {
     bool present;
