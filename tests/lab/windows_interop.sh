@@ -10,7 +10,7 @@ set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 
 linux_pilvorne=$1
-windows_build=$2
+windows_build=${2:-}
 [ -n "$windows_build" ] ||
   lab_fail_or_skip "no Windows build named (configure with -DTIDEWAKE_WINDOWS_BUILD_DIR=..., as make test does)"
 pilvorne_exe=$windows_build/listener/pilvorne.exe
