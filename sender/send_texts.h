@@ -1,6 +1,8 @@
 // The texts of kestrava's command-line sends: refused option values, hosts-file lines, raw frames, /Verbose.
 #pragma once
 
+#include "common/host_file.h"
+
 namespace send_texts {
 
 // Every line of the command-line sends starts with the program's name (the caption of the
@@ -15,7 +17,7 @@ constexpr char kBadKind[] =
 constexpr char kBadCount[] = "the count is a number from 1 to 10000";
 constexpr char kBadInterval[] = "the interval is a number of milliseconds from 0 to 60000";
 constexpr char kBadPassword[] = "the password is 4 or 6 hexadecimal pairs, such as 01-23-45-67-89-AB";
-constexpr char kBadAddress[] = "not an IPv4 or IPv6 address";
+constexpr const char* kBadAddress = wake::host_texts::kBadAddress;
 constexpr char kNoInterfaceNamed[] = "names no interface";
 constexpr char kNoFileNamed[] = "names no file";
 constexpr char kUnknownInterface[] = "no IPv4 interface has that name or address";
@@ -28,9 +30,6 @@ constexpr char kEtherSendsMagic[] = "cannot be used with /Ether, which sends the
 constexpr char kEtherHasNoAddress[] =
     "cannot be used with /Ether, whose frame goes to ff:ff:ff:ff:ff:ff on the interface";
 constexpr char kEtherHasNoPort[] = "cannot be used with /Ether: an Ethernet frame has no port";
-constexpr char kFileTooLarge[] = "larger than the 1 MiB a hosts file may have";
-constexpr char kFileNotText[] = "holds a NUL byte: not a text file";
-constexpr char kFileNotRegular[] = "not a regular file (a FIFO, a device or a directory is not read)";
 constexpr char kFileNamesNoHost[] = "names no host to wake";
 constexpr char kRefusedFormat[] = "%s: %s";
 
@@ -42,9 +41,6 @@ constexpr char kEndedSecondWord[] = "a second title word";
 constexpr char kEndedLineFormat[] = "%s: %s: %s\n";  // the program's name, the token, why
 
 // A hosts-file line that cannot be read, after "kestrava: <file>:<line>: ".
-constexpr char kLineBadMac[] = "not a MAC address";
-constexpr char kLineTooManyFields[] = "a field after the name";
-constexpr char kLineTooManyHosts[] = "beyond the 1000 hosts a file may name";
 constexpr char kLineNeedsAddress[] = "no address to send a /Kind=2 or /Kind=4 datagram to";
 constexpr char kBadLineFormat[] = "%s:%d: %s: %s";
 

@@ -1,5 +1,5 @@
 // Tests of hosts files: fields, comments, MAC forms, bad lines with their numbers, files that are refused.
-#include "sender/host_file.h"
+#include "common/host_file.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/sockets.h"
+
 namespace {
+
+using wake::AddressFamily;
+using wake::WakeTarget;
+using wake::ParseHostText;
+using wake::ReadHostFile;
+using wake::kMaxHostFileBytes;
 
 struct Parsed {
   std::vector<WakeTarget> hosts;
