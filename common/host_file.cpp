@@ -6,14 +6,17 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "common/ascii.h"
 #include "common/number.h"
+#include "common/relay_request.h"
 #include "platform/files.h"
 
 namespace wake {
 
 namespace {
 
-constexpr int kMaxFields = 3;  // MAC, address, name
+constexpr int kMaxFields = 4;  // MAC, address, name, relay
+constexpr char kRelayField[] = "relay=";
 constexpr char kCommentMark = '#';
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
@@ -43,9 +46,23 @@ int SplitFields(char* line, char* fields[kMaxFields + 1]) {
 // Reads one line's fields into `host`. nullptr when they are good; else why not, with the
 // field at fault in *field.
 const char* ReadHostLine(char* fields[], int count, WakeTarget* host, const char** field) {
-  *host = WakeTarget{{}, {AddressFamily::kNone, 0, {}, nullptr}, 0, nullptr, 0};
+  *host = WakeTarget{{}, {AddressFamily::kNone, 0, {}, nullptr}, 0, nullptr, 0, nullptr};
   *field = fields[0];
   if (!ReadMacText(fields[0], host->mac)) return host_texts::kLineBadMac;
+  // The relay field first, wherever it stands, so that the fields left are read as before.
+  int kept = 1;
+  for (int i = 1; i < count; ++i) {
+    if (!StartsWithNoCase(fields[i], kRelayField)) {
+      fields[kept++] = fields[i];
+      continue;
+    }
+    *field = fields[i];
+    if (host->relay != nullptr) return host_texts::kLineSecondRelay;
+    host->relay = fields[i] + sizeof kRelayField - 1;
+    RelayEndpointText endpoint;
+    if (!ReadRelayText(host->relay, &endpoint)) return host_texts::kLineBadRelay;
+  }
+  count = kept;
   int next = 1;
   if (next < count && MeantAsAddress(fields[next])) {
     *field = fields[next];
@@ -61,6 +78,16 @@ const char* ReadHostLine(char* fields[], int count, WakeTarget* host, const char
 }
 
 }  // namespace
+
+bool ReadRelayText(const char* text, RelayEndpointText* out) {
+  if (text == nullptr) return false;
+  const char* colon = std::strchr(text, ':');
+  out->host = text;
+  out->host_length = colon != nullptr ? static_cast<std::size_t>(colon - text) : std::strlen(text);
+  out->port = kRelayPort;
+  if (out->host_length == 0) return false;
+  return colon == nullptr || ReadNumber(colon + 1, 1, 65535, &out->port);
+}
 
 int ParseHostText(char* text, WakeTarget* hosts, int room, BadHostLine bad_line, void* context) {
   int count = 0;

@@ -53,6 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     previous = hosts[i].line;
     fuzz::Check(hosts[i].name == nullptr || Inside(hosts[i].name, buffer));
     fuzz::Check(hosts[i].address.scope == nullptr || Inside(hosts[i].address.scope, buffer));
+    wake::RelayEndpointText relay;
+    fuzz::Check(hosts[i].relay == nullptr || (Inside(hosts[i].relay, buffer) && wake::ReadRelayText(hosts[i].relay, &relay)));
   }
   fuzz::Check(seen.last_line <= newlines + 1);
   return 0;

@@ -138,7 +138,7 @@ SendOutcome PrepareSend(const CommandLine& line, SendPlan* plan) {
 
   if (HasCommandLineTarget(line)) {
     WakeTarget& target = plan->targets[plan->target_count++];
-    target = WakeTarget{{}, {AddressFamily::kNone, 0, {}, nullptr}, 0, nullptr, 0};
+    target = WakeTarget{{}, {AddressFamily::kNone, 0, {}, nullptr}, 0, nullptr, 0, nullptr};
     ParseMacAddress(line.target_mac_text, target.mac);
     if (line.target_ip_text != nullptr) {
       target.address.family = AddressFamily::kIpv4;
