@@ -166,5 +166,8 @@ constexpr char kKeyFileBadLineFormat[] = "%s: %s line %d is not a key line (tide
 constexpr char kKeyFileNoKeyFormat[] = "%s: %s holds no key\n";
 constexpr char kKeyFileTooManyFormat[] = "%s: %s line %d: more than %d keys\n";
 constexpr char kKeyFileDuplicateFormat[] = "%s: %s line %d: a second key with the same identifier\n";
+// The cryptography that signs with a key cannot be opened: the program's name, why.
+constexpr char kNeedsLibcryptoFormat[] = "%s: relay keys need libcrypto (Debian: libssl3): %s\n";
+constexpr char kCryptoFailedFormat[] = "%s: the system's cryptography cannot be used: %s\n";
 
 }  // namespace wake

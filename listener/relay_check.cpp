@@ -3,8 +3,8 @@
 
 #include <cstring>
 
+#include "common/relay_sign.h"
 #include "listener/relay_texts.h"
-#include "platform/crypto.h"
 
 namespace listener {
 
@@ -22,13 +22,6 @@ RelayRefusal RefusalOfForm(wake::RelayForm form) {
     case wake::RelayForm::kMalformed: return RelayRefusal::kMalformed;
   }
   return RelayRefusal::kMalformed;
-}
-
-bool SignatureValid(const std::uint8_t* data, const wake::RelayKey& key) {
-  std::uint8_t expected[wake::kRelayHmacLength];
-  // Should the HMAC itself fail, nothing vouches for the request: it is refused as unsigned.
-  return platform::hmac_sha256(key.key, sizeof key.key, data, wake::kRequestHmacOffset, expected) &&
-         platform::equal_in_constant_time(expected, data + wake::kRequestHmacOffset, sizeof expected);
 }
 
 // Looks for the nonce in its bucket. Not seen: its slot (a free one, or one whose nonce no
@@ -94,7 +87,8 @@ RelayRefusal Check(const RelayCheckInput& in, RelayMemory* memory, RelayVerdict*
 
   verdict->key = wake::FindRelayKey(*in.keys, r.key_id);
   if (verdict->key == nullptr) return RelayRefusal::kUnknownKey;
-  if (!SignatureValid(in.data, *verdict->key)) return RelayRefusal::kBadSignature;
+  // Should the HMAC itself fail, nothing vouches for the request: it is refused as unsigned.
+  if (!wake::RelaySignatureValid(in.data, wake::kRequestHmacOffset, *verdict->key)) return RelayRefusal::kBadSignature;
 
   // The reader keeps the top bit clear, so the time fits a signed number.
   const std::int64_t time = static_cast<std::int64_t>(r.time);

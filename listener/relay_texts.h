@@ -25,7 +25,5 @@ constexpr char kNewKeyWrittenFormat[] = "New relay key %s written to %s\n";
 constexpr char kNewKeyExistsFormat[] = "pilvorne: %s exists already; a key file is never overwritten\n";
 constexpr char kNewKeyFailedFormat[] = "pilvorne: cannot write the key file %s: %s\n";
 constexpr char kNoRandom[] = "pilvorne: the system's random generator gave no bytes for a key\n";
-constexpr char kNeedsLibcryptoFormat[] = "pilvorne: relay keys need libcrypto (Debian: libssl3): %s\n";
-constexpr char kCryptoFailedFormat[] = "pilvorne: the system's cryptography cannot be used: %s\n";
 
 }  // namespace listener

@@ -31,10 +31,6 @@ else()
 endif()
 
 if(NOT WIN32)
-  # File modes and owners are POSIX's; the Windows access list has its own test (win32_platform_test).
-  tidewake_add_unit_test(listener_key_permissions_test
-    SOURCES ${CMAKE_CURRENT_LIST_DIR}/relay_key_permissions_test.cpp
-    LIBS pilvorne_core)
   # -Check and -Enable over a sysfs tree of the test's own, with a fake ethtool (link seam).
   tidewake_add_unit_test(readiness_run_test
     SOURCES ${CMAKE_CURRENT_LIST_DIR}/readiness_run_test.cpp ${PROJECT_SOURCE_DIR}/tests/fakes/fake_wake_settings.cpp

@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <string>
 
-#include "listener/relay_key_file.h"
+#include "common/relay_key_file.h"
 #include "platform/private_file.h"
-#include "tests/listener/stream_text.h"
+#include "tests/common/stream_text.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ class RelayKeyPermissions : public ::testing::Test {
   bool Load(std::string* said) const {
     FILE* err = std::tmpfile();
     wake::RelayKeyRing ring;
-    const bool loaded = listener::LoadRelayKeys(path_.c_str(), "pilvorne", &ring, err);
+    const bool loaded = wake::LoadRelayKeys(path_.c_str(), "pilvorne", &ring, err);
     *said = StreamText(err);
     return loaded;
   }
