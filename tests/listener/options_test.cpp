@@ -100,7 +100,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Help, NamesEveryOptionWithin80Columns) {
   const char* const options[] = {"-PortNo", "-Help", "-?", "-Version", "-Explain", "-Json", "-IPv6",
                                  "-Count=", "-Timeout=", "-Mac=", "-Summary", "-Any", "-Interface=",
-                                 "-Read=", "-Check", "-Enable", "--help", "--version"};
+                                 "-Read=", "-Check", "-Enable", "-NewKey=", "-Relay", "-Key=", "-Hosts=",
+                                 "-Ether", "--help", "--version"};
   for (const char* option : options) EXPECT_NE(kHelp.find(option), std::string::npos) << option;
   std::size_t start = 0;
   for (std::size_t end; (end = kHelp.find('\n', start)) != std::string::npos; start = end + 1) {
@@ -212,6 +213,53 @@ TEST(ReadinessOptions, WordsAndWhatGoesWithThem) {
     EXPECT_EQ(line.enable, c.enable) << c.args[0];
     EXPECT_EQ(Contents(out), "") << c.args[0];
     EXPECT_EQ(Contents(err), c.err) << c.args[0];
+  }
+}
+
+// -Relay: it needs its key; of the listener's options it takes those of the port, the output
+// and the end; -Key, -Hosts and -Ether are its own.
+TEST(RelayOptions, WordsAndWhatGoesWithThem) {
+  const struct {
+    std::vector<std::string> args;
+    int code;
+    std::string err;
+    const char* key;
+    const char* hosts;
+    bool ether, port_given;
+  } cases[] = {
+      {{"-Relay", "-Key=relay.key"}, 0, "", "relay.key", nullptr, false, false},
+      {{"/relay", "/key=k", "-Hosts=hosts.txt", "-Interface=eth0", "-Ether", "-PortNo=1800", "-Json", "-Summary",
+        "-Count=3", "-Timeout=9"},
+       0, "", "k", "hosts.txt", true, true},
+      {{"-Relay"}, 1, Syntax("-Relay"), nullptr, nullptr, false, false},
+      {{"-Key=k", "-Relay", "-Explain"}, 1, Syntax("-Relay"), "k", nullptr, false, false},
+      {{"-Relay", "-Key=k", "-IPv6"}, 1, Syntax("-Relay"), "k", nullptr, false, false},
+      {{"-Relay", "-Key=k", "-Check"}, 1, Syntax("-Relay"), "k", nullptr, false, false},
+      {{"-Relay", "-Key=k", "-Mac=02:54:57:00:00:1f"}, 1, Syntax("-Relay"), "k", nullptr, false, false},
+      {{"-Key=k"}, 1, Syntax("-Key=k"), "k", nullptr, false, false},
+      {{"-Ether", "-Any"}, 1, Syntax("-Ether"), nullptr, nullptr, true, false},
+      {{"-Relay", "-Key="}, 1, Syntax("-Key="), nullptr, nullptr, false, false},
+      {{"-Relay", "-Key=k", "-Hosts"}, 1, Syntax("-Hosts"), "k", nullptr, false, false},
+      {{"-Relay", "-Key=k", "-?"}, 1, kUsage, "k", nullptr, false, false},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.args;
+    std::vector<char*> argv{const_cast<char*>("pilvorne")};
+    for (std::string& a : args) argv.push_back(&a[0]);
+    FILE* out = std::tmpfile();
+    FILE* err = std::tmpfile();
+    ASSERT_TRUE(out != nullptr && err != nullptr);
+    const listener::ListenerCommandLine line =
+        listener::ParseListenerCommandLine(static_cast<int>(argv.size()), argv.data(), "Version ??", out, err);
+    EXPECT_EQ(line.exit_code, c.code) << c.args[0];
+    EXPECT_EQ(Contents(out), "") << c.args[0];
+    EXPECT_EQ(Contents(err), c.err) << c.args[0];
+    if (c.code != 0) continue;
+    EXPECT_TRUE(line.relay.relay);
+    EXPECT_STREQ(line.relay.key_path, c.key);
+    EXPECT_STREQ(line.relay.hosts_path, c.hosts);
+    EXPECT_EQ(line.relay.ether, c.ether);
+    EXPECT_EQ(line.relay.port_given, c.port_given);
   }
 }
 
