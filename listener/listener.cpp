@@ -7,6 +7,7 @@
 #include "listener/listener.h"
 #include "listener/readiness.h"
 #include "listener/relay_key_file.h"
+#include "listener/relay_run.h"
 #include "listener/texts.h"
 #include "platform/datagram.h"
 #include "platform/system.h"
@@ -64,6 +65,7 @@ int RunListener(int argc, char* const* argv) {
   g_listener.port = line.port;
   g_listener.options = line.options;
   if (line.check || line.enable) return RunReadiness(line);
+  if (line.relay.relay) return RunRelay(line);
 
   const InspectOptions& options = g_listener.options;
   if (options.any || options.read_path != nullptr) return InspectCapture();

@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "common/printf_format.h"
+#include "common/relay_key.h"
 #include "common/wake_send.h"
 #include "platform/interfaces.h"
 #include "platform/sockets.h"
@@ -28,6 +29,7 @@ struct SendPlan {
   char* file_text;     // the hosts file, which the targets refer into (owned)
   SOCKET ether_socket;
   wake::SendChannels channels;  // the sockets of the UDP sends, opened as they are needed
+  wake::RelayKeyRing relay_keys;  // /Key's keys, read when a target goes through a relay
 };
 
 // Settles everything before the first send (send_plan.cpp): the hosts file, the interfaces,
@@ -51,6 +53,13 @@ int FrameInterface(const SendPlan& plan, const WakeTarget& target);
 // frame_send.cpp). A failure is reported with its step and, for a hosts-file target, its line.
 bool SendTargetDatagram(const SendOptions& options, SendPlan* plan, const WakeTarget& target, std::uint32_t sequence);
 bool SendTargetFrame(const SendOptions& options, const SendPlan& plan, const WakeTarget& target);
+
+// One target's wake through its relay (relay_send.cpp): the signed request, sent up to 3
+// times, each try waiting up to 2 s for the relay's signed acknowledgement of it. True when
+// one came; /Verbose prints where the relay sent the wake. A missing or invalid answer is
+// reported in one line. Each call is a request of its own (new nonce, new time), so it may be
+// repeated for the same target.
+bool SendTargetRelayed(const SendOptions& options, const SendPlan& plan, const WakeTarget& target);
 
 // The /Verbose lines on standard output (verbose.cpp).
 void PrintVerboseDatagram(const SendPlan& plan, const wake::WakeDatagram& datagram, const wake::SendResult& result,

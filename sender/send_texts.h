@@ -31,6 +31,13 @@ constexpr char kEtherHasNoAddress[] =
     "cannot be used with /Ether, whose frame goes to ff:ff:ff:ff:ff:ff on the interface";
 constexpr char kEtherHasNoPort[] = "cannot be used with /Ether: an Ethernet frame has no port";
 constexpr char kFileNamesNoHost[] = "names no host to wake";
+constexpr const char* kBadRelay = wake::host_texts::kLineBadRelay;
+constexpr char kRelayNeedsKey[] = "needs /Key=FILE, the relay key the request is signed with";
+constexpr char kKeyNeedsRelay[] = "needs /Relay=HOST or a hosts file whose lines name relays";
+constexpr char kRelaySendsMagic[] = "cannot be used with /Relay, which asks for the magic packet only";
+constexpr char kRelayHasNoAddress[] = "cannot be used with /Relay: the relay wakes on its own subnets";
+constexpr char kRelayBadCount[] = "with /Relay the count is a number from 1 to 16: the relay sends the copies";
+constexpr char kFileRelaysNeedKey[] = "names relays: /Key=FILE is needed to sign their requests";
 constexpr char kRefusedFormat[] = "%s: %s";
 
 // Why the command line ended early, after "<the token as given>: ": nothing after that token
@@ -66,5 +73,17 @@ constexpr char kKindBroadcastMagic[] = "broadcast magic packet";
 constexpr char kKindShortUnsuspend[] = "short unsuspend datagram";
 constexpr char kKindDirectMagic[] = "direct magic packet";
 constexpr char kKindEtherFrame[] = "Ethernet wake frame";
+
+// A wake sent through a relay (relay_send.cpp): /Verbose's line on success, one line on failure.
+constexpr char kVerboseRelayedFormat[] = "relayed by %s: %s%s%s\n";
+constexpr char kRelayFailedFormat[] = "relay %s port %d: %s%s";   // where, why, the hosts-file line
+constexpr char kRelayLineFormat[] = " (%s:%d)";
+constexpr char kRelayNoAnswer[] = "no acknowledgement after 3 tries of 2 s; the wake was not relayed";
+constexpr char kRelayBadAnswer[] =
+    "no valid acknowledgement after 3 tries of 2 s (an answer came that is not signed with the key)";
+constexpr char kRelayUnknownHostFormat[] = "relay=%s: the relay's name cannot be resolved%s";
+constexpr char kRelaySendFailedFormat[] = "relay %s port %d: the request was not sent: %s%s";
+constexpr char kRelayNoRandom[] = "the system's random generator gave no bytes for a request";
+constexpr char kRelayCannotSign[] = "the system's cryptography cannot sign the request";
 
 }  // namespace send_texts

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/relay_key_file.h"
 #include "platform/sockets.h"
 #include "platform/system.h"
 #include "platform/ui.h"
@@ -27,8 +28,11 @@ void SendRounds(const SendOptions& options, SendPlan* plan) {
     const std::uint32_t sequence = options.count > 1 ? static_cast<std::uint32_t>(round) : 0;
     for (int i = 0; i < plan->target_count; ++i) {
       const WakeTarget& target = plan->targets[i];
-      const bool sent = options.ether ? SendTargetFrame(options, *plan, target)
-                                      : SendTargetDatagram(options, plan, target, sequence);
+      // A relay sends the copies itself: its target gets one request, in the first round.
+      if (target.relay != nullptr && round > 1) continue;
+      const bool sent = target.relay != nullptr ? SendTargetRelayed(options, *plan, target)
+                        : options.ether         ? SendTargetFrame(options, *plan, target)
+                                                : SendTargetDatagram(options, plan, target, sequence);
       if (!sent) ++plan->failures;
     }
   }
@@ -74,6 +78,7 @@ SendOutcome SilentSend(const CommandLine& line) {
     wake::CloseChannels(&plan->channels);
     if (plan->ether_socket != INVALID_SOCKET) closesocket(plan->ether_socket);
     std::free(plan->file_text);
+    wake::WipeSecret(&plan->relay_keys, sizeof plan->relay_keys);
     std::free(plan);
   }
   platform::socket_cleanup();
