@@ -47,6 +47,8 @@ TEST(ReadSendOption, BadValuesAreRefusedWithTheirReason) {
       {"/Password=1-23-45-67", "the password"},     {"/Password=01-23-45-67-89-AB-CD", "the password"},
       {"/Password=01-23-45-67-", "the password"},   {"/To=host", "not an IPv4"},
       {"/Interface=", "names no interface"},        {"/File=", "names no file"},
+      {"/Relay=", "not a relay"},      {"/Relay=:1779", "not a relay"}, {"/Relay=relay:0", "not a relay"},
+      {"/Relay=a:1:2", "not a relay"}, {"/Key=", "names no file"},
   };
   for (const auto& c : cases) {
     SendOptions o;
@@ -77,6 +79,14 @@ TEST(CheckSendOptions, PairsThatDoNotFit) {
       {{"/Ether", "/Port=9"}, "/Port=9"},
       {{"/Ether", "/Interface=lan0", "/Interval=0"}, nullptr},
       {{"/To=192.0.2.255", "/Port=9", "/Kind=2"}, nullptr},
+      {{"/Relay=relay.example:1800", "/Key=k", "/Port=9", "/Count=16", "/Password=01-02-03-04"}, nullptr},
+      {{"/Relay=192.0.2.5", "/Key=k", "/Ether", "/Kind=1"}, nullptr},
+      {{"/Relay=192.0.2.5"}, "/Relay=192.0.2.5"},
+      {{"/Key=k"}, "/Key=k"},
+      {{"/Key=k", "/File=hosts.txt"}, nullptr},  // the file's lines may name relays
+      {{"/Relay=192.0.2.5", "/Key=k", "/Kind=4"}, "/Kind=4"},
+      {{"/Relay=192.0.2.5", "/Key=k", "/To=192.0.2.255"}, "/To=192.0.2.255"},
+      {{"/Relay=192.0.2.5", "/Key=k", "/Count=17"}, "/Count=17"},
   };
   for (const auto& c : cases) {
     SendOptions o;
