@@ -30,6 +30,7 @@ drwxr-xr-x root/root ./usr/bin/
 drwxr-xr-x root/root ./usr/lib/
 drwxr-xr-x root/root ./usr/lib/systemd/
 drwxr-xr-x root/root ./usr/lib/systemd/system/
+-rw-r--r-- root/root ./usr/lib/systemd/system/pilvorne-relay.service
 -rw-r--r-- root/root ./usr/lib/systemd/system/pilvorne-wake@.service
 -rw-r--r-- root/root ./usr/lib/systemd/system/pilvorne.service
 -rw-r--r-- root/root ./usr/lib/systemd/system/pilvorne@.service
