@@ -365,7 +365,8 @@ int RunRelay(const ListenerCommandLine& line) {
       }
       char startup[64];
       const int n = std::snprintf(startup, sizeof startup, kRelayListeningFormat, port & 0xFFFF);
-      const bool started = line.options.json || WriteOutput(startup, static_cast<std::size_t>(n), stdout);
+      // With -Json standard output holds the objects alone, as the inspector's does.
+      const bool started = WriteOutput(startup, static_cast<std::size_t>(n), line.options.json ? stderr : stdout);
       if (started) code = RelayLoop(line.relay, line.options, run);
     }
     if (run->socket != INVALID_SOCKET) closesocket(run->socket);
