@@ -123,7 +123,13 @@ int CarryOut(const RelayPlan& plan, RelayRun* run, int* error) {
       d.broadcast = true;
       d.interface_index = step.subnet->index;
       d.source = step.subnet->address;
-      const wake::SendResult result = wake::SendWakeDatagram(&channels, d);
+      wake::SendResult result = wake::SendWakeDatagram(&channels, d);
+      if (!result.sent && result.channel != nullptr && result.channel->setup_error != 0) {
+        // A system that cannot pin the way out (Wine takes no interface index) still routes a
+        // connected subnet's broadcast out of that subnet's interface, from the bound source.
+        d.interface_index = 0;
+        result = wake::SendWakeDatagram(&channels, d);
+      }
       ok = result.sent;
       if (!ok) *error = result.send_error;
     }
