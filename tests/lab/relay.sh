@@ -22,8 +22,8 @@ lab_router router
 lab_exec router sysctl -qw net.ipv4.conf.all.bc_forwarding=0 net.ipv4.conf.eth1.bc_forwarding=0
 lab_wait_for 5 lab_exec sender ping -c1 -W1 192.0.2.20 || lab_fail_or_skip "the lab router does not forward"
 
-WORK=${RELAY_WORK:-$(mktemp -d)}
-trap 'lab_cleanup; [ -n "${RELAY_WORK:-}" ] || rm -rf "$WORK"' EXIT
+WORK=$(mktemp -d)
+trap 'lab_cleanup; rm -rf "$WORK"' EXIT
 TARGET_MAC=02:54:57:00:0A:14
 lab_exec relay "$PILVORNE" -NewKey="$WORK/relay.key" >/dev/null
 lab_exec relay "$PILVORNE" -NewKey="$WORK/other.key" >/dev/null

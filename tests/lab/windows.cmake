@@ -32,4 +32,8 @@ else()
   tidewake_add_lab_test(windows_windows ${CMAKE_CURRENT_LIST_DIR}/windows_windows.sh
                         "${TIDEWAKE_WINDOWS_BUILD_DIR}")
   set_property(TEST windows_windows APPEND PROPERTY LABELS windows)
+  # pilvorne.exe -Relay and kestrava.exe /Relay against the Linux programs, both ways.
+  tidewake_add_lab_test(windows_relay ${CMAKE_CURRENT_LIST_DIR}/windows_relay.sh
+                        $<TARGET_FILE:kestrava> $<TARGET_FILE:pilvorne> "${TIDEWAKE_WINDOWS_BUILD_DIR}")
+  set_property(TEST windows_relay APPEND PROPERTY LABELS windows)
 endif()
