@@ -1,6 +1,6 @@
-# Install rules and packages: the Linux tree (programs, the dialog's module, man pages, desktop
-# entry, icons, systemd units) as a .deb, the Windows build as a zip of the two programs, their
-# README and the licence.
+# Install rules and packages: the Linux tree (programs, the dialog's module and help page, man
+# pages, desktop entry, icons, systemd units) as a .deb, the Windows build as a zip of the two
+# programs, their README and the licence.
 include(GNUInstallDirs)
 
 set(TIDEWAKE_PACKAGING_DIR ${PROJECT_SOURCE_DIR}/packaging)
@@ -56,7 +56,8 @@ else()
            FILE_PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)
     endforeach()")
 
-  install(FILES ${TIDEWAKE_PACKAGING_DIR}/copyright
+  # The licence, and the dialog's help page, which kestrava finds there relative to bin/.
+  install(FILES ${TIDEWAKE_PACKAGING_DIR}/copyright ${KESTRAVA_HELP_PAGE}
     DESTINATION ${CMAKE_INSTALL_DOCDIR})
 endif()
 

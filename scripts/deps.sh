@@ -9,7 +9,7 @@ set -euo pipefail
 # The two programs and the demo's virtual LAN. OpenSSL's headers for the relay's keys (the
 # programs load libcrypto only when a key is used).
 packages=(
-  build-essential cmake pkg-config gzip libgtk-3-dev libpcap-dev libssl-dev
+  build-essential cmake pkg-config gzip mandoc libgtk-3-dev libpcap-dev libssl-dev
   iproute2
 )
 if [ "${1:-}" != "programs" ]; then
@@ -19,7 +19,7 @@ if [ "${1:-}" != "programs" ]; then
     linux-perf time
     xvfb xauth xdotool imagemagick
     g++-mingw-w64-x86-64-posix wine wine64
-    mandoc desktop-file-utils systemd dpkg-dev file lintian unzip
+    desktop-file-utils systemd dpkg-dev file lintian unzip
     passwd util-linux strace
   )
 fi

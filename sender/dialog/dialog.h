@@ -67,6 +67,8 @@ constexpr char kPacketSentTo[] = "Pkt. sent to ";
 // The status line at the start when the command line ended early: the token, then why.
 constexpr char kEndedStatusFormat[] = "%s: %s; nothing was sent";
 constexpr char kHelpFile[] = "Tidewake.chm";
+// The status line when the GTK host cannot show the help page (missing, or no working xdg-open).
+constexpr char kHelpUnopenedText[] = "Unable to open the help page.";
 constexpr char kUnknownMacText[] =
     "Unknown MAC address.\nPlease manually type in the target machine's MAC address details.";
 constexpr char kUnresolvedIpText[] = "Unable to resolve IP details.\nPlease manually type them in.";

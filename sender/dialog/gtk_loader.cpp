@@ -5,6 +5,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <climits>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
@@ -28,6 +29,13 @@
 #ifndef KESTRAVA_GTK_MODULE_DIR
 #error "KESTRAVA_GTK_MODULE_DIR must name the module's installed folder relative to the program's"
 #endif
+// The same for the dialog's help page.
+#ifndef KESTRAVA_HELP_PAGE_FILE
+#error "KESTRAVA_HELP_PAGE_FILE must name the help page's file"
+#endif
+#ifndef KESTRAVA_HELP_PAGE_DIR
+#error "KESTRAVA_HELP_PAGE_DIR must name the help page's installed folder relative to the program's"
+#endif
 
 namespace dialog {
 
@@ -41,9 +49,10 @@ constexpr char kNotTheModuleFormat[] =
     "kestrava: cannot open the dialog: %s is not the dialog module of this kestrava\n";
 constexpr int kCannotOpenExitCode = 2;
 
-constexpr GtkModuleImports kImports = {kGtkModuleInterface, MainDialogProc, SetDialogHost,
-                                       SetMessageBoxHost, ReadDottedQuad};
-
+// Filled when the module is opened, since the help page's path is known only then.
+char g_help_page[platform::kPathRoom];
+GtkModuleImports g_imports = {kGtkModuleInterface, MainDialogProc, SetDialogHost, SetMessageBoxHost,
+                              ReadDottedQuad, g_help_page, kHelpUnopenedText};
 
 // The options GTK 3 and GDK take from a program's command line for themselves (`--name` or
 // `--name=value`). kestrava's parse ends at them as at any option it does not know, but they
@@ -128,22 +137,31 @@ bool DisplayMayBeAtHand(int argc, char** argv) {
   return AbstractSocketAnswers(path);
 }
 
-// The module beside the program (the build tree), else in the installed library folder.
-void ModulePath(char* path, std::size_t size) {
+// One of the program's own files: beside the program (the build tree), else in its installed
+// folder, given relative to the program's folder.
+void ProgramFilePath(const char* file, const char* installed_folder, char* path, std::size_t size) {
   char program[platform::kPathRoom];
   if (platform::module_path(program, sizeof program) == 0) program[0] = '\0';
   char* slash = std::strrchr(program, '/');
   const int folder = slash != nullptr ? static_cast<int>(slash - program) : 0;
-  std::snprintf(path, size, "%.*s/%s", folder, program, KESTRAVA_GTK_MODULE_FILE);
+  std::snprintf(path, size, "%.*s/%s", folder, program, file);
   if (PathExists(path)) return;
-  std::snprintf(path, size, "%.*s/%s/%s", folder, program, KESTRAVA_GTK_MODULE_DIR,
-                KESTRAVA_GTK_MODULE_FILE);
+  std::snprintf(path, size, "%.*s/%s/%s", folder, program, installed_folder, file);
+}
+
+// The help page's path, without the "bin/.." that the browser would otherwise show.
+void FindHelpPage() {
+  char path[platform::kPathRoom];
+  ProgramFilePath(KESTRAVA_HELP_PAGE_FILE, KESTRAVA_HELP_PAGE_DIR, path, sizeof path);
+  char resolved[PATH_MAX];
+  const char* found = realpath(path, resolved) != nullptr ? resolved : path;
+  std::snprintf(g_help_page, sizeof g_help_page, "%s", found);
 }
 
 // Opens the module and hands it the program's side; on failure says why, naming the file.
 bool OpenModule() {
   char path[platform::kPathRoom];
-  ModulePath(path, sizeof path);
+  ProgramFilePath(KESTRAVA_GTK_MODULE_FILE, KESTRAVA_GTK_MODULE_DIR, path, sizeof path);
   // RTLD_LOCAL: GTK's symbols stay the module's; RTLD_NOW: a missing library shows here, once.
   void* module = dlopen(path, RTLD_NOW | RTLD_LOCAL);
   if (module == nullptr) {
@@ -151,7 +169,8 @@ bool OpenModule() {
     return false;
   }
   auto entry = reinterpret_cast<GtkModuleEntry>(dlsym(module, kGtkModuleEntryName));
-  g_dialog.gtk_module = entry != nullptr ? entry(&kImports) : nullptr;
+  FindHelpPage();
+  g_dialog.gtk_module = entry != nullptr ? entry(&g_imports) : nullptr;
   if (g_dialog.gtk_module == nullptr) {
     std::fprintf(stderr, kNotTheModuleFormat, path);
     dlclose(module);

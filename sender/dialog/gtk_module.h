@@ -20,7 +20,7 @@ namespace dialog {
 
 // Raised whenever either record changes shape, so that a module of another build is refused
 // instead of being called through the wrong layout.
-constexpr unsigned kGtkModuleInterface = 1;
+constexpr unsigned kGtkModuleInterface = 2;
 
 // The module's one exported function (extern "C", so that dlsym finds it by this name).
 constexpr char kGtkModuleEntryName[] = "kestrava_gtk_module";
@@ -35,6 +35,10 @@ struct GtkModuleImports {
   void (*set_message_box_host)(MessageBoxHost host);
   // ReadDottedQuad: the IP field shows a dotted address the way the address control does.
   bool (*read_dotted_quad)(const char* text, std::uint8_t parts[4]);
+  // The dialog's help: the path of the HTML page, which the program finds relative to its own
+  // file (it may be missing), and the status line's words when the page cannot be shown.
+  const char* help_page;
+  const char* help_unopened_text;
 };
 
 // What the module hands back: the three steps of the dialog's life (dialog_host.h).

@@ -1,4 +1,6 @@
 // The GTK host's services: messages, control texts, images, the wait cursor, help, message boxes.
+#include <sys/wait.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -234,7 +236,7 @@ void HostSetClassIcon(platform::Window, int icon) {
 
 }  // namespace
 
-// ----- the window's end, the help file
+// ----- the window's end, the help page
 
 namespace {
 
@@ -244,9 +246,38 @@ void HostDestroyWindow(platform::Window) {
 
 constexpr char kHelpOpener[] = "xdg-open";
 
-void HostOpenFile(platform::Window, const char* file) {
-  gchar* argv[] = {const_cast<gchar*>(kHelpOpener), const_cast<gchar*>(file), nullptr};
-  g_spawn_async(nullptr, argv, nullptr, G_SPAWN_SEARCH_PATH, nullptr, nullptr, nullptr, nullptr);
+void SayHelpUnopened() {
+  if (g_gtk.window == nullptr) return;  // the dialog closed while xdg-open ran
+  HostSetItemText(g_gtk.window, kIdStatus, g_gtk.program->help_unopened_text);
+}
+
+// xdg-open's status: 0 when the page was handed to a browser; 1 to 4 for a bad command line,
+// a missing file, no tool for the desktop, or a browser that failed.
+void OnOpenerEnded(GPid pid, gint wait_status, gpointer) {
+  g_spawn_close_pid(pid);
+  if (!WIFEXITED(wait_status) || WEXITSTATUS(wait_status) != 0) SayHelpUnopened();
+}
+
+// The only file the dialog opens is its help file, which it names as on Windows, a compiled
+// help file; here the help is the HTML page the program found, shown by the desktop's browser
+// through xdg-open. xdg-open may wait for the browser it starts, so the dialog does not wait
+// for it: its end is watched from the main loop.
+void HostOpenFile(platform::Window, const char*) {
+  const char* page = g_gtk.program->help_page;
+  if (!g_file_test(page, G_FILE_TEST_IS_REGULAR)) {
+    SayHelpUnopened();
+    return;
+  }
+  gchar* argv[] = {const_cast<gchar*>(kHelpOpener), const_cast<gchar*>(page), nullptr};
+  // Its standard output goes nowhere: the program's carries the log's copy of every record.
+  const GSpawnFlags flags = static_cast<GSpawnFlags>(
+      G_SPAWN_SEARCH_PATH | G_SPAWN_DO_NOT_REAP_CHILD | G_SPAWN_STDOUT_TO_DEV_NULL);
+  GPid pid;
+  if (!g_spawn_async(nullptr, argv, nullptr, flags, nullptr, nullptr, &pid, nullptr)) {
+    SayHelpUnopened();
+    return;
+  }
+  g_child_watch_add(pid, OnOpenerEnded, nullptr);
 }
 
 }  // namespace

@@ -28,6 +28,7 @@ lab_check "DESTDIR install: the expected files" equals "$(cd "$dest" && find . !
 ./usr/share/applications/kestrava.desktop
 ./usr/share/doc/tidewake/changelog.gz
 ./usr/share/doc/tidewake/copyright
+./usr/share/doc/tidewake/kestrava.html
 ./usr/share/icons/hicolor/16x16/apps/kestrava.png
 ./usr/share/icons/hicolor/32x32/apps/kestrava.png
 ./usr/share/man/man1/kestrava.1.gz

@@ -44,6 +44,7 @@ drwxr-xr-x root/root ./usr/share/doc/
 drwxr-xr-x root/root ./usr/share/doc/tidewake/
 -rw-r--r-- root/root ./usr/share/doc/tidewake/changelog.gz
 -rw-r--r-- root/root ./usr/share/doc/tidewake/copyright
+-rw-r--r-- root/root ./usr/share/doc/tidewake/kestrava.html
 drwxr-xr-x root/root ./usr/share/icons/
 drwxr-xr-x root/root ./usr/share/icons/hicolor/
 drwxr-xr-x root/root ./usr/share/icons/hicolor/16x16/
@@ -62,9 +63,10 @@ drwxr-xr-x root/root ./usr/share/man/man1/
 depends=$(dpkg-deb -f "$deb" Depends)
 lab_check "Depends computed from the binaries: $depends" \
   grep -qE '(^|, )libc6 \(.*(, )libgtk-3-0 \(' <<<"$depends"
-# libpcap and libcrypto are opened only when a capture or a relay key asks for them: recommended.
-lab_check "Recommends the libraries opened on demand" equals \
-  "$(dpkg-deb -f "$deb" Recommends)" "libpcap0.8, libssl3"
+# What only some uses need: libpcap for pilvorne -Any and -Read, libcrypto when a relay key is
+# used, xdg-open for the dialog's help.
+lab_check "Recommends: libpcap, libssl3 and xdg-utils" equals "$(dpkg-deb -f "$deb" Recommends)" \
+  "libpcap0.8, libssl3, xdg-utils"
 lab_check "control archive: no maintainer scripts" equals \
   "$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | sort | tr '\n' ' ')" "./control ./md5sums "
 

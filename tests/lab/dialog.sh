@@ -2,6 +2,7 @@
 # kestrava's dialog on a virtual display, driven by keyboard and mouse on the lab LAN: name
 # lookup, MAC lookup and the three send buttons, with pilvorne on the target as the witness.
 # A mistyped option after a full target opens the dialog, which names it in its status line.
+# The help button hands the help page to xdg-open (a stand-in here), and says so when it fails.
 # Usage: dialog.sh KESTRAVA PILVORNE SELECTION_TOOL ARTIFACTS_DIR LABELS_MODULE
 set -u
 KESTRAVA=$(realpath "$1")
@@ -28,10 +29,11 @@ OUT=$(mktemp)
 ERR=$(mktemp)
 DISPLAY_FILE=$(mktemp)
 LABELS=$(mktemp)
+OPENER_DIR=$(mktemp -d)
 XVFB_PID= LISTENER_PID= KESTRAVA_PID=
 finish() {
   lab_stop "$KESTRAVA_PID" "$LISTENER_PID" "$XVFB_PID"
-  rm -rf "$NETNS_ETC"
+  rm -rf "$NETNS_ETC" "$OPENER_DIR"
   rmdir /etc/netns 2>/dev/null
   rm -f "$OUT" "$ERR" "$DISPLAY_FILE" "$LABELS" "$LABELS.partial"
   lab_cleanup
@@ -81,14 +83,17 @@ focus_window
 shot() { command -v import >/dev/null && import -window "$WINDOW" "$ARTIFACTS/$1" 2>/dev/null; }
 key() { xdotool key --clearmodifiers --delay 50 "$@"; sleep 0.3; }
 
-# Clicks into a field at its place in the dialog (dialog units of the 344 x 237 template) and
-# reads the field's text through the primary selection.
-read_field() {
+# Clicks at a place in the dialog, in dialog units of the 344 x 237 template.
+click_at() {
   local du_x=$1 du_y=$2 width height
   eval "$(xdotool getwindowgeometry --shell "$WINDOW")"
   width=$WIDTH height=$HEIGHT
   xdotool mousemove --window "$WINDOW" $((du_x * width / 344)) $((du_y * height / 237)) click 1
   sleep 0.2
+}
+# Clicks into a field and reads the field's text through the primary selection.
+read_field() {
+  click_at "$1" "$2"
   xdotool key --clearmodifiers ctrl+a
   sleep 0.2
   timeout 5 "$SELECTION"
@@ -177,6 +182,44 @@ lab_check "a mistyped option: nothing reaches pilvorne" test "$(wc -l <"$OUT")" 
 [ -n "$WINDOW" ] && key Escape
 wait_for_end
 lab_check "a mistyped option: Esc ends it with 0 (status ${status:-running})" test "${status:-x}" = 0
+
+# The help button (the bitmap button at the top left) hands the help page to xdg-open without
+# waiting for it. The xdg-open first on the path here writes down what it was given and ends
+# with the status that the test puts in its file.
+cat >"$OPENER_DIR/xdg-open" <<OPENER
+#!/bin/sh
+printf '%s\n' "\$*" >>"$OPENER_DIR/opened"
+exit "\$(cat "$OPENER_DIR/status")"
+OPENER
+chmod +x "$OPENER_DIR/xdg-open"
+echo 0 >"$OPENER_DIR/status"
+unopened="Unable to open the help page."
+ip netns exec "$(lab_ns sender)" env GTK_MODULES="$LABELS_MODULE" DIALOG_LABELS="$LABELS" \
+  PATH="$OPENER_DIR:$PATH" "$KESTRAVA" Help >/dev/null 2>>"$ERR" &
+KESTRAVA_PID=$!
+wait_for_window "Tidewake Help"
+lab_check "help: the dialog opens" test -n "$WINDOW"
+if [ -n "$WINDOW" ]; then
+  focus_window
+  click_at 12 18
+  lab_wait_for 5 test -s "$OPENER_DIR/opened"
+  page=$(head -n1 "$OPENER_DIR/opened")
+  lab_check "help: xdg-open is given the program's help page ($page)" \
+    test "$page" = "$(dirname "$KESTRAVA")/kestrava.html"
+  lab_check "help: the page is HTML made from kestrava(1)" \
+    grep -q '<title>KESTRAVA(1)</title>' "$page"
+  # Ten rounds of the labels' file after xdg-open has ended.
+  sleep 1
+  lab_check "help: a page that opens leaves the status line alone" \
+    test -z "$(grep -xF "$unopened" "$LABELS")"
+  echo 4 >"$OPENER_DIR/status"
+  click_at 12 18
+  lab_check "help: an xdg-open that fails is said in the status line" \
+    lab_wait_for 5 grep -qxF "$unopened" "$LABELS"
+  key Escape
+fi
+wait_for_end
+lab_check "help: Esc ends it with 0 (status ${status:-running})" test "${status:-x}" = 0
 
 if [ "$LAB_FAILURES" -ne 0 ]; then
   echo "--- pilvorne" >&2; cat "$OUT" >&2
