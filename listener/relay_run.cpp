@@ -167,7 +167,6 @@ bool HandleRequest(const RelayOptions& options, const InspectOptions& output, co
   if (verdict.refusal == RelayRefusal::kNone || verdict.refusal > RelayRefusal::kMalformed) facts.mac = verdict.request.mac;
   char relayed_to[kRelayedToRoom] = "";
   char not_sent[128] = "";
-  int ack_error = 0;
   if (verdict.refusal == RelayRefusal::kNone) {
     // Read again for each wake: addresses come and go while a relay runs for months.
     const int count = platform::query_interfaces(run->interfaces, kInterfaceRoom);
@@ -195,10 +194,10 @@ bool HandleRequest(const RelayOptions& options, const InspectOptions& output, co
       std::memcpy(&to.sin_addr, info.sender.bytes, 4);
       to.sin_port = htons(static_cast<unsigned short>(info.sender_port));
       if (!wake::SignRelayAck(ack, *verdict.key, answer)) {
-        ack_error = -1;
+        facts.ack_error = -1;
       } else if (sendto(run->socket, reinterpret_cast<const char*>(answer), static_cast<int>(sizeof answer), 0,
                         reinterpret_cast<const sockaddr*>(&to), sizeof to) != static_cast<int>(sizeof answer)) {
-        ack_error = platform::last_socket_error();
+        facts.ack_error = platform::last_socket_error();
       }
     }
   }
@@ -212,11 +211,6 @@ bool HandleRequest(const RelayOptions& options, const InspectOptions& output, co
   char text[kRelayLineRoom];
   TextLine line{text, sizeof text, 0};
   AppendRelayLine(&line, facts, output.json);
-  if (ack_error != 0 && !output.json) {
-    char from[wake::kIpTextRoom];
-    wake::FormatIpText(info.sender, from, sizeof from);
-    Append(&line, kRelayAckFailedFormat, stamp, from, info.sender_port, ack_error);
-  }
   return WriteOutput(text, line.length, stdout);
 }
 
@@ -302,6 +296,8 @@ void AppendRelayLine(TextLine* line, const RelayLineFacts& f, bool json) {
       Append(line, kRelayNotSentFormat, f.not_sent);
     } else {
       Append(line, kRelayRelayedFormat, f.relayed_to);
+      if (f.ack_error != 0) Append(line, kRelayAckFailedFormat, f.ack_error);
+      Append(line, "%s", kRelayLineEnd);
     }
     return;
   }
@@ -331,7 +327,8 @@ void AppendRelayLine(TextLine* line, const RelayLineFacts& f, bool json) {
   } else {
     Append(line, "null");
   }
-  Append(line, ",\"datagrams\":%d}\n", f.datagrams);
+  Append(line, ",\"datagrams\":%d,\"acknowledged\":%s}\n", f.datagrams,
+         passed && f.relayed_to != nullptr && f.ack_error == 0 ? "true" : "false");
 }
 
 int RunRelay(const ListenerCommandLine& line) {

@@ -20,6 +20,7 @@ struct RelayLineFacts {
   const char* not_sent;              // it passed, but nothing went out: why; nullptr otherwise
   const char* relayed_to;            // it went out: where (wake::FormatRelayedTo)
   int datagrams;
+  int ack_error;                     // the answer could not be sent: why (Winsock code; -1 not signed)
 };
 
 // The request's one line, text or JSON object.

@@ -31,13 +31,14 @@ constexpr char kNoRandom[] = "pilvorne: the system's random generator gave no by
 constexpr char kRelayListeningFormat[] = "Relaying signed wake requests on port no %d\n";
 constexpr char kRelayLineFormat[] = "%s relay request from %s port %d";
 constexpr char kRelayForFormat[] = " for %s";
-constexpr char kRelayRelayedFormat[] = ": relayed to %s\n";
+constexpr char kRelayRelayedFormat[] = ": relayed to %s";   // then the line end, or:
+constexpr char kRelayAckFailedFormat[] = "; the acknowledgement was not sent (error %d)";
+constexpr char kRelayLineEnd[] = "\n";
 constexpr char kRelayRefusedFormat[] = ": refused, %s\n";
 constexpr char kRelayNotSentFormat[] = ": not sent, %s\n";
 constexpr char kRelayNoSubnet[] = "no up, broadcast-capable IPv4 interface to wake on";
 constexpr char kRelayFramesOff[] = "only the 0x0842 frame was asked for and -Ether is not given";
 constexpr char kRelaySendFailedFormat[] = "every send failed (error %d)";
-constexpr char kRelayAckFailedFormat[] = "%s relay request from %s port %d: the acknowledgement was not sent (error %d)\n";
 // -Json: the outcome's name.
 constexpr char kRelayOutcomeRelayed[] = "relayed";
 constexpr char kRelayOutcomeRefused[] = "refused";

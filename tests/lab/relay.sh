@@ -173,7 +173,7 @@ wait "$RELAY_PID"
 code=$?
 lab_check "-Json -Count=1: ends after one request, none relayed (exit 4)" lab_equals "$code" 4
 lab_check "-Json: one object with the reason" grep -q \
-  '"relay_request_from":"198.51.100.10","from_port":[0-9]*,"mac":"02:54:57:00:0A:99","outcome":"refused","reason":"time more than 60 s from the relay'"'"'s clock","relayed_to":null,"datagrams":0}$' \
+  '"relay_request_from":"198.51.100.10","from_port":[0-9]*,"mac":"02:54:57:00:0A:99","outcome":"refused","reason":"time more than 60 s from the relay'"'"'s clock","relayed_to":null,"datagrams":0,"acknowledged":false}$' \
   "$WORK/relay.json"
 
 # A key file others may read is refused before the port opens.
