@@ -8,31 +8,14 @@
 #include "common/relay_key_file.h"
 #include "platform/files.h"
 #include "platform/private_file.h"
+#include "tests/common/key_folder.h"
 #include "tests/common/stream_text.h"
 
 namespace {
 
-class RelayKeyFileRead : public ::testing::Test {
+class RelayKeyFileRead : public KeyFolderTest {
  protected:
-  void SetUp() override {
-    // A folder of the test's own name: each test runs in a process of its own, side by side.
-    const std::string test = ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    dir_ = (std::filesystem::temp_directory_path() / ("tidewake_keyload_" + test)).string();
-    std::filesystem::remove_all(dir_);
-    ASSERT_TRUE(std::filesystem::create_directory(dir_));
-    out_ = std::tmpfile();
-    err_ = std::tmpfile();
-    ASSERT_TRUE(out_ != nullptr && err_ != nullptr);
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
-  std::string Path(const char* name) const { return dir_ + platform::kPathSeparator + name; }
-
-  std::string dir_;
-  FILE* out_ = nullptr;
-  FILE* err_ = nullptr;
+  RelayKeyFileRead() : KeyFolderTest("tidewake_keyload_") {}
 };
 
 TEST_F(RelayKeyFileRead, EachBadFileIsRefusedWithOneLine) {

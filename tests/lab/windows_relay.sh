@@ -8,22 +8,10 @@ source "$(dirname "$0")/lib.sh"
 
 kestrava=$1
 pilvorne=$2
-windows_build=${3:-}
-[ -n "$windows_build" ] ||
-  lab_fail_or_skip "no Windows build named (configure with -DTIDEWAKE_WINDOWS_BUILD_DIR=..., as make test does)"
-pilvorne_exe=$windows_build/listener/pilvorne.exe
-kestrava_exe=$windows_build/sender/kestrava.exe
-
 lab_require wine wineserver "$kestrava" "$pilvorne"
-for exe in "$pilvorne_exe" "$kestrava_exe"; do
-  [ -f "$exe" ] || lab_fail_or_skip "$exe is not built (make windows)"
-done
+lab_windows_programs "${3:-}"
 
 work=$(mktemp -d /tmp/tidewake-winrelay.XXXXXX)
-# Wine opens sockets in its server, which must live in the lab host's namespace: a prefix of
-# the lab's own.
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
-unset DISPLAY
 finish() {
   lab_exec win wineserver -k >/dev/null 2>&1
   lab_cleanup
@@ -35,10 +23,7 @@ lab_switch lan || lab_fail_or_skip "cannot build the lab"
 lab_host win lan 192.0.2.10/24 02:54:57:00:0a:0a
 lab_host linux lan 192.0.2.5/24 02:54:57:00:0a:05
 lab_host target lan 192.0.2.20/24 02:54:57:00:0a:14
-
-mkdir -p "$WINEPREFIX"
-lab_exec win wineserver -p >/dev/null 2>&1 </dev/null
-lab_exec win wine cmd /c exit >/dev/null 2>&1 </dev/null || lab_fail_or_skip "wine cannot start a program"
+lab_wine win "$work"
 fail_now() { echo "FAILED: $*" >&2; exit 1; }
 
 # One key, made by pilvorne.exe: both sides read the same file (0600 for the Linux side).

@@ -26,6 +26,21 @@ std::string Contents(FILE* f) {
   return text;
 }
 
+// Parses `args` after the program's name; what it printed goes to *out and *err. The record
+// points into `args`, which the caller keeps.
+listener::ListenerCommandLine Parse(std::vector<std::string>* args, std::string* out, std::string* err) {
+  std::vector<char*> argv{const_cast<char*>("pilvorne")};
+  for (std::string& a : *args) argv.push_back(&a[0]);
+  FILE* out_file = std::tmpfile();
+  FILE* err_file = std::tmpfile();
+  EXPECT_TRUE(out_file != nullptr && err_file != nullptr);
+  const listener::ListenerCommandLine line =
+      listener::ParseListenerCommandLine(static_cast<int>(argv.size()), argv.data(), "Version ??", out_file, err_file);
+  *out = Contents(out_file);
+  *err = Contents(err_file);
+  return line;
+}
+
 struct OptionCase {
   std::vector<std::string> args;
   int code;
@@ -201,18 +216,13 @@ TEST(ReadinessOptions, WordsAndWhatGoesWithThem) {
   };
   for (const auto& c : cases) {
     std::vector<std::string> args = c.args;
-    std::vector<char*> argv{const_cast<char*>("pilvorne")};
-    for (std::string& a : args) argv.push_back(&a[0]);
-    FILE* out = std::tmpfile();
-    FILE* err = std::tmpfile();
-    ASSERT_TRUE(out != nullptr && err != nullptr);
-    const listener::ListenerCommandLine line =
-        listener::ParseListenerCommandLine(static_cast<int>(argv.size()), argv.data(), "Version ??", out, err);
+    std::string out, err;
+    const listener::ListenerCommandLine line = Parse(&args, &out, &err);
     EXPECT_EQ(line.exit_code, c.code) << c.args[0];
     EXPECT_EQ(line.check, c.check) << c.args[0];
     EXPECT_EQ(line.enable, c.enable) << c.args[0];
-    EXPECT_EQ(Contents(out), "") << c.args[0];
-    EXPECT_EQ(Contents(err), c.err) << c.args[0];
+    EXPECT_EQ(out, "") << c.args[0];
+    EXPECT_EQ(err, c.err) << c.args[0];
   }
 }
 
@@ -244,16 +254,11 @@ TEST(RelayOptions, WordsAndWhatGoesWithThem) {
   };
   for (const auto& c : cases) {
     std::vector<std::string> args = c.args;
-    std::vector<char*> argv{const_cast<char*>("pilvorne")};
-    for (std::string& a : args) argv.push_back(&a[0]);
-    FILE* out = std::tmpfile();
-    FILE* err = std::tmpfile();
-    ASSERT_TRUE(out != nullptr && err != nullptr);
-    const listener::ListenerCommandLine line =
-        listener::ParseListenerCommandLine(static_cast<int>(argv.size()), argv.data(), "Version ??", out, err);
+    std::string out, err;
+    const listener::ListenerCommandLine line = Parse(&args, &out, &err);
     EXPECT_EQ(line.exit_code, c.code) << c.args[0];
-    EXPECT_EQ(Contents(out), "") << c.args[0];
-    EXPECT_EQ(Contents(err), c.err) << c.args[0];
+    EXPECT_EQ(out, "") << c.args[0];
+    EXPECT_EQ(err, c.err) << c.args[0];
     if (c.code != 0) continue;
     EXPECT_TRUE(line.relay.relay);
     EXPECT_STREQ(line.relay.key_path, c.key);
