@@ -5,8 +5,8 @@
 
 #include "common/ascii.h"
 #include "common/host_file.h"
-#include "common/relay_request.h"
 #include "common/number.h"
+#include "common/relay_request.h"
 #include "sender/send_texts.h"
 
 namespace {

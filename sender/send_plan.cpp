@@ -5,6 +5,7 @@
 
 #include "common/address_text.h"
 #include "common/relay_key_file.h"
+#include "common/relay_request.h"
 #include "platform/ether.h"
 #include "sender/error_text.h"
 #include "sender/message_box.h"
@@ -158,6 +159,11 @@ SendOutcome PrepareSend(const CommandLine& line, SendPlan* plan) {
   if (relayed) {
     if (options.key_path == nullptr) {
       ReportLine(send_texts::kRefusedFormat, options.file_token, send_texts::kFileRelaysNeedKey);
+      return SendOutcome::kRefused;
+    }
+    // The relay sends the copies, at most 16 a request.
+    if (options.count > wake::kRelayMaxCopies) {
+      ReportLine(send_texts::kRefusedFormat, options.count_token, send_texts::kRelayBadCount);
       return SendOutcome::kRefused;
     }
     // A key file that others may reach is refused before anything is sent.

@@ -36,7 +36,7 @@ constexpr char kRelayNeedsKey[] = "needs /Key=FILE, the relay key the request is
 constexpr char kKeyNeedsRelay[] = "needs /Relay=HOST or a hosts file whose lines name relays";
 constexpr char kRelaySendsMagic[] = "cannot be used with /Relay, which asks for the magic packet only";
 constexpr char kRelayHasNoAddress[] = "cannot be used with /Relay: the relay wakes on its own subnets";
-constexpr char kRelayBadCount[] = "with /Relay the count is a number from 1 to 16: the relay sends the copies";
+constexpr char kRelayBadCount[] = "through a relay the count is a number from 1 to 16: the relay sends the copies";
 constexpr char kFileRelaysNeedKey[] = "names relays: /Key=FILE is needed to sign their requests";
 constexpr char kRefusedFormat[] = "%s: %s";
 

@@ -167,7 +167,10 @@ TEST_F(SilentSendTest, RefusalsSendNothing) {
   // A line that names a relay needs the key to sign its request; the direct line is not sent either.
   WriteHosts("01:02:03:04:05:06 127.0.0.1\n01:02:03:04:05:07 relay=127.0.0.1\n");
   EXPECT_EQ(Run("/File=" + hosts_path_), SendOutcome::kRefused);
+  EXPECT_EQ(Run("/File=" + hosts_path_ + " /Key=relay.key /Count=17"), SendOutcome::kRefused);
   const std::string errors = testing::internal::GetCapturedStderr();
+  EXPECT_NE(errors.find("kestrava: /Count=17: through a relay the count is a number from 1 to 16"), std::string::npos)
+      << errors;
   EXPECT_NE(errors.find(hosts_path_ + ": names relays: /Key=FILE is needed to sign their requests\n"), std::string::npos)
       << errors;
   EXPECT_EQ(errors.substr(0, errors.find('\n')),
