@@ -176,6 +176,24 @@ lab_check "-Json: one object with the reason" grep -q \
   '"relay_request_from":"198.51.100.10","from_port":[0-9]*,"mac":"02:54:57:00:0A:99","outcome":"refused","reason":"time more than 60 s from the relay'"'"'s clock","relayed_to":null,"datagrams":0,"acknowledged":false}$' \
   "$WORK/relay.json"
 
+# -Ether: a request for the frame alone; the target's capture sees the 0x0842 frame from the
+# relay's link, and no UDP datagram comes.
+lab_exec target "$PILVORNE" -Any -Interface=eth0 -Mac=$TARGET_MAC -Json -Count=1 -Timeout=20 >"$WORK/frame.json" 2>&1 &
+CAPTURE_PID=$!
+lab_exec relay "$PILVORNE" -Relay -Key="$WORK/relay.key" -Ether -Count=1 -Timeout=20 >"$WORK/relay_ether.out" 2>&1 &
+RELAY_PID=$!
+lab_wait_for 5 grep -q Relaying "$WORK/relay_ether.out"
+sleep 1  # the capture opens its device
+entries=$(target_entries)
+out=$(lab_exec sender "$KESTRAVA" /MAC=$TARGET_MAC /Relay=192.0.2.5 /Key="$WORK/relay.key" /Ether /Verbose 2>&1)
+wait "$RELAY_PID"
+wait "$CAPTURE_PID"
+lab_check "-Ether: kestrava /Ether through the relay ($out)" \
+  lab_equals "$out" "relayed by 192.0.2.5: EtherType 0x0842 on eth0, 1 datagram"
+lab_check "-Ether: the target captures the relay's frame" grep -q '"via":"ethertype-0x0842".*"mac":"'$TARGET_MAC'"' \
+  "$WORK/frame.json"
+lab_check "-Ether: and no UDP datagram" lab_equals "$(target_entries)" "$entries"
+
 # A key file others may read is refused before the port opens.
 chmod 644 "$WORK/other.key"
 out=$(lab_exec relay "$PILVORNE" -Relay -Key="$WORK/other.key" 2>&1)
