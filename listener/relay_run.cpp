@@ -28,6 +28,8 @@ namespace {
 constexpr int kRelayReceiveRoom = 512;
 constexpr std::size_t kRelayLineRoom = 1024;
 constexpr std::size_t kRelayedToRoom = 512;
+// The Winsock code of a connection reset (WSAECONNRESET).
+constexpr int kConnectionReset = 10054;
 // How long the last lines and the summary may take once the run ends.
 constexpr int kFinalWritesMs = 1000;
 
@@ -251,7 +253,12 @@ int RelayLoop(const RelayOptions& options, const InspectOptions& output, RelayRu
     if (waited == platform::kWaitFailed) return kExitUsage;
     if (waited != platform::kWaitReady) continue;
     platform::ReceivedDatagram info{};
-    if (!platform::receive_datagram(run->socket, buffer, sizeof buffer, false, &info)) return kExitUsage;
+    if (!platform::receive_datagram(run->socket, buffer, sizeof buffer, false, &info)) {
+      // Windows reports an ICMP "port unreachable" that answered an acknowledgement as a failed
+      // receive: the sender had gone, which ends nothing here.
+      if (platform::last_socket_error() == kConnectionReset) continue;
+      return kExitUsage;
+    }
     const std::size_t length = static_cast<std::size_t>(info.truncated ? info.length : info.stored);
     if (!HandleRequest(options, output, buffer, length, info, run)) return kExitUsage;
   }

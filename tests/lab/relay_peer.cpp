@@ -3,6 +3,8 @@
 //   relay_peer sign KEYFILE MAC OFFSET_SECONDS   prints a signed request (hex) for MAC, its time
 //                                                 the clock's plus OFFSET_SECONDS
 //   relay_peer send HOST PORT HEX...              sends each datagram, then counts answers for 1 s
+//   relay_peer fire HOST PORT HEX                 sends it and closes the socket at once, so
+//                                                 that an answer finds the port closed
 //   relay_peer flood HOST PORT N SECONDS HEX      N datagrams, at most SECONDS long: random bytes
 //                                                 (any length; some shaped like a request) and
 //                                                 HEX again, in turn; counts answers
@@ -101,6 +103,15 @@ int Send(int argc, char** argv) {
   return 0;
 }
 
+int Fire(char** argv) {
+  const int s = Connect(argv[2], argv[3]);
+  std::vector<unsigned char> bytes;
+  if (s < 0 || !ReadHex(argv[4], &bytes)) return 2;
+  const bool sent = send(s, bytes.data(), bytes.size(), 0) == static_cast<ssize_t>(bytes.size());
+  close(s);
+  return sent ? 0 : 1;
+}
+
 int Flood(char** argv) {
   const int s = Connect(argv[2], argv[3]);
   const long n = std::atol(argv[4]);
@@ -142,6 +153,8 @@ int main(int argc, char** argv) {
   if (argc == 5 && std::strcmp(argv[1], "sign") == 0) return Sign(argv[2], argv[3], argv[4]);
   if (argc >= 5 && std::strcmp(argv[1], "send") == 0) return Send(argc, argv);
   if (argc == 7 && std::strcmp(argv[1], "flood") == 0) return Flood(argv);
-  std::fprintf(stderr, "usage: relay_peer sign KEYFILE MAC OFFSET | send HOST PORT HEX... | flood HOST PORT N SECONDS HEX\n");
+  if (argc == 5 && std::strcmp(argv[1], "fire") == 0) return Fire(argv);
+  std::fprintf(stderr, "usage: relay_peer sign KEYFILE MAC OFFSET | send HOST PORT HEX... | fire HOST PORT HEX | flood HOST PORT N "
+               "SECONDS HEX\n");
   return 2;
 }

@@ -34,6 +34,7 @@ else()
   set_property(TEST windows_windows APPEND PROPERTY LABELS windows)
   # pilvorne.exe -Relay and kestrava.exe /Relay against the Linux programs, both ways.
   tidewake_add_lab_test(windows_relay ${CMAKE_CURRENT_LIST_DIR}/windows_relay.sh
-                        $<TARGET_FILE:kestrava> $<TARGET_FILE:pilvorne> "${TIDEWAKE_WINDOWS_BUILD_DIR}")
+                        $<TARGET_FILE:kestrava> $<TARGET_FILE:pilvorne> $<TARGET_FILE:relay_peer>
+                        "${TIDEWAKE_WINDOWS_BUILD_DIR}")
   set_property(TEST windows_relay APPEND PROPERTY LABELS windows)
 endif()
