@@ -81,7 +81,7 @@ package: build windows
 # corpus in fuzz/corpus/; what the run learns stays in build/fuzz/corpus/.
 FUZZ_TIME ?= 20
 FUZZ_TARGETS := address_fuzz command_line_fuzz host_file_fuzz listener_options_fuzz version_text_fuzz datagram_entry_fuzz \
-  icmp_reply_fuzz arp_table_fuzz log_record_fuzz wake_inspect_fuzz
+  icmp_reply_fuzz arp_table_fuzz log_record_fuzz wake_inspect_fuzz relay_request_fuzz
 fuzz:
 	cmake --preset fuzz $(CMAKE_FLAGS) >/dev/null
 	cmake --build build/fuzz --target fuzz_targets -j$(JOBS)

@@ -40,15 +40,15 @@ else()
       DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps RENAME kestrava.png)
   endforeach()
 
-  # The listener's systemd units (and pilvorne-wake@, which turns a card's wake on at every
-  # start) name the program by its installed path, which is known only when installing:
+  # The listener's systemd units (with pilvorne-wake@, which turns a card's wake on at every
+  # start, and pilvorne-relay, the relay) name the program by its installed path, which is known only when installing:
   # `cmake --install --prefix` and the package builder choose the prefix then.
   # Units live under lib/, never the multiarch library folder.
   set(TIDEWAKE_SYSTEMD_UNIT_DIR lib/systemd/system CACHE STRING
     "Folder of the systemd units, relative to the install prefix")
   install(CODE "
     set(PILVORNE \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/pilvorne\")
-    foreach(unit pilvorne.service pilvorne@.service pilvorne-wake@.service)
+    foreach(unit pilvorne.service pilvorne@.service pilvorne-wake@.service pilvorne-relay.service)
       configure_file(\"${TIDEWAKE_PACKAGING_DIR}/systemd/\${unit}.in\"
                      \"${CMAKE_CURRENT_BINARY_DIR}/systemd/\${unit}\" @ONLY)
       file(INSTALL \"${CMAKE_CURRENT_BINARY_DIR}/systemd/\${unit}\"

@@ -28,10 +28,11 @@ else()
   set(CPACK_DEBIAN_PACKAGE_SECTION net)
   set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
   # Dependencies come from the binaries' shared libraries (dpkg-shlibdeps). libpcap, which
-  # pilvorne opens only for -Any and -Read, is recommended rather than linked, and so is
-  # xdg-utils, whose xdg-open shows the dialog's help page.
+  # pilvorne opens only for -Any and -Read, and libcrypto (libssl3), which both programs open
+  # only when a relay key is used, are recommended rather than linked, and so is xdg-utils,
+  # whose xdg-open shows the dialog's help page.
   set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libpcap0.8, xdg-utils")
+  set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libpcap0.8, libssl3, xdg-utils")
   # The package's own change log, compressed into its documentation folder as Debian expects.
   set(changelog_gz ${CMAKE_CURRENT_BINARY_DIR}/packaging/changelog.gz)
   add_custom_command(OUTPUT ${changelog_gz}

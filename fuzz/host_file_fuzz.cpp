@@ -1,4 +1,4 @@
-// Fuzzes the hosts-file parser of /File=: any text; every host and every bad line must be accounted for.
+// Fuzzes the hosts-file parser of kestrava /File= and pilvorne -Hosts=: any text; every host and every bad line must be accounted for.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "fuzz/fuzz_input.h"
-#include "sender/host_file.h"
+#include "common/host_file.h"
 
 namespace {
 
@@ -29,11 +29,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string text = fuzz::Text(data, size);
   std::vector<char> buffer(text.c_str(), text.c_str() + std::strlen(text.c_str()) + 1);
   const int newlines = static_cast<int>(std::count(buffer.begin(), buffer.end(), '\n'));
-  WakeTarget hosts[kRoom + 1];
+  wake::WakeTarget hosts[kRoom + 1];
   std::memset(&hosts[kRoom], 0x5A, sizeof hosts[kRoom]);
   Seen seen;
   seen.buffer = &buffer;
-  const int count = ParseHostText(
+  const int count = wake::ParseHostText(
       buffer.data(), hosts, kRoom,
       [](void* context, int line, const char* reason, const char* field) {
         Seen* s = static_cast<Seen*>(context);
@@ -53,6 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     previous = hosts[i].line;
     fuzz::Check(hosts[i].name == nullptr || Inside(hosts[i].name, buffer));
     fuzz::Check(hosts[i].address.scope == nullptr || Inside(hosts[i].address.scope, buffer));
+    wake::RelayEndpointText relay;
+    fuzz::Check(hosts[i].relay == nullptr || (Inside(hosts[i].relay, buffer) && wake::ReadRelayText(hosts[i].relay, &relay)));
   }
   fuzz::Check(seen.last_line <= newlines + 1);
   return 0;

@@ -6,6 +6,8 @@
 #include "listener/inspect.h"
 #include "listener/listener.h"
 #include "listener/readiness.h"
+#include "listener/relay_key_file.h"
+#include "listener/relay_run.h"
 #include "listener/texts.h"
 #include "platform/datagram.h"
 #include "platform/system.h"
@@ -59,9 +61,11 @@ int RunListener(int argc, char* const* argv) {
 
   const ListenerCommandLine line = ParseListenerCommandLine(argc, argv, g_listener.version_field, stdout, stderr);
   if (line.exit_code != 0 || line.finished) return line.exit_code;
+  if (line.new_key_path != nullptr) return WriteNewRelayKey(line.new_key_path, stdout, stderr);
   g_listener.port = line.port;
   g_listener.options = line.options;
   if (line.check || line.enable) return RunReadiness(line);
+  if (line.relay.relay) return RunRelay(line);
 
   const InspectOptions& options = g_listener.options;
   if (options.any || options.read_path != nullptr) return InspectCapture();

@@ -119,6 +119,15 @@ extern ListenerState g_listener;
 
 void ResetListenerState();
 
+// -Relay: what the relay is given.
+struct RelayOptions {
+  bool relay = false;                // -Relay: relay signed wake requests onto this machine's subnets
+  const char* key_path = nullptr;    // -Key=FILE (needed)
+  const char* hosts_path = nullptr;  // -Hosts=FILE: only the MACs it names are woken
+  bool ether = false;                // -Ether: the 0x0842 frame where a request asks for it
+  bool port_given = false;           // -PortNo=n was given: else the relay's own port
+};
+
 // What pilvorne's command line asks for.
 struct ListenerCommandLine {
   int exit_code = 0;                 // non-zero: end at once with it (syntax error, usage text)
@@ -127,6 +136,8 @@ struct ListenerCommandLine {
   InspectOptions options;
   bool check = false;                // -Check: this machine's wake settings, then end
   bool enable = false;               // -Enable (with -Interface): turn wake by magic packet on, then check
+  const char* new_key_path = nullptr;  // -NewKey=FILE: write a new relay key there and end
+  RelayOptions relay;
 };
 
 // Parses the arguments after the program name; the caller keeps the record. Version lines

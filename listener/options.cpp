@@ -39,7 +39,8 @@ int syntax_error(FILE* err, const char* arg) {
 
 // The inspector's options are whole words, none of which starts like the four above, so no
 // command line of the plain listener changes meaning. Those with a value take it after "=".
-enum class Word { kExplain, kJson, kIpv6, kSummary, kAny, kCount, kTimeout, kMac, kInterface, kRead, kCheck, kEnable };
+enum class Word { kExplain, kJson, kIpv6, kSummary, kAny, kCount, kTimeout, kMac, kInterface, kRead, kCheck, kEnable, kNewKey,
+                  kRelay, kKey, kHosts, kEther };
 struct WordRow {
   const char* name;
   bool takes_value;
@@ -52,6 +53,9 @@ const WordRow kWords[] = {
     {"timeout", true, Word::kTimeout},  {"mac", true, Word::kMac},
     {"interface", true, Word::kInterface}, {"read", true, Word::kRead},
     {"check", false, Word::kCheck},     {"enable", false, Word::kEnable},
+    {"newkey", true, Word::kNewKey},     {"relay", false, Word::kRelay},
+    {"key", true, Word::kKey},           {"hosts", true, Word::kHosts},
+    {"ether", false, Word::kEther},
 };
 
 // The row `word` (the argument after its lead character) names, with its value; nullptr when
@@ -71,7 +75,8 @@ const WordRow* FindWord(const char* word, const char** value) {
 // A count or a number of seconds: 1 to 999999999, digits only.
 bool ParseLimit(const char* text, int* value) { return wake::ReadNumber(text, 1, 999999999, value); }
 
-// Applies one of the inspector's words; false makes it a syntax error.
+// Applies one of the inspector's words (or those of -Check, -Enable, -NewKey and -Relay);
+// false makes it a syntax error.
 bool ApplyWord(const char* word, ListenerCommandLine* line) {
   const char* value = nullptr;
   const WordRow* row = FindWord(word, &value);
@@ -97,6 +102,17 @@ bool ApplyWord(const char* word, ListenerCommandLine* line) {
     case Word::kInterface:
       o->interface_name = value;
       return *value != '\0';
+    case Word::kNewKey:
+      line->new_key_path = value;
+      return *value != '\0';
+    case Word::kRelay: line->relay.relay = true; return true;
+    case Word::kKey:
+      line->relay.key_path = value;
+      return *value != '\0';
+    case Word::kHosts:
+      line->relay.hosts_path = value;
+      return *value != '\0';
+    case Word::kEther: line->relay.ether = true; return true;
   }
   return false;
 }
@@ -124,6 +140,8 @@ ListenerCommandLine ParseListenerCommandLine(int argc, char* const* argv, const 
   const char* interface_arg = nullptr;
   const char* readiness_arg = nullptr;  // the first -Check or -Enable
   const char* socket_arg = nullptr;     // the first -PortNo or -IPv6: options of the socket alone
+  const char* relay_arg = nullptr;      // the first -Relay
+  const char* relay_option_arg = nullptr;  // the first -Key, -Hosts or -Ether
   for (int i = 1; i < argc; ++i) {
     const char* arg = argv[i];
     bool known = false;
@@ -145,7 +163,10 @@ ListenerCommandLine ParseListenerCommandLine(int argc, char* const* argv, const 
       if (starts_with_word(word, "portno", 6)) {
         // "-PortNo" alone carries no value: the port stays as it is rather than being
         // read from beyond the end of the argument.
-        if (std::strlen(arg) >= kPortValueOffset) line.port = wake::ParseDecimal(arg + kPortValueOffset);
+        if (std::strlen(arg) >= kPortValueOffset) {
+          line.port = wake::ParseDecimal(arg + kPortValueOffset);
+          line.relay.port_given = true;
+        }
         if (socket_arg == nullptr) socket_arg = arg;
       } else if (starts_with_word(word, "help", 4) || starts_with_word(word, "?", 1)) {
         usage_requested = true;
@@ -154,7 +175,13 @@ ListenerCommandLine ParseListenerCommandLine(int argc, char* const* argv, const 
         std::fflush(out);
       } else {
         const bool readiness = line.check || line.enable;
+        const RelayOptions relay_before = line.relay;
         known = ApplyWord(word, &line);
+        if (line.relay.relay && !relay_before.relay && relay_arg == nullptr) relay_arg = arg;
+        const bool relay_option = line.relay.key_path != relay_before.key_path ||
+                                  line.relay.hosts_path != relay_before.hosts_path ||
+                                  line.relay.ether != relay_before.ether;
+        if (relay_option && relay_option_arg == nullptr) relay_option_arg = arg;
         if (line.options.interface_name != nullptr && interface_arg == nullptr) interface_arg = arg;
         if ((line.check || line.enable) && !readiness) readiness_arg = arg;
         if (line.options.ipv6 && socket_arg == nullptr) socket_arg = arg;
@@ -165,12 +192,25 @@ ListenerCommandLine ParseListenerCommandLine(int argc, char* const* argv, const 
       return line;
     }
   }
-  // An interface is something to capture on, or the card to check or enable. -Check and
-  // -Enable end without listening, so no option of the listener goes with them.
+  // An interface is something to capture on, the card to check or enable, or where the relay
+  // wakes. -Check and -Enable end without listening, so no option of the listener goes with
+  // them. The relay takes its own options and of the listener's only those that shape its
+  // output and its end; its key, hosts file and frames belong to it alone.
   const InspectOptions& o = line.options;
   const bool listening = o.explain || o.ipv6 || o.summary || o.any || o.count != 0 || o.timeout_seconds != 0 ||
                          o.mac_given || o.read_path != nullptr;
-  if (readiness_arg != nullptr && (listening || (line.enable && o.interface_name == nullptr))) {
+  const bool not_relaying = o.explain || o.ipv6 || o.any || o.mac_given || o.read_path != nullptr ||
+                            readiness_arg != nullptr || line.new_key_path != nullptr;
+  if (relay_arg != nullptr && (not_relaying || line.relay.key_path == nullptr)) {
+    line.exit_code = syntax_error(err, relay_arg);
+  } else if (relay_arg == nullptr && relay_option_arg != nullptr) {
+    line.exit_code = syntax_error(err, relay_option_arg);
+  } else if (relay_arg != nullptr) {
+    if (usage_requested) {
+      print_usage(err);
+      line.exit_code = kExitUsage;
+    }
+  } else if (readiness_arg != nullptr && (listening || (line.enable && o.interface_name == nullptr))) {
     line.exit_code = syntax_error(err, readiness_arg);
   } else if (interface_arg != nullptr && !o.any && readiness_arg == nullptr) {
     line.exit_code = syntax_error(err, interface_arg);

@@ -6,9 +6,10 @@
 # need too).
 set -euo pipefail
 
-# The two programs and the demo's virtual LAN.
+# The two programs and the demo's virtual LAN. OpenSSL's headers for the relay's keys (the
+# programs load libcrypto only when a key is used).
 packages=(
-  build-essential cmake pkg-config gzip mandoc libgtk-3-dev libpcap-dev
+  build-essential cmake pkg-config gzip mandoc libgtk-3-dev libpcap-dev libssl-dev
   iproute2
 )
 if [ "${1:-}" != "programs" ]; then

@@ -1,34 +1,12 @@
-// Hosts files for /File=: one host a line, "MAC [address] [name]", read into wake targets.
+// kestrava's names for the hosts-file reader both programs share (common/host_file.h).
 #pragma once
 
-#include <cstdint>
-
+#include "common/host_file.h"
 #include "sender/address.h"
 
-constexpr int kMaxFileHosts = 1000;
-constexpr long kMaxHostFileBytes = 1024L * 1024L;
-
-// One host to wake.
-struct WakeTarget {
-  std::uint8_t mac[6];
-  WakeAddress address;   // kNone: the subnet of the interface the wake goes through
-  unsigned scope_index;  // the interface of a scoped IPv6 address, found before sending
-  const char* name;      // nullptr when the line names none
-  int line;              // its line in the hosts file; 0 for the command line's target
-};
-
-// Called for a line that cannot be read: its number (from 1), why, and the field at fault
-// (the whole line when no one field is).
-typedef void (*BadHostLine)(void* context, int line_number, const char* reason, const char* field);
-
-// Reads the hosts of a hosts file's text, modified in place (the targets refer into it).
-// A leading UTF-8 byte-order mark, blank lines and everything from a '#' to the end of its line
-// are skipped (so are the carriage returns of CRLF line ends); fields are
-// separated by blanks (spaces, tabs); a second field with a ':' or of digits and dots alone is
-// the address, anything else the name. Fills at most `room` targets and returns how many;
-// every line that cannot be read goes to `bad_line`, and the lines after it are still read.
-int ParseHostText(char* text, WakeTarget* hosts, int room, BadHostLine bad_line, void* context);
-
-// The whole file as one text (free with std::free), or nullptr with *reason saying why. Only a
-// regular file is read: a FIFO or a device is refused without waiting for it.
-char* ReadHostFile(const char* path, const char** reason);
+using wake::BadHostLine;
+using wake::kMaxFileHosts;
+using wake::kMaxHostFileBytes;
+using wake::ParseHostText;
+using wake::ReadHostFile;
+using wake::WakeTarget;

@@ -87,8 +87,8 @@ struct CommandLine {
 // Whether the command line names a target of its own: MAC= with an address to send to (IP=
 // or /To=) or with /Ether, whose frame needs none.
 inline bool HasCommandLineTarget(const CommandLine& line) {
-  return line.target_mac_text != nullptr &&
-         (line.target_ip_text != nullptr || line.send.to_token != nullptr || line.send.ether);
+  return line.target_mac_text != nullptr && (line.target_ip_text != nullptr || line.send.to_token != nullptr ||
+                                            line.send.ether || line.send.relay_token != nullptr);
 }
 
 // Splits the text in place at spaces (only the space character separates) into `table`:

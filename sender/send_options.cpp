@@ -5,7 +5,9 @@
 #include <initializer_list>
 
 #include "common/ascii.h"
+#include "common/host_file.h"
 #include "common/number.h"
+#include "common/relay_request.h"
 #include "sender/send_texts.h"
 
 namespace {
@@ -25,6 +27,8 @@ constexpr char kProbeOption[] = "Probe=";
 constexpr char kResendOption[] = "Resend=";
 constexpr char kSkipAwakeOption[] = "SkipAwake";
 constexpr char kJsonOption[] = "Json";
+constexpr char kRelayOption[] = "Relay=";
+constexpr char kKeyOption[] = "Key=";
 constexpr int kMaxPort = 65535;
 
 // Four or six pairs of hexadecimal digits separated by '-' or ':'.
@@ -153,6 +157,15 @@ OptionRead ReadSendOption(const char* token, const char* option, SendOptions* op
     if (*value == '\0') bad = send_texts::kNoFileNamed;
     options->file_path = value;
     options->file_token = token;
+  } else if ((value = ValueOf(option, kRelayOption)) != nullptr) {
+    wake::RelayEndpointText endpoint{};
+    if (!wake::ReadRelayText(value, &endpoint)) bad = send_texts::kBadRelay;
+    options->relay_text = value;
+    options->relay_token = token;
+  } else if ((value = ValueOf(option, kKeyOption)) != nullptr) {
+    if (*value == '\0') bad = send_texts::kNoFileNamed;
+    options->key_path = value;
+    options->key_token = token;
   } else if (wake::EqualsNoCase(option, kEtherOption)) {
     options->ether = true;
   } else if (wake::EqualsNoCase(option, kVerboseOption)) {
@@ -173,6 +186,28 @@ const char* CheckSendOptions(const SendOptions& options, const char** token) {
     return send_texts::kPasswordNeedsMagic;
   }
   if (const char* why = CheckWaitOptions(options.wait, token)) return why;
+  // The relay wakes its own subnets with the magic packet: what it sends is its to choose.
+  if (options.relay_token != nullptr) {
+    if (options.key_token == nullptr) {
+      *token = options.relay_token;
+      return send_texts::kRelayNeedsKey;
+    }
+    if (options.kind_token != nullptr && options.kind != wake::kSendBroadcastMagic) {
+      *token = options.kind_token;
+      return send_texts::kRelaySendsMagic;
+    }
+    if (options.to_token != nullptr) {
+      *token = options.to_token;
+      return send_texts::kRelayHasNoAddress;
+    }
+    if (options.count > wake::kRelayMaxCopies) {
+      *token = options.count_token;
+      return send_texts::kRelayBadCount;
+    }
+  } else if (options.key_token != nullptr && options.file_token == nullptr) {
+    *token = options.key_token;
+    return send_texts::kKeyNeedsRelay;
+  }
   if (!options.ether) return nullptr;
   if (options.kind != wake::kSendBroadcastMagic) {
     *token = options.kind_token;

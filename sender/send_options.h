@@ -53,6 +53,10 @@ struct SendOptions {
   bool ether = false;
   bool verbose = false;
   WaitOptions wait;
+  const char* relay_token = nullptr;
+  const char* relay_text = nullptr;           // HOST[:PORT] of /Relay=, checked by wake::ReadRelayText
+  const char* key_token = nullptr;
+  const char* key_path = nullptr;             // /Key=FILE: the relay key a request is signed with
 };
 
 enum class OptionRead {

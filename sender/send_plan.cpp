@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "common/address_text.h"
+#include "common/relay_key_file.h"
+#include "common/relay_request.h"
 #include "platform/ether.h"
 #include "sender/error_text.h"
 #include "sender/message_box.h"
@@ -138,7 +140,7 @@ SendOutcome PrepareSend(const CommandLine& line, SendPlan* plan) {
 
   if (HasCommandLineTarget(line)) {
     WakeTarget& target = plan->targets[plan->target_count++];
-    target = WakeTarget{{}, {AddressFamily::kNone, 0, {}, nullptr}, 0, nullptr, 0};
+    target = WakeTarget{{}, {AddressFamily::kNone, 0, {}, nullptr}, 0, nullptr, 0, options.relay_text};
     ParseMacAddress(line.target_mac_text, target.mac);
     if (line.target_ip_text != nullptr) {
       target.address.family = AddressFamily::kIpv4;
@@ -149,7 +151,28 @@ SendOutcome PrepareSend(const CommandLine& line, SendPlan* plan) {
     const SendOutcome file = AddFileTargets(options, plan);
     if (file != SendOutcome::kAllSent) return file;
   }
-  return options.ether ? OpenEtherSocket(plan) : SendOutcome::kAllSent;
+  bool direct = false;
+  bool relayed = false;
+  for (int i = 0; i < plan->target_count; ++i) {
+    (plan->targets[i].relay != nullptr ? relayed : direct) = true;
+  }
+  if (relayed) {
+    if (options.key_path == nullptr) {
+      ReportLine(send_texts::kRefusedFormat, options.file_token, send_texts::kFileRelaysNeedKey);
+      return SendOutcome::kRefused;
+    }
+    // The relay sends the copies, at most 16 a request.
+    if (options.count > wake::kRelayMaxCopies) {
+      ReportLine(send_texts::kRefusedFormat, options.count_token, send_texts::kRelayBadCount);
+      return SendOutcome::kRefused;
+    }
+    // A key file that others may reach is refused before anything is sent.
+    if (!wake::OpenRelayCrypto(send_texts::kProgramName, stderr) ||
+        !wake::LoadRelayKeys(options.key_path, send_texts::kProgramName, &plan->relay_keys, stderr)) {
+      return SendOutcome::kRefused;
+    }
+  }
+  return options.ether && direct ? OpenEtherSocket(plan) : SendOutcome::kAllSent;
 }
 
 // Where one datagram goes: /To's address; else a host's IPv6 address as it stands (IPv6 has no

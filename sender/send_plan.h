@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "common/printf_format.h"
+#include "common/relay_key.h"
 #include "common/wake_send.h"
 #include "platform/interfaces.h"
 #include "platform/sockets.h"
@@ -28,6 +29,7 @@ struct SendPlan {
   char* file_text;     // the hosts file, which the targets refer into (owned)
   SOCKET ether_socket;
   wake::SendChannels channels;  // the sockets of the UDP sends, opened as they are needed
+  wake::RelayKeyRing relay_keys;  // /Key's keys, read when a target goes through a relay
 };
 
 // Settles everything before the first send (send_plan.cpp): the hosts file, the interfaces,
@@ -52,6 +54,10 @@ int FrameInterface(const SendPlan& plan, const WakeTarget& target);
 bool SendTargetDatagram(const SendOptions& options, SendPlan* plan, const WakeTarget& target, std::uint32_t sequence);
 bool SendTargetFrame(const SendOptions& options, const SendPlan& plan, const WakeTarget& target);
 
+// One target's wake, the way the options and the target ask for it: through the target's
+// relay, as a raw frame with /Ether, else the UDP datagrams (silent_send.cpp).
+bool SendTargetWake(const SendOptions& options, SendPlan* plan, const WakeTarget& target, std::uint32_t sequence);
+
 // /Count rounds, /Interval apart, each sending to every target once (silent_send.cpp); with
 // `wakes` (one per target) each target's wakes that went out are counted there.
 void SendRounds(const SendOptions& options, SendPlan* plan, int* wakes);
@@ -60,6 +66,13 @@ void SendRounds(const SendOptions& options, SendPlan* plan, int* wakes);
 // probed, the wakes (none with /SkipAwake when every target is up), the watch and its lines.
 // kAllAwake or kNotAllAwake; kSomeFailed when a send failed; kRefused when nothing can be watched.
 SendOutcome SendAndWait(const SendOptions& options, SendPlan* plan);
+
+// One target's wake through its relay (relay_send.cpp): the signed request, sent up to 3
+// times, each try waiting up to 2 s for the relay's signed acknowledgement of it. True when
+// one came; /Verbose prints where the relay sent the wake. A missing or invalid answer is
+// reported in one line. Each call is a request of its own (new nonce, new time), so it may be
+// repeated for the same target.
+bool SendTargetRelayed(const SendOptions& options, const SendPlan& plan, const WakeTarget& target);
 
 // The /Verbose lines on standard output (verbose.cpp).
 void PrintVerboseDatagram(const SendPlan& plan, const wake::WakeDatagram& datagram, const wake::SendResult& result,

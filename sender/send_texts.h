@@ -1,6 +1,8 @@
 // The texts of kestrava's command-line sends: refused option values, hosts-file lines, raw frames, /Verbose.
 #pragma once
 
+#include "common/host_file.h"
+
 namespace send_texts {
 
 // Every line of the command-line sends starts with the program's name (the caption of the
@@ -15,7 +17,7 @@ constexpr char kBadKind[] =
 constexpr char kBadCount[] = "the count is a number from 1 to 10000";
 constexpr char kBadInterval[] = "the interval is a number of milliseconds from 0 to 60000";
 constexpr char kBadPassword[] = "the password is 4 or 6 hexadecimal pairs, such as 01-23-45-67-89-AB";
-constexpr char kBadAddress[] = "not an IPv4 or IPv6 address";
+constexpr const char* kBadAddress = wake::host_texts::kBadAddress;
 constexpr char kNoInterfaceNamed[] = "names no interface";
 constexpr char kNoFileNamed[] = "names no file";
 constexpr char kUnknownInterface[] = "no IPv4 interface has that name or address";
@@ -35,10 +37,14 @@ constexpr char kNeedsWait[] = "cannot be used without /Wait";
 constexpr char kResendBeyondWait[] = "is not shorter than the wait: no wake would be sent again";
 constexpr char kNothingToWatch[] =
     "no target to watch: none has an IPv4 address of one machine (IP=, /To= or in the hosts file)";
-constexpr char kFileTooLarge[] = "larger than the 1 MiB a hosts file may have";
-constexpr char kFileNotText[] = "holds a NUL byte: not a text file";
-constexpr char kFileNotRegular[] = "not a regular file (a FIFO, a device or a directory is not read)";
 constexpr char kFileNamesNoHost[] = "names no host to wake";
+constexpr const char* kBadRelay = wake::host_texts::kLineBadRelay;
+constexpr char kRelayNeedsKey[] = "needs /Key=FILE, the relay key the request is signed with";
+constexpr char kKeyNeedsRelay[] = "needs /Relay=HOST or a hosts file whose lines name relays";
+constexpr char kRelaySendsMagic[] = "cannot be used with /Relay, which asks for the magic packet only";
+constexpr char kRelayHasNoAddress[] = "cannot be used with /Relay: the relay wakes on its own subnets";
+constexpr char kRelayBadCount[] = "through a relay the count is a number from 1 to 16: the relay sends the copies";
+constexpr char kFileRelaysNeedKey[] = "names relays: /Key=FILE is needed to sign their requests";
 constexpr char kRefusedFormat[] = "%s: %s";
 
 // Why the command line ended early, after "<the token as given>: ": nothing after that token
@@ -49,9 +55,6 @@ constexpr char kEndedSecondWord[] = "a second title word";
 constexpr char kEndedLineFormat[] = "%s: %s: %s\n";  // the program's name, the token, why
 
 // A hosts-file line that cannot be read, after "kestrava: <file>:<line>: ".
-constexpr char kLineBadMac[] = "not a MAC address";
-constexpr char kLineTooManyFields[] = "a field after the name";
-constexpr char kLineTooManyHosts[] = "beyond the 1000 hosts a file may name";
 constexpr char kLineNeedsAddress[] = "no address to send a /Kind=2 or /Kind=4 datagram to";
 constexpr char kBadLineFormat[] = "%s:%d: %s: %s";
 
@@ -80,5 +83,17 @@ constexpr char kKindBroadcastMagic[] = "broadcast magic packet";
 constexpr char kKindShortUnsuspend[] = "short unsuspend datagram";
 constexpr char kKindDirectMagic[] = "direct magic packet";
 constexpr char kKindEtherFrame[] = "Ethernet wake frame";
+
+// A wake sent through a relay (relay_send.cpp): /Verbose's line on success, one line on failure.
+constexpr char kVerboseRelayedFormat[] = "relayed by %s: %s%s%s\n";
+constexpr char kRelayFailedFormat[] = "relay %s port %d: %s%s";   // where, why, the hosts-file line
+constexpr char kRelayLineFormat[] = " (%s:%d)";
+constexpr char kRelayNoAnswer[] = "no acknowledgement after 3 tries of 2 s; the wake was not relayed";
+constexpr char kRelayBadAnswer[] =
+    "no valid acknowledgement after 3 tries of 2 s (an answer came that is not signed with the key)";
+constexpr char kRelayUnknownHostFormat[] = "relay=%s: the relay's name cannot be resolved%s";
+constexpr char kRelaySendFailedFormat[] = "relay %s port %d: the request was not sent: %s%s";
+constexpr char kRelayNoRandom[] = "the system's random generator gave no bytes for a request";
+constexpr char kRelayCannotSign[] = "the system's cryptography cannot sign the request";
 
 }  // namespace send_texts

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "common/relay_key_file.h"
 #include "platform/sockets.h"
 #include "platform/system.h"
 #include "platform/ui.h"
@@ -21,6 +22,12 @@ constexpr std::size_t kLineRoom = 512;
 
 }  // namespace
 
+bool SendTargetWake(const SendOptions& options, SendPlan* plan, const WakeTarget& target, std::uint32_t sequence) {
+  if (target.relay != nullptr) return SendTargetRelayed(options, *plan, target);
+  if (options.ether) return SendTargetFrame(options, *plan, target);
+  return SendTargetDatagram(options, plan, target, sequence);
+}
+
 // With more than one round every datagram carries its round as the header's sequence number.
 void SendRounds(const SendOptions& options, SendPlan* plan, int* wakes) {
   for (int round = 1; round <= options.count; ++round) {
@@ -28,8 +35,9 @@ void SendRounds(const SendOptions& options, SendPlan* plan, int* wakes) {
     const std::uint32_t sequence = options.count > 1 ? static_cast<std::uint32_t>(round) : 0;
     for (int i = 0; i < plan->target_count; ++i) {
       const WakeTarget& target = plan->targets[i];
-      const bool sent = options.ether ? SendTargetFrame(options, *plan, target)
-                                      : SendTargetDatagram(options, plan, target, sequence);
+      // A relay sends the copies itself: its target gets one request, in the first round.
+      if (target.relay != nullptr && round > 1) continue;
+      const bool sent = SendTargetWake(options, plan, target, sequence);
       if (!sent) ++plan->failures;
       if (sent && wakes != nullptr) ++wakes[i];
     }
@@ -76,6 +84,7 @@ SendOutcome SilentSend(const CommandLine& line) {
     wake::CloseChannels(&plan->channels);
     if (plan->ether_socket != INVALID_SOCKET) closesocket(plan->ether_socket);
     std::free(plan->file_text);
+    wake::WipeSecret(&plan->relay_keys, sizeof plan->relay_keys);
     std::free(plan);
   }
   platform::socket_cleanup();

@@ -75,7 +75,7 @@ int AddWatchedTargets(SilentWait* w) {
   return w->run.target_count;
 }
 
-// A watched target's wake again, as its first ones went; with /Count the header's sequence
+// A watched target's wake again, as its first ones went (through its relay when it has one); with /Count the header's sequence
 // numbers go on from where the rounds ended.
 bool Resend(void* context, int index) {
   SilentWait* w = static_cast<SilentWait*>(context);
@@ -84,8 +84,7 @@ bool Resend(void* context, int index) {
   const SendOptions& options = *w->options;
   const std::uint32_t sequence =
       options.count > 1 ? static_cast<std::uint32_t>(w->run.targets[index].wakes_sent + 1) : 0;
-  const bool sent = options.ether ? SendTargetFrame(options, *w->plan, target)
-                                  : SendTargetDatagram(options, w->plan, target, sequence);
+  const bool sent = SendTargetWake(options, w->plan, target, sequence);
   if (!sent) ++w->plan->failures;
   return sent;
 }

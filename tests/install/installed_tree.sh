@@ -20,6 +20,7 @@ install_tree "$build" "$dest" /usr
 lab_check "DESTDIR install: the expected files" equals "$(cd "$dest" && find . ! -type d | LC_ALL=C sort)" \
 "./usr/bin/kestrava
 ./usr/bin/pilvorne
+./usr/lib/systemd/system/pilvorne-relay.service
 ./usr/lib/systemd/system/pilvorne-wake@.service
 ./usr/lib/systemd/system/pilvorne.service
 ./usr/lib/systemd/system/pilvorne@.service
@@ -37,7 +38,8 @@ lab_check "DESTDIR install: the units name the program under the prefix, not und
   "$(grep -h '^ExecStart=' "$dest"/usr/lib/systemd/system/*.service | LC_ALL=C sort)" \
   "ExecStart=/usr/bin/pilvorne
 ExecStart=/usr/bin/pilvorne -Enable -Interface=%i
-ExecStart=/usr/bin/pilvorne -PortNo=%i"
+ExecStart=/usr/bin/pilvorne -PortNo=%i
+ExecStart=/usr/bin/pilvorne -Relay -Key=%d/relay.key \$PILVORNE_RELAY_OPTIONS"
 
 # The uninstall reads the install's list: every file goes, and the folders that are the tree's
 # own (lib/<multiarch>/kestrava, share/doc/tidewake) with them.
@@ -67,7 +69,7 @@ lab_check "desktop-file-validate kestrava.desktop: no messages" equals \
 # prefix, with that tree's man pages on MANPATH.
 prefix=$work/prefix
 install_tree "$build" "" "$prefix"
-for unit in pilvorne.service pilvorne@.service pilvorne-wake@.service; do
+for unit in pilvorne.service pilvorne@.service pilvorne-wake@.service pilvorne-relay.service; do
   verdict=$(MANPATH="$prefix/share/man:" systemd-analyze verify "$prefix/lib/systemd/system/$unit" 2>&1; echo "status $?")
   lab_check "systemd-analyze verify $unit: no messages" equals "$verdict" "status 0"
 done

@@ -30,6 +30,7 @@ drwxr-xr-x root/root ./usr/bin/
 drwxr-xr-x root/root ./usr/lib/
 drwxr-xr-x root/root ./usr/lib/systemd/
 drwxr-xr-x root/root ./usr/lib/systemd/system/
+-rw-r--r-- root/root ./usr/lib/systemd/system/pilvorne-relay.service
 -rw-r--r-- root/root ./usr/lib/systemd/system/pilvorne-wake@.service
 -rw-r--r-- root/root ./usr/lib/systemd/system/pilvorne.service
 -rw-r--r-- root/root ./usr/lib/systemd/system/pilvorne@.service
@@ -62,9 +63,10 @@ drwxr-xr-x root/root ./usr/share/man/man1/
 depends=$(dpkg-deb -f "$deb" Depends)
 lab_check "Depends computed from the binaries: $depends" \
   grep -qE '(^|, )libc6 \(.*(, )libgtk-3-0 \(' <<<"$depends"
-# What only some uses need: libpcap for pilvorne -Any and -Read, xdg-open for the dialog's help.
-lab_check "Recommends: libpcap and xdg-utils" equals "$(dpkg-deb -f "$deb" Recommends)" \
-  "libpcap0.8, xdg-utils"
+# What only some uses need: libpcap for pilvorne -Any and -Read, libcrypto when a relay key is
+# used, xdg-open for the dialog's help.
+lab_check "Recommends: libpcap, libssl3 and xdg-utils" equals "$(dpkg-deb -f "$deb" Recommends)" \
+  "libpcap0.8, libssl3, xdg-utils"
 lab_check "control archive: no maintainer scripts" equals \
   "$(dpkg-deb --ctrl-tarfile "$deb" | tar -t | sort | tr '\n' ' ')" "./control ./md5sums "
 

@@ -88,6 +88,30 @@ lab_router() {
   ip netns exec "$(lab_ns "$1")" sysctl -qw net.ipv4.ip_forward=1
 }
 
+# lab_windows_programs BUILD_DIR: pilvorne_exe and kestrava_exe of the Windows cross build,
+# skipped when no build is named or the programs are not built.
+lab_windows_programs() {
+  [ -n "$1" ] ||
+    lab_fail_or_skip "no Windows build named (configure with -DTIDEWAKE_WINDOWS_BUILD_DIR=..., as make test does)"
+  pilvorne_exe=$1/listener/pilvorne.exe
+  kestrava_exe=$1/sender/kestrava.exe
+  local exe
+  for exe in "$pilvorne_exe" "$kestrava_exe"; do
+    [ -f "$exe" ] || lab_fail_or_skip "$exe is not built (make windows)"
+  done
+}
+
+# lab_wine HOST DIR: a Wine prefix of the lab's own in DIR, its server started inside HOST's
+# namespace: Wine opens sockets in its server, so no server of another prefix may serve the lab.
+# Skipped when Wine cannot start a program there. End the server with lab_exec HOST wineserver -k.
+lab_wine() {
+  export WINEPREFIX=$2/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
+  unset DISPLAY
+  mkdir -p "$WINEPREFIX"
+  lab_exec "$1" wineserver -p >/dev/null 2>&1 </dev/null
+  lab_exec "$1" wine cmd /c exit >/dev/null 2>&1 </dev/null || lab_fail_or_skip "wine cannot start a program"
+}
+
 # lab_exec HOST COMMAND...: runs a command inside a host.
 lab_exec() {
   local host=$1; shift

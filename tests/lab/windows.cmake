@@ -36,4 +36,9 @@ else()
   tidewake_add_lab_test(windows_wait ${CMAKE_CURRENT_LIST_DIR}/windows_wait.sh
                         "${TIDEWAKE_WINDOWS_BUILD_DIR}" $<TARGET_FILE:sleeping_host>)
   set_property(TEST windows_wait APPEND PROPERTY LABELS windows)
+  # pilvorne.exe -Relay and kestrava.exe /Relay against the Linux programs, both ways.
+  tidewake_add_lab_test(windows_relay ${CMAKE_CURRENT_LIST_DIR}/windows_relay.sh
+                        $<TARGET_FILE:kestrava> $<TARGET_FILE:pilvorne> $<TARGET_FILE:relay_peer>
+                        "${TIDEWAKE_WINDOWS_BUILD_DIR}")
+  set_property(TEST windows_relay APPEND PROPERTY LABELS windows)
 endif()

@@ -10,22 +10,10 @@ set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 
 linux_pilvorne=$1
-windows_build=$2
-[ -n "$windows_build" ] ||
-  lab_fail_or_skip "no Windows build named (configure with -DTIDEWAKE_WINDOWS_BUILD_DIR=..., as make test does)"
-pilvorne_exe=$windows_build/listener/pilvorne.exe
-kestrava_exe=$windows_build/sender/kestrava.exe
-
 lab_require wine wineserver dumpcap tshark python3 "$linux_pilvorne"
-for exe in "$pilvorne_exe" "$kestrava_exe"; do
-  [ -f "$exe" ] || lab_fail_or_skip "$exe is not built (make windows)"
-done
+lab_windows_programs "${2:-}"
 
 work=$(mktemp -d /tmp/tidewake-wininterop.XXXXXX)
-# The lab's own Wine prefix: its server must live inside the lab host's network namespace,
-# since Wine opens sockets in its server, so no server of another prefix may serve us.
-export WINEPREFIX=$work/prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree=;mshtml="
-unset DISPLAY
 finish() {
   lab_exec win wineserver -k >/dev/null 2>&1
   lab_cleanup
@@ -36,10 +24,7 @@ trap finish EXIT
 lab_switch lan
 lab_host win lan 192.0.2.10/24 02:00:00:00:00:10
 lab_host target lan 192.0.2.20/24 02:00:00:00:00:20
-
-mkdir -p "$WINEPREFIX"
-lab_exec win wineserver -p >/dev/null 2>&1 </dev/null
-lab_exec win wine cmd /c exit >/dev/null 2>&1 </dev/null || lab_fail_or_skip "wine cannot start a program"
+lab_wine win "$work"
 
 # Both listeners on the default port: the Linux one on the target, pilvorne.exe on the Windows host.
 lab_exec target "$linux_pilvorne" >"$work/linux.out" 2>&1 </dev/null &

@@ -7,6 +7,9 @@ tidewake_add_unit_test(listener_test
           ${CMAKE_CURRENT_LIST_DIR}/frame_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/report_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/summary_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/relay_check_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/relay_plan_test.cpp
+          ${CMAKE_CURRENT_LIST_DIR}/relay_key_file_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/readiness_test.cpp
           ${CMAKE_CURRENT_LIST_DIR}/readiness_files_test.cpp
   LIBS pilvorne_core)

@@ -26,6 +26,21 @@ std::string Contents(FILE* f) {
   return text;
 }
 
+// Parses `args` after the program's name; what it printed goes to *out and *err. The record
+// points into `args`, which the caller keeps.
+listener::ListenerCommandLine Parse(std::vector<std::string>* args, std::string* out, std::string* err) {
+  std::vector<char*> argv{const_cast<char*>("pilvorne")};
+  for (std::string& a : *args) argv.push_back(&a[0]);
+  FILE* out_file = std::tmpfile();
+  FILE* err_file = std::tmpfile();
+  EXPECT_TRUE(out_file != nullptr && err_file != nullptr);
+  const listener::ListenerCommandLine line =
+      listener::ParseListenerCommandLine(static_cast<int>(argv.size()), argv.data(), "Version ??", out_file, err_file);
+  *out = Contents(out_file);
+  *err = Contents(err_file);
+  return line;
+}
+
 struct OptionCase {
   std::vector<std::string> args;
   int code;
@@ -100,7 +115,8 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(Help, NamesEveryOptionWithin80Columns) {
   const char* const options[] = {"-PortNo", "-Help", "-?", "-Version", "-Explain", "-Json", "-IPv6",
                                  "-Count=", "-Timeout=", "-Mac=", "-Summary", "-Any", "-Interface=",
-                                 "-Read=", "-Check", "-Enable", "--help", "--version"};
+                                 "-Read=", "-Check", "-Enable", "-NewKey=", "-Relay", "-Key=", "-Hosts=",
+                                 "-Ether", "--help", "--version"};
   for (const char* option : options) EXPECT_NE(kHelp.find(option), std::string::npos) << option;
   std::size_t start = 0;
   for (std::size_t end; (end = kHelp.find('\n', start)) != std::string::npos; start = end + 1) {
@@ -134,6 +150,9 @@ TEST(InspectOptions, WordsValuesAndErrors) {
       {{"-Read=x", "-Any"}, 1, "", Syntax("-Any")},
       {{"-Read="}, 1, "", Syntax("-Read=")},
       {{"-Interface=eth0", "-Explain"}, 1, "", Syntax("-Interface=eth0")},
+      {{"-NewKey=relay.key"}, 0, "", ""},
+      {{"-NewKey"}, 1, "", Syntax("-NewKey")},
+      {{"-NewKey="}, 1, "", Syntax("-NewKey=")},
       // A capture sees every port of both families: the socket's options have no place there.
       {{"-Read=x", "-PortNo=9"}, 1, "", Syntax("-PortNo=9")},
       {{"-IPv6", "-Any", "-PortNo=9"}, 1, "", Syntax("-IPv6")},
@@ -168,6 +187,11 @@ TEST(InspectOptions, WordsValuesAndErrors) {
   EXPECT_EQ(o.timeout_seconds, 30);
   const std::uint8_t mac[6] = {0x02, 0x54, 0x57, 0x00, 0x00, 0x1f};
   EXPECT_EQ(std::memcmp(o.mac, mac, 6), 0);
+  EXPECT_EQ(line.new_key_path, nullptr);
+
+  std::string new_key = "/newkey=relay.key";
+  char* key_argv[] = {const_cast<char*>("pilvorne"), &new_key[0]};
+  EXPECT_STREQ(listener::ParseListenerCommandLine(2, key_argv, "Version ??", stdout, stderr).new_key_path, "relay.key");
 }
 
 // -Check and -Enable: whole words that end without listening, so no listener option goes with
@@ -192,18 +216,55 @@ TEST(ReadinessOptions, WordsAndWhatGoesWithThem) {
   };
   for (const auto& c : cases) {
     std::vector<std::string> args = c.args;
-    std::vector<char*> argv{const_cast<char*>("pilvorne")};
-    for (std::string& a : args) argv.push_back(&a[0]);
-    FILE* out = std::tmpfile();
-    FILE* err = std::tmpfile();
-    ASSERT_TRUE(out != nullptr && err != nullptr);
-    const listener::ListenerCommandLine line =
-        listener::ParseListenerCommandLine(static_cast<int>(argv.size()), argv.data(), "Version ??", out, err);
+    std::string out, err;
+    const listener::ListenerCommandLine line = Parse(&args, &out, &err);
     EXPECT_EQ(line.exit_code, c.code) << c.args[0];
     EXPECT_EQ(line.check, c.check) << c.args[0];
     EXPECT_EQ(line.enable, c.enable) << c.args[0];
-    EXPECT_EQ(Contents(out), "") << c.args[0];
-    EXPECT_EQ(Contents(err), c.err) << c.args[0];
+    EXPECT_EQ(out, "") << c.args[0];
+    EXPECT_EQ(err, c.err) << c.args[0];
+  }
+}
+
+// -Relay: it needs its key; of the listener's options it takes those of the port, the output
+// and the end; -Key, -Hosts and -Ether are its own.
+TEST(RelayOptions, WordsAndWhatGoesWithThem) {
+  const struct {
+    std::vector<std::string> args;
+    int code;
+    std::string err;
+    const char* key;
+    const char* hosts;
+    bool ether, port_given;
+  } cases[] = {
+      {{"-Relay", "-Key=relay.key"}, 0, "", "relay.key", nullptr, false, false},
+      {{"/relay", "/key=k", "-Hosts=hosts.txt", "-Interface=eth0", "-Ether", "-PortNo=1800", "-Json", "-Summary",
+        "-Count=3", "-Timeout=9"},
+       0, "", "k", "hosts.txt", true, true},
+      {{"-Relay"}, 1, Syntax("-Relay"), nullptr, nullptr, false, false},
+      {{"-Key=k", "-Relay", "-Explain"}, 1, Syntax("-Relay"), "k", nullptr, false, false},
+      {{"-Relay", "-Key=k", "-IPv6"}, 1, Syntax("-Relay"), "k", nullptr, false, false},
+      {{"-Relay", "-Key=k", "-Check"}, 1, Syntax("-Relay"), "k", nullptr, false, false},
+      {{"-Relay", "-Key=k", "-Mac=02:54:57:00:00:1f"}, 1, Syntax("-Relay"), "k", nullptr, false, false},
+      {{"-Key=k"}, 1, Syntax("-Key=k"), "k", nullptr, false, false},
+      {{"-Ether", "-Any"}, 1, Syntax("-Ether"), nullptr, nullptr, true, false},
+      {{"-Relay", "-Key="}, 1, Syntax("-Key="), nullptr, nullptr, false, false},
+      {{"-Relay", "-Key=k", "-Hosts"}, 1, Syntax("-Hosts"), "k", nullptr, false, false},
+      {{"-Relay", "-Key=k", "-?"}, 1, kUsage, "k", nullptr, false, false},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.args;
+    std::string out, err;
+    const listener::ListenerCommandLine line = Parse(&args, &out, &err);
+    EXPECT_EQ(line.exit_code, c.code) << c.args[0];
+    EXPECT_EQ(out, "") << c.args[0];
+    EXPECT_EQ(err, c.err) << c.args[0];
+    if (c.code != 0) continue;
+    EXPECT_TRUE(line.relay.relay);
+    EXPECT_STREQ(line.relay.key_path, c.key);
+    EXPECT_STREQ(line.relay.hosts_path, c.hosts);
+    EXPECT_EQ(line.relay.ether, c.ether);
+    EXPECT_EQ(line.relay.port_given, c.port_given);
   }
 }
 

@@ -6,6 +6,7 @@ if(WIN32)
             ${CMAKE_CURRENT_LIST_DIR}/win32_files_test.cpp
             ${CMAKE_CURRENT_LIST_DIR}/win32_datagram_test.cpp
             ${CMAKE_CURRENT_LIST_DIR}/win32_neighbours_test.cpp
+            ${CMAKE_CURRENT_LIST_DIR}/win32_private_file_test.cpp
     LIBS tidewake_platform
     LABELS windows)
 

@@ -214,23 +214,6 @@ TEST(ReadMacText, SixGroupsOfOneOrTwoDigitsAndNothingElse) {
   EXPECT_FALSE(wake::ReadMacText(nullptr, out.data()));
 }
 
-TEST(ReadWakeAddress, DottedQuadsAndIpv6WithScopes) {
-  WakeAddress address;
-  ASSERT_TRUE(ReadWakeAddress("192.0.2.20", &address));
-  EXPECT_EQ(address.family, AddressFamily::kIpv4);
-  EXPECT_EQ(address.ipv4, htonl(0xC0000214));
-  ASSERT_TRUE(ReadWakeAddress("ff02::1%lan0", &address));
-  EXPECT_EQ(address.family, AddressFamily::kIpv6);
-  const std::uint8_t all_nodes[16] = {0xFF, 0x02, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
-  EXPECT_EQ(0, std::memcmp(address.ipv6, all_nodes, 16));
-  EXPECT_STREQ(address.scope, "lan0");
-  ASSERT_TRUE(ReadWakeAddress("2001:db8::20", &address));
-  EXPECT_EQ(address.scope, nullptr);
-  const char* bad[] = {"192.0.2", "192.0.2.256", "1.2.3.4%eth0", "target-pc", "ff02::1%", "%lan0", "ff02::1::2", ""};
-  for (const char* text : bad) EXPECT_FALSE(ReadWakeAddress(text, &address)) << text;
-  EXPECT_FALSE(ReadWakeAddress(nullptr, &address));
-}
-
 TEST(FindInterface, ByNameThenFoldedNameThenAddress) {
   platform::InterfaceRecord records[] = {
       fake_ipv4_record("lo", 0x15, 0x7F000001, 0xFF000000, 1),

@@ -81,6 +81,8 @@ TEST(ReadSendOption, BadValuesAreRefusedWithTheirReason) {
       {"/Probe=22,", "the ports"},      {"/Probe=,22", "the ports"},      {"/Probe=65536", "the ports"},
       {"/Probe=22;80", "the ports"},    {"/Probe=1,2,3,4,5,6,7,8,9,10,11,12,13,14,15,16,17", "the ports"},
       {"/Resend=0", "the time between"}, {"/Resend=", "the time between"},
+      {"/Relay=", "not a relay"},      {"/Relay=:1779", "not a relay"}, {"/Relay=relay:0", "not a relay"},
+      {"/Relay=a:1:2", "not a relay"}, {"/Key=", "names no file"},
   };
   for (const auto& c : cases) {
     SendOptions o;
@@ -120,6 +122,15 @@ TEST(CheckSendOptions, PairsThatDoNotFit) {
       {{"/Wait=10", "/Resend=10"}, "/Resend=10"},
       {{"/Wait=10", "/Resend=9", "/Probe=22", "/SkipAwake", "/Json", "/Ether"}, nullptr},
       {{"/Resend=200", "/Wait"}, "/Resend=200"},
+      {{"/Relay=relay.example:1800", "/Key=k", "/Port=9", "/Count=16", "/Password=01-02-03-04"}, nullptr},
+      {{"/Relay=192.0.2.5", "/Key=k", "/Ether", "/Kind=1"}, nullptr},
+      {{"/Relay=192.0.2.5"}, "/Relay=192.0.2.5"},
+      {{"/Key=k"}, "/Key=k"},
+      {{"/Key=k", "/File=hosts.txt"}, nullptr},  // the file's lines may name relays
+      {{"/Relay=192.0.2.5", "/Key=k", "/Kind=4"}, "/Kind=4"},
+      {{"/Relay=192.0.2.5", "/Key=k", "/To=192.0.2.255"}, "/To=192.0.2.255"},
+      {{"/Relay=192.0.2.5", "/Key=k", "/Count=17"}, "/Count=17"},
+      {{"/Relay=192.0.2.5", "/Key=k", "/Wait=30", "/Resend=10", "/Probe=22"}, nullptr},
   };
   for (const auto& c : cases) {
     SendOptions o;

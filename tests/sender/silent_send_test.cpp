@@ -164,7 +164,15 @@ TEST_F(SilentSendTest, RefusalsSendNothing) {
   EXPECT_EQ(Run("/File=" + hosts_path_), SendOutcome::kRefused);
   std::remove(hosts_path_.c_str());
   EXPECT_EQ(Run("/File=" + hosts_path_), SendOutcome::kRefused);
+  // A line that names a relay needs the key to sign its request; the direct line is not sent either.
+  WriteHosts("01:02:03:04:05:06 127.0.0.1\n01:02:03:04:05:07 relay=127.0.0.1\n");
+  EXPECT_EQ(Run("/File=" + hosts_path_), SendOutcome::kRefused);
+  EXPECT_EQ(Run("/File=" + hosts_path_ + " /Key=relay.key /Count=17"), SendOutcome::kRefused);
   const std::string errors = testing::internal::GetCapturedStderr();
+  EXPECT_NE(errors.find("kestrava: /Count=17: through a relay the count is a number from 1 to 16"), std::string::npos)
+      << errors;
+  EXPECT_NE(errors.find(hosts_path_ + ": names relays: /Key=FILE is needed to sign their requests\n"), std::string::npos)
+      << errors;
   EXPECT_EQ(errors.substr(0, errors.find('\n')),
             "kestrava: /Interface=eth9: no IPv4 interface has that name or address");
   EXPECT_NE(errors.find(hosts_path_ + ": names no host to wake\n"), std::string::npos) << errors;

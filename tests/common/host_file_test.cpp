@@ -1,5 +1,5 @@
 // Tests of hosts files: fields, comments, MAC forms, bad lines with their numbers, files that are refused.
-#include "sender/host_file.h"
+#include "common/host_file.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,15 @@
 #include <string>
 #include <vector>
 
+#include "platform/sockets.h"
+
 namespace {
+
+using wake::AddressFamily;
+using wake::WakeTarget;
+using wake::ParseHostText;
+using wake::ReadHostFile;
+using wake::kMaxHostFileBytes;
 
 struct Parsed {
   std::vector<WakeTarget> hosts;
@@ -91,6 +99,42 @@ TEST(ParseHostText, FieldsCommentsAndBadLines) {
   const Parsed full = ParseText("1:2:3:4:5:6\n1:2:3:4:5:7\n1:2:3:4:5:8\n", 2);
   EXPECT_EQ(full.hosts.size(), 2u);
   EXPECT_EQ(full.bad, std::vector<std::string>{"3: beyond the 1000 hosts a file may name: 1:2:3:4:5:8"});
+}
+
+// The relay field stands anywhere after the MAC; the other fields are read as without it.
+TEST(ParseHostText, RelayField) {
+  const struct {
+    const char* line;
+    const char* relay;   // nullptr: none
+    const char* name;
+    const char* bad;     // the line's refusal, "" when read
+  } cases[] = {
+      {"02:00:00:00:00:20 192.0.2.20 nas relay=203.0.113.5", "203.0.113.5", "nas", ""},
+      {"02:00:00:00:00:20 RELAY=relay.example:1800 nas", "relay.example:1800", "nas", ""},
+      {"02:00:00:00:00:20 relay=gw nas 192.0.2.20", nullptr, nullptr, "a field after the name: 192.0.2.20"},
+      {"02:00:00:00:00:20 relay=", nullptr, nullptr, "not a relay: relay=HOST or relay=HOST:PORT, the port 1 to 65535: relay="},
+      {"02:00:00:00:00:20 relay=:1779", nullptr, nullptr, "not a relay: relay=HOST or relay=HOST:PORT, the port 1 to 65535: relay=:1779"},
+      {"02:00:00:00:00:20 relay=gw:0", nullptr, nullptr, "not a relay: relay=HOST or relay=HOST:PORT, the port 1 to 65535: relay=gw:0"},
+      {"02:00:00:00:00:20 relay=gw:1:2", nullptr, nullptr, "not a relay: relay=HOST or relay=HOST:PORT, the port 1 to 65535: relay=gw:1:2"},
+      {"02:00:00:00:00:20 relay=a relay=b", nullptr, nullptr, "a second relay field: relay=b"},
+      {"02:00:00:00:00:20 192.0.2.20 nas extra", nullptr, nullptr, "a field after the name: extra"},
+  };
+  for (const auto& c : cases) {
+    const Parsed p = ParseText(c.line);
+    if (*c.bad != '\0') {
+      EXPECT_TRUE(p.hosts.empty()) << c.line;
+      EXPECT_EQ(p.bad, std::vector<std::string>{std::string("1: ") + c.bad}) << c.line;
+      continue;
+    }
+    ASSERT_EQ(p.hosts.size(), 1u) << c.line << (p.bad.empty() ? "" : p.bad[0]);
+    EXPECT_STREQ(p.hosts[0].relay, c.relay) << c.line;
+    EXPECT_STREQ(p.hosts[0].name, c.name) << c.line;
+  }
+  wake::RelayEndpointText endpoint;
+  ASSERT_TRUE(wake::ReadRelayText("relay.example", &endpoint));
+  EXPECT_EQ(std::string(endpoint.host, endpoint.host_length) + ":" + std::to_string(endpoint.port), "relay.example:1779");
+  ASSERT_TRUE(wake::ReadRelayText("203.0.113.5:65535", &endpoint));
+  EXPECT_EQ(std::string(endpoint.host, endpoint.host_length) + ":" + std::to_string(endpoint.port), "203.0.113.5:65535");
 }
 
 class HostFileOnDisk : public ::testing::Test {

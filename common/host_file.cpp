@@ -1,18 +1,22 @@
-// Hosts files for /File=: the whole file read into memory, then split into lines and fields in place.
-#include "sender/host_file.h"
+// Hosts files: the whole file read into memory, then split into lines and fields in place.
+#include "common/host_file.h"
 
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "common/ascii.h"
 #include "common/number.h"
+#include "common/relay_request.h"
 #include "platform/files.h"
-#include "sender/send_texts.h"
+
+namespace wake {
 
 namespace {
 
-constexpr int kMaxFields = 3;  // MAC, address, name
+constexpr int kMaxFields = 4;  // MAC, address, name, relay
+constexpr char kRelayField[] = "relay=";
 constexpr char kCommentMark = '#';
 constexpr char kByteOrderMark[] = "\xEF\xBB\xBF";
 
@@ -42,24 +46,48 @@ int SplitFields(char* line, char* fields[kMaxFields + 1]) {
 // Reads one line's fields into `host`. nullptr when they are good; else why not, with the
 // field at fault in *field.
 const char* ReadHostLine(char* fields[], int count, WakeTarget* host, const char** field) {
-  *host = WakeTarget{{}, {AddressFamily::kNone, 0, {}, nullptr}, 0, nullptr, 0};
+  *host = WakeTarget{{}, {AddressFamily::kNone, 0, {}, nullptr}, 0, nullptr, 0, nullptr};
   *field = fields[0];
-  if (!wake::ReadMacText(fields[0], host->mac)) return send_texts::kLineBadMac;
+  if (!ReadMacText(fields[0], host->mac)) return host_texts::kLineBadMac;
+  // The relay field first, wherever it stands, so that the fields left are read as before.
+  int kept = 1;
+  for (int i = 1; i < count; ++i) {
+    if (!StartsWithNoCase(fields[i], kRelayField)) {
+      fields[kept++] = fields[i];
+      continue;
+    }
+    *field = fields[i];
+    if (host->relay != nullptr) return host_texts::kLineSecondRelay;
+    host->relay = fields[i] + sizeof kRelayField - 1;
+    RelayEndpointText endpoint;
+    if (!ReadRelayText(host->relay, &endpoint)) return host_texts::kLineBadRelay;
+  }
+  count = kept;
   int next = 1;
   if (next < count && MeantAsAddress(fields[next])) {
     *field = fields[next];
-    if (!ReadWakeAddress(fields[next], &host->address)) return send_texts::kBadAddress;
+    if (!ReadWakeAddress(fields[next], &host->address)) return host_texts::kBadAddress;
     ++next;
   }
   if (next < count) host->name = fields[next++];
   if (next < count) {
     *field = fields[next];
-    return send_texts::kLineTooManyFields;
+    return host_texts::kLineTooManyFields;
   }
   return nullptr;
 }
 
 }  // namespace
+
+bool ReadRelayText(const char* text, RelayEndpointText* out) {
+  if (text == nullptr) return false;
+  const char* colon = std::strchr(text, ':');
+  out->host = text;
+  out->host_length = colon != nullptr ? static_cast<std::size_t>(colon - text) : std::strlen(text);
+  out->port = kRelayPort;
+  if (out->host_length == 0) return false;
+  return colon == nullptr || ReadNumber(colon + 1, 1, 65535, &out->port);
+}
 
 int ParseHostText(char* text, WakeTarget* hosts, int room, BadHostLine bad_line, void* context) {
   int count = 0;
@@ -78,7 +106,7 @@ int ParseHostText(char* text, WakeTarget* hosts, int room, BadHostLine bad_line,
     const int field_count = SplitFields(line, fields);
     if (field_count > 0) {
       const char* field = fields[0];
-      const char* reason = count == room ? send_texts::kLineTooManyHosts
+      const char* reason = count == room ? host_texts::kLineTooManyHosts
                                          : ReadHostLine(fields, field_count, &hosts[count], &field);
       if (reason == nullptr) {
         hosts[count++].line = number;
@@ -96,7 +124,7 @@ char* ReadHostFile(const char* path, const char** reason) {
   bool not_regular = false;
   std::FILE* file = platform::open_regular_file(path, &not_regular);
   if (file == nullptr) {
-    *reason = not_regular ? send_texts::kFileNotRegular : std::strerror(errno);
+    *reason = not_regular ? host_texts::kFileNotRegular : std::strerror(errno);
     return nullptr;
   }
   // One byte more than a file may have, so that a larger one is seen without reading it all.
@@ -110,9 +138,9 @@ char* ReadHostFile(const char* path, const char** reason) {
     if (std::ferror(file) != 0) {
       *reason = std::strerror(errno);
     } else if (length == room) {
-      *reason = send_texts::kFileTooLarge;
+      *reason = host_texts::kFileTooLarge;
     } else if (std::memchr(text, '\0', length) != nullptr) {
-      *reason = send_texts::kFileNotText;
+      *reason = host_texts::kFileNotText;
     }
   }
   std::fclose(file);
@@ -123,3 +151,5 @@ char* ReadHostFile(const char* path, const char** reason) {
   text[length] = '\0';
   return text;
 }
+
+}  // namespace wake

@@ -1,5 +1,5 @@
 // A hosts file that is a FIFO is refused at once, without waiting for a writer (POSIX).
-#include "sender/host_file.h"
+#include "common/host_file.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,8 @@
 #include <string>
 
 namespace {
+
+using wake::ReadHostFile;
 
 TEST(ReadHostFile, AFifoIsRefusedWithoutWaitingForAWriter) {
   const std::string path = ::testing::TempDir() + "tidewake_hosts_fifo." + std::to_string(getpid());
